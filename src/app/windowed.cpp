@@ -1,0 +1,1 @@
+// The game in a desktop window (front end to come).

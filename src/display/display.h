@@ -1,0 +1,10 @@
+// Display and assets: Glide set-up, texture building and download, model loading.
+#pragma once
+
+namespace tb {
+
+void initDisplay();
+void buildTextures();
+void loadModel();
+
+}  // namespace tb

@@ -1,0 +1,26 @@
+// What the software Glide offers beyond the Glide 2.x calls: the finished
+// frame for the presenter and for screenshots, and a switch that skips
+// rasterising (every call is still accepted) for fast headless runs.
+#pragma once
+
+#include <cstdint>
+
+namespace softglide {
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+
+// Pixels are 0xAARRGGBB, row 0 at the top, kScreenWidth pixels a row.
+using SwapHandler = void (*)(const std::uint32_t* frontBuffer, void* user);
+
+// Called by grBufferSwap with the frame that has just become visible.
+void setSwapHandler(SwapHandler handler, void* user);
+
+// The frame most recently made visible by grBufferSwap (all black before the first swap).
+const std::uint32_t* frontBuffer();
+
+// When off, triangles and clears are accepted and ignored; state calls still apply.
+void setRasterEnabled(bool enabled);
+bool rasterEnabled();
+
+}  // namespace softglide
