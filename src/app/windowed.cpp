@@ -1,11 +1,189 @@
-// The game in a desktop window (front end to come).
+// The game on the desktop: an SDL window (or full screen), the keyboard, sound,
+// and 60 passes a second paced from the clock at every buffer swap.
+#define SDL_MAIN_HANDLED
 #include "app/windowed.h"
 
+#include <SDL.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/frame_loop.h"
+#include "app/world.h"
+#include "platform/glide/softglide.h"
+#include "platform/keyboard.h"
+#include "platform/replay.h"
+#include "platform/sdl/keyboard.h"
+#include "platform/sdl/pacer.h"
+#include "platform/sdl/presenter.h"
+#include "platform/sdl/sound.h"
+#include "platform/sound.h"
+#include "sim/sim.h"
 
 namespace tb {
-int runWindowed(const Options&, const char*) {
-    std::fprintf(stderr, "tankbattle: the desktop front end is not built yet; use --headless\n");
-    return 1;
+namespace {
+
+namespace sdl = platform::sdl;
+
+// Everything the buffer swap needs: the picture goes out, the clock is waited
+// for, and the events that came in meanwhile are handed to the keyboard.
+struct Desktop {
+    sdl::Presenter presenter;
+    sdl::DesktopKeyboard keyboard;
+    sdl::FramePacer pacer;
+    long long swaps = 0;
+};
+
+void pumpEvents(Desktop& desktop) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (desktop.keyboard.handleEvent(event) == sdl::EventAction::ToggleFullscreen)
+            desktop.presenter.toggleFullscreen();
+    }
 }
+
+void onSwap(const std::uint32_t* frame, void* user) {
+    Desktop& desktop = *static_cast<Desktop*>(user);
+    // Wait first, then show: frames then appear at even 1/60 s steps however long
+    // each pass took to compute.
+    sdl::waitUntil(desktop.pacer.nextDeadline(sdl::monotonicNow()));
+    desktop.presenter.present(frame);
+    ++desktop.swaps;
+    pumpEvents(desktop);
+}
+
+// Plays a replay back while still letting the player leave: Escape on the real
+// keyboard, or closing the window, ends the run too.
+class ReplayWithExit : public platform::Keyboard {
+public:
+    ReplayWithExit(platform::ReplayKeyboard& replay, platform::Keyboard& live) : replay_(replay), live_(live) {}
+    bool pressedSinceLastQuery(int virtualKey) override {
+        bool fromReplay = replay_.pressedSinceLastQuery(virtualKey);
+        bool fromPlayer = virtualKey == platform::vk::Escape && live_.pressedSinceLastQuery(virtualKey);
+        return fromReplay || fromPlayer;
+    }
+
+private:
+    platform::ReplayKeyboard& replay_;
+    platform::Keyboard& live_;
+};
+
+// Opens sound unless muted; without it the game plays silently.
+std::unique_ptr<sdl::DesktopSound> openSound(bool mute) {
+    if (mute) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "tankbattle: no sound: %s\n", SDL_GetError());
+        return nullptr;
+    }
+    auto sound = std::make_unique<sdl::DesktopSound>();
+    std::string error;
+    if (!sound->open(sdl::SoundOptions{}, error)) {
+        std::fprintf(stderr, "tankbattle: no sound: %s\n", error.c_str());
+        return nullptr;
+    }
+    sound->preload("bumm.wav");
+    sound->preload("expl.wav");
+    return sound;
+}
+
+bool timingReportWanted() {
+    const char* value = std::getenv("TANKBATTLE_TIMING");
+    return value && *value && std::string(value) != "0";
+}
+
+}  // namespace
+
+int runWindowed(const Options& options, const char* /*argv0*/) {
+    // A bad replay or an unwritable recording file is known before any window opens.
+    std::optional<platform::ReplayKeyboard> replayKeyboard;
+    if (!options.replayFile.empty()) {
+        platform::Replay replay;
+        std::string error;
+        if (!platform::loadReplay(options.replayFile, replay, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+        replayKeyboard.emplace(std::move(replay));
+    }
+    if (!options.recordFile.empty() && !std::ofstream(options.recordFile)) {
+        std::fprintf(stderr, "tankbattle: cannot write the recording \"%s\"\n", options.recordFile.c_str());
+        return 1;
+    }
+
+    SDL_SetMainReady();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr,
+                     "tankbattle: no display available (%s). Start the game from a desktop session, "
+                     "or run it without a window: tankbattle --headless --frames N\n",
+                     SDL_GetError());
+        return 1;
+    }
+    auto desktop = std::make_unique<Desktop>();
+    std::string error;
+    sdl::PresenterOptions presenterOptions;
+    presenterOptions.fullscreen = !options.window;
+    presenterOptions.integerScale = options.integerScale;
+    if (!desktop->presenter.open(presenterOptions, error)) {
+        std::fprintf(stderr, "tankbattle: no display available: %s\n", error.c_str());
+        desktop.reset();
+        SDL_Quit();
+        return 1;
+    }
+    std::unique_ptr<sdl::DesktopSound> sound = openSound(options.mute);
+
+    std::optional<platform::RecordingKeyboard> recorder;
+    std::optional<ReplayWithExit> replayWithExit;
+    if (replayKeyboard) {
+        replayWithExit.emplace(*replayKeyboard, desktop->keyboard);
+        platform::setKeyboard(&*replayWithExit);
+    } else if (!options.recordFile.empty()) {
+        recorder.emplace(desktop->keyboard);
+        platform::setKeyboard(&*recorder);
+    } else {
+        platform::setKeyboard(&desktop->keyboard);
+    }
+    platform::setSound(sound.get());
+    softglide::setSwapHandler(&onSwap, desktop.get());
+
+    initGame();
+    pumpEvents(*desktop);  // what happened during start-up reaches the first pass
+
+    const sdl::FramePacer::Nanos started = sdl::monotonicNow();
+    desktop->pacer.start(started);
+    long long passes = 0;
+    while (!world.quitRequested && (options.frames < 0 || passes < options.frames)) {
+        if (replayKeyboard) replayKeyboard->beginPass(passes);
+        if (recorder) recorder->beginPass(passes);
+        runPass();
+        ++passes;
+    }
+    const sdl::FramePacer::Nanos finished = sdl::monotonicNow();
+    shutdownDisplay();
+
+    softglide::setSwapHandler(nullptr, nullptr);
+    platform::setKeyboard(nullptr);
+    platform::setSound(nullptr);
+
+    if (timingReportWanted()) {
+        double seconds = double(finished - started) / 1e9;
+        std::fprintf(stderr, "tankbattle: %lld passes in %.4f s (%.3f passes/s, %lld schedule restarts, renderer %s)\n",
+                     passes, seconds, seconds > 0 ? double(passes) / seconds : 0.0,
+                     static_cast<long long>(desktop->pacer.restarts()), desktop->presenter.rendererName().c_str());
+    }
+
+    int status = 0;
+    if (recorder && !platform::saveReplay(options.recordFile, recorder->recorded(), error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        status = 1;
+    }
+    sound.reset();
+    desktop.reset();
+    SDL_Quit();
+    return status;
+}
+
 }  // namespace tb
