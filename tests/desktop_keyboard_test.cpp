@@ -1,0 +1,234 @@
+// The desktop keyboard: presses latched per key and reported once, repeats and
+// unfocused presses ignored, the keypad found by scan code, the laptop binding.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/keyboard.h"
+#include "platform/sdl/keyboard.h"
+#include "platform/sdl/keymap.h"
+
+namespace {
+
+using platform::sdl::DesktopKeyboard;
+using platform::sdl::EventAction;
+using platform::sdl::virtualKeyFor;
+namespace vk = platform::vk;
+
+SDL_Event keyEvent(Uint32 type, SDL_Scancode scancode, SDL_Keycode keycode, Uint16 mod = KMOD_NONE, int repeat = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.type = type;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = Uint8(repeat);
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.sym = keycode;
+    e.key.keysym.mod = mod;
+    return e;
+}
+
+SDL_Event windowEvent(SDL_WindowEventID id) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = Uint8(id);
+    return e;
+}
+
+// The key code a US layout gives a key.
+SDL_Keycode usKeycode(SDL_Scancode s) {
+    if (s >= SDL_SCANCODE_A && s <= SDL_SCANCODE_Z) return SDLK_a + (s - SDL_SCANCODE_A);
+    if (s >= SDL_SCANCODE_1 && s <= SDL_SCANCODE_9) return SDLK_1 + (s - SDL_SCANCODE_1);
+    switch (s) {
+        case SDL_SCANCODE_0: return SDLK_0;
+        case SDL_SCANCODE_RETURN: return SDLK_RETURN;
+        case SDL_SCANCODE_ESCAPE: return SDLK_ESCAPE;
+        case SDL_SCANCODE_SPACE: return SDLK_SPACE;
+        case SDL_SCANCODE_COMMA: return SDLK_COMMA;
+        case SDL_SCANCODE_PERIOD: return SDLK_PERIOD;
+        default: return SDL_SCANCODE_TO_KEYCODE(s);
+    }
+}
+
+TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
+    struct Case {
+        const char* what;
+        SDL_Scancode scancode;
+        SDL_Keycode keycode;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"Escape", SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, vk::Escape},
+        {"Enter", SDL_SCANCODE_RETURN, SDLK_RETURN, vk::Enter},
+        {"keypad Enter", SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, vk::Enter},
+        {"left Ctrl", SDL_SCANCODE_LCTRL, SDLK_LCTRL, vk::Ctrl},
+        {"right Ctrl", SDL_SCANCODE_RCTRL, SDLK_RCTRL, vk::Ctrl},
+        {"Space", SDL_SCANCODE_SPACE, SDLK_SPACE, vk::Space},
+        {"Right arrow", SDL_SCANCODE_RIGHT, SDLK_RIGHT, vk::Right},
+        {"Left arrow is not a game key", SDL_SCANCODE_LEFT, SDLK_LEFT, 0},
+        // NumLock on gives digit key codes, off gives navigation key codes: same key.
+        {"keypad 1 NumLock on", SDL_SCANCODE_KP_1, SDLK_KP_1, vk::Numpad1},
+        {"keypad 1 NumLock off", SDL_SCANCODE_KP_1, SDLK_END, vk::Numpad1},
+        {"keypad 2 NumLock off", SDL_SCANCODE_KP_2, SDLK_DOWN, vk::Numpad2},
+        {"keypad 3", SDL_SCANCODE_KP_3, SDLK_KP_3, vk::Numpad3},
+        {"keypad 4 NumLock off", SDL_SCANCODE_KP_4, SDLK_LEFT, vk::Numpad4},
+        {"keypad 5 NumLock off", SDL_SCANCODE_KP_5, SDLK_UNKNOWN, vk::Numpad5},
+        {"keypad 6 NumLock off", SDL_SCANCODE_KP_6, SDLK_RIGHT, vk::Numpad6},
+        {"keypad 7 is not a game key", SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
+        {"digit 1", SDL_SCANCODE_1, SDLK_1, '1'},
+        {"digit 9", SDL_SCANCODE_9, SDLK_9, '9'},
+        {"digit 0", SDL_SCANCODE_0, SDLK_0, '0'},
+        {"digit 1 on a layout printing &", SDL_SCANCODE_1, SDLK_AMPERSAND, '1'},
+        {"W", SDL_SCANCODE_W, SDLK_w, 'W'},
+        {"P", SDL_SCANCODE_P, SDLK_p, 'P'},
+        {"E", SDL_SCANCODE_E, SDLK_e, 'E'},
+        {"A where a US keyboard has Q", SDL_SCANCODE_Q, SDLK_a, 'A'},
+        {"Q where a US keyboard has A", SDL_SCANCODE_A, SDLK_q, 'Q'},
+        {"unused letter Z", SDL_SCANCODE_Z, SDLK_z, 0},
+        {"non-Latin layout falls back to the place", SDL_SCANCODE_D, SDL_SCANCODE_TO_KEYCODE(SDL_SCANCODE_D), 'D'},
+        {"laptop J", SDL_SCANCODE_J, SDLK_j, vk::Numpad4},
+        {"laptop K", SDL_SCANCODE_K, SDLK_k, vk::Numpad5},
+        {"laptop L", SDL_SCANCODE_L, SDLK_l, vk::Numpad6},
+        {"laptop M", SDL_SCANCODE_M, SDLK_m, vk::Numpad1},
+        {"laptop comma", SDL_SCANCODE_COMMA, SDLK_COMMA, vk::Numpad2},
+        {"laptop period", SDL_SCANCODE_PERIOD, SDLK_PERIOD, vk::Numpad3},
+        {"a layout's W on the comma key stays W", SDL_SCANCODE_COMMA, SDLK_w, 'W'},
+        {"a layout's O on the L key stays O", SDL_SCANCODE_L, SDLK_o, 'O'},
+    };
+    for (const Case& c : cases) EXPECT_EQ(virtualKeyFor(c.scancode, c.keycode), c.expected) << c.what;
+}
+
+TEST(DesktopKeymap, EveryGameKeyHasAKey) {
+    // The 30 virtual keys the game reads, each reachable from some physical key.
+    const std::vector<int> gameKeys = {vk::Escape, 'P', 'O', 'I', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0',
+                                       vk::Numpad1, vk::Numpad3, vk::Numpad5, vk::Numpad2, vk::Numpad4, vk::Numpad6,
+                                       vk::Right, vk::Enter, 'A', 'D', 'W', 'S', 'Q', 'E', vk::Space, vk::Ctrl};
+    std::vector<bool> reached(256, false);
+    for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
+        SDL_Scancode scancode = SDL_Scancode(s);
+        int code = virtualKeyFor(scancode, usKeycode(scancode));
+        ASSERT_GE(code, 0);
+        ASSERT_LT(code, 256);
+        reached[code] = true;
+    }
+    for (int key : gameKeys) EXPECT_TRUE(reached[key]) << "virtual key 0x" << std::hex << key;
+}
+
+// A script of events and queries against one keyboard.
+struct Step {
+    enum Kind { Down, Up, Repeat, FocusLost, FocusGained, Close, Quit, Query } kind;
+    SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
+    int queryKey = 0;
+    bool expected = false;
+};
+
+void feed(DesktopKeyboard& keyboard, const Step& s) {
+    SDL_Keycode keycode = usKeycode(s.scancode);
+    switch (s.kind) {
+        case Step::Down: keyboard.handleEvent(keyEvent(SDL_KEYDOWN, s.scancode, keycode)); break;
+        case Step::Up: keyboard.handleEvent(keyEvent(SDL_KEYUP, s.scancode, keycode)); break;
+        case Step::Repeat: keyboard.handleEvent(keyEvent(SDL_KEYDOWN, s.scancode, keycode, KMOD_NONE, 1)); break;
+        case Step::FocusLost: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)); break;
+        case Step::FocusGained: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED)); break;
+        case Step::Close: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_CLOSE)); break;
+        case Step::Quit: {
+            SDL_Event e{};
+            e.type = SDL_QUIT;
+            keyboard.handleEvent(e);
+            break;
+        }
+        case Step::Query: break;
+    }
+}
+
+TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
+    using S = Step;
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    };
+    const int kp5 = vk::Numpad5;
+    const std::vector<Case> cases = {
+        {"a press is reported once, to the first query",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
+        {"a press released before the query still counts",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
+        {"holding a key is one press however long",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false},
+          {S::Query, {}, kp5, false}}},
+        {"key repeat does not count",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Repeat, SDL_SCANCODE_KP_5},
+          {S::Repeat, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}}},
+        {"two presses between queries are one press",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
+        {"a second press after a query is reported again",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Up, SDL_SCANCODE_KP_5},
+          {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
+        {"querying one key leaves another key's press",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_W}, {S::Query, {}, kp5, true},
+          {S::Query, {}, 'W', true}, {S::Query, {}, 'W', false}}},
+        {"the laptop K is the same key as keypad 5 for the game",
+         {{S::Down, SDL_SCANCODE_K}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
+        {"keypad Enter presses Enter", {{S::Down, SDL_SCANCODE_KP_ENTER}, {S::Query, {}, vk::Enter, true}}},
+        {"right Ctrl presses Ctrl", {{S::Down, SDL_SCANCODE_RCTRL}, {S::Query, {}, vk::Ctrl, true}}},
+        {"a key the game does not use presses nothing",
+         {{S::Down, SDL_SCANCODE_F5}, {S::Query, {}, kp5, false}, {S::Query, {}, vk::Escape, false}}},
+        {"losing focus forgets a press not yet asked for",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::FocusLost}, {S::FocusGained}, {S::Query, {}, kp5, false}}},
+        {"a press without focus does not count",
+         {{S::FocusLost}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}, {S::FocusGained},
+          {S::Query, {}, kp5, false}}},
+        {"after focus returns presses count again",
+         {{S::FocusLost}, {S::FocusGained}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
+        {"closing the window is an Escape press",
+         {{S::Close}, {S::Query, {}, vk::Escape, true}, {S::Query, {}, vk::Escape, false}}},
+        {"closing works without focus", {{S::FocusLost}, {S::Close}, {S::Query, {}, vk::Escape, true}}},
+        {"the quit request is an Escape press", {{S::Quit}, {S::Query, {}, vk::Escape, true}}},
+    };
+    for (const Case& c : cases) {
+        DesktopKeyboard keyboard;
+        int index = 0;
+        for (const Step& s : c.steps) {
+            if (s.kind == Step::Query)
+                EXPECT_EQ(keyboard.pressedSinceLastQuery(s.queryKey), s.expected) << c.what << ", step " << index;
+            else
+                feed(keyboard, s);
+            ++index;
+        }
+    }
+}
+
+TEST(DesktopKeyboard, AltEnterSwitchesFullScreenAndIsNoEnterPress) {
+    struct Case {
+        SDL_Scancode scancode;
+        Uint16 mod;
+        EventAction action;
+        bool enterPressed;
+    };
+    const std::vector<Case> cases = {
+        {SDL_SCANCODE_RETURN, KMOD_LALT, EventAction::ToggleFullscreen, false},
+        {SDL_SCANCODE_RETURN, KMOD_RALT, EventAction::ToggleFullscreen, false},
+        {SDL_SCANCODE_KP_ENTER, KMOD_LALT, EventAction::ToggleFullscreen, false},
+        {SDL_SCANCODE_RETURN, KMOD_NONE, EventAction::None, true},
+        {SDL_SCANCODE_RETURN, KMOD_NUM, EventAction::None, true},
+        {SDL_SCANCODE_RETURN, KMOD_LSHIFT, EventAction::None, true},
+    };
+    for (const Case& c : cases) {
+        DesktopKeyboard keyboard;
+        EventAction action = keyboard.handleEvent(keyEvent(SDL_KEYDOWN, c.scancode, SDLK_RETURN, c.mod));
+        EXPECT_EQ(action, c.action) << "mod " << c.mod;
+        EXPECT_EQ(keyboard.pressedSinceLastQuery(vk::Enter), c.enterPressed) << "mod " << c.mod;
+    }
+}
+
+TEST(DesktopKeyboard, QueriesOutsideTheKeyRangeAreNoPress) {
+    DesktopKeyboard keyboard;
+    keyboard.handleEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    for (int code : {-1, 0, 256, 100000}) EXPECT_FALSE(keyboard.pressedSinceLastQuery(code)) << code;
+    EXPECT_TRUE(keyboard.pressedSinceLastQuery(vk::Escape));
+}
+
+}  // namespace
