@@ -1,6 +1,7 @@
 // Finding the data directory and checking that the data files are there.
 #include "datadir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,9 +42,14 @@ DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0) 
     }
     std::error_code ec;
     std::vector<std::string> candidates = {"."};
-    if (std::string exeDir = executableDirectory(argv0); !exeDir.empty()) candidates.push_back(exeDir + "/data");
+    if (std::string exeDir = executableDirectory(argv0); !exeDir.empty()) {
+        candidates.push_back(exeDir + "/data");
+        // An installed tree moved to another prefix keeps bin/ and share/tankbattle/ side by side.
+        candidates.push_back(fs::path(exeDir + "/../share/tankbattle").lexically_normal().string());
+    }
     candidates.push_back(TANKBATTLE_INSTALLED_DATA);
     for (const std::string& dir : candidates) {
+        if (std::find(search.tried.begin(), search.tried.end(), dir) != search.tried.end()) continue;
         search.tried.push_back(dir);
         if (fs::is_regular_file(fs::path(dir) / "Tank.ddo", ec)) {
             search.directory = dir;

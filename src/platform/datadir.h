@@ -15,7 +15,8 @@ struct DataSearch {
 };
 
 // --data DIR if given, else $TANKBATTLE_DATA, else the current directory if it
-// holds "Tank.ddo", else "data" beside the executable, else the installed directory.
+// holds "Tank.ddo", else "data" beside the executable, else the installed directory
+// (share/tankbattle beside the executable's bin/, then the configured install prefix's).
 DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0);
 
 // Checks that every data file can be read; otherwise returns false with a message
