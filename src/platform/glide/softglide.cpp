@@ -1,75 +1,184 @@
-// Software stand-in for the Glide 2.x subset (placeholder: accepts every call,
-// keeps the texture-memory bookkeeping, draws nothing).
-#include "glide.h"
-#include "softglide.h"
+// The Glide 2.x calls of the game, in software: render state, the two colour
+// buffers and the depth buffer, swap and clear. Pixels are drawn by the
+// rasteriser (raster.cpp), textures kept by texmem.cpp.
+#include <algorithm>
+#include <cmath>
 
-#include <vector>
+#include "internal.h"
+
+namespace softglide::detail {
+
+Buffers::Buffers() : depth(kPixels, 0xFFFF) {
+    colour[0].assign(kPixels, 0);
+    colour[1].assign(kPixels, 0);
+}
 
 namespace {
 
-struct State {
-    softglide::SwapHandler swapHandler = nullptr;
+struct Globals {
+    RenderState render;
+    Buffers buffers;
+    SwapHandler swapHandler = nullptr;
     void* swapUser = nullptr;
     bool raster = true;
-    std::vector<std::uint32_t> front = std::vector<std::uint32_t>(softglide::kScreenWidth * softglide::kScreenHeight);
-} g;
+    GrColorFormat_t colourFormat = GR_COLORFORMAT_ARGB;
+};
 
-int lodSize(GrLOD_t lod) { return (lod >= GR_LOD_256 && lod <= GR_LOD_1) ? (256 >> lod) : 0; }
-
-FxU32 texelCount(const GrTexInfo* info) {
-    if (!info) return 0;
-    int longSide = lodSize(info->largeLod);
-    int ratio = 1;
-    switch (info->aspectRatio) {
-        case GR_ASPECT_8x1: case GR_ASPECT_1x8: ratio = 8; break;
-        case GR_ASPECT_4x1: case GR_ASPECT_1x4: ratio = 4; break;
-        case GR_ASPECT_2x1: case GR_ASPECT_1x2: ratio = 2; break;
-        default: ratio = 1; break;
-    }
-    int shortSide = longSide / ratio;
-    if (shortSide < 1) shortSide = 1;
-    return FxU32(longSide * shortSide);
+Globals& g() {
+    static Globals globals;
+    return globals;
 }
+
+// The four blend settings the game uses get their own span loops.
+BlendKind classifyBlend(const RenderState& s) {
+    if (s.alphaSrc != GR_BLEND_ONE || s.alphaDst != GR_BLEND_ZERO) return BlendKind::General;
+    if (s.rgbSrc == GR_BLEND_ONE && s.rgbDst == GR_BLEND_ZERO) return BlendKind::Opaque;
+    if (s.rgbSrc == GR_BLEND_SRC_ALPHA && s.rgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA) return BlendKind::Alpha;
+    if (s.rgbSrc == GR_BLEND_ONE && s.rgbDst == GR_BLEND_ONE) return BlendKind::Additive;
+    if (s.rgbSrc == GR_BLEND_SRC_ALPHA && s.rgbDst == GR_BLEND_ONE) return BlendKind::AlphaAdditive;
+    return BlendKind::General;
+}
+
+bool finiteXY(const GrVertex* v) { return std::isfinite(v->x) && std::isfinite(v->y); }
+
+bool withinScreen(const GrVertex* v) {
+    return v->x >= 0.0f && v->x <= float(kScreenWidth) && v->y >= 0.0f && v->y <= float(kScreenHeight);
+}
+
+bool withinRasterRange(const GrVertex* v) { return std::fabs(v->x) <= kSafeCoord && std::fabs(v->y) <= kSafeCoord; }
 
 }  // namespace
 
+RenderState& state() { return g().render; }
+Buffers& buffers() { return g().buffers; }
+
+}  // namespace softglide::detail
+
+using namespace softglide::detail;
+
 namespace softglide {
-void setSwapHandler(SwapHandler handler, void* user) { g.swapHandler = handler; g.swapUser = user; }
-const std::uint32_t* frontBuffer() { return g.front.data(); }
-void setRasterEnabled(bool enabled) { g.raster = enabled; }
-bool rasterEnabled() { return g.raster; }
+void setSwapHandler(SwapHandler handler, void* user) {
+    g().swapHandler = handler;
+    g().swapUser = user;
+}
+const std::uint32_t* frontBuffer() { return g().buffers.frontColour(); }
+const std::uint32_t* backBuffer() { return g().buffers.backColour(); }
+const std::uint16_t* depthBuffer() { return g().buffers.depth.data(); }
+void setRasterEnabled(bool enabled) { g().raster = enabled; }
+bool rasterEnabled() { return g().raster; }
 }  // namespace softglide
 
 void grGlideInit(void) {}
 void grSstSelect(int) {}
-FxBool grSstWinOpen(FxU32, GrScreenResolution_t, GrScreenRefresh_t, GrColorFormat_t, GrOriginLocation_t, int, int) {
-    return FXTRUE;
+
+// Opening the display starts from a known state: default render state, black
+// colour buffers, a far depth buffer and empty texture memory.
+FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, GrColorFormat_t colorFormat,
+                    GrOriginLocation_t, int, int) {
+    Globals& s = g();
+    s.render = RenderState{};
+    s.colourFormat = colorFormat;
+    s.buffers = Buffers{};
+    resetTextureMemory();
+    return resolution == GR_RESOLUTION_640x480 ? FXTRUE : FXFALSE;
 }
 void grSstWinClose(void) {}
 void grGlideShutdown(void) {}
-void grCullMode(GrCullMode_t) {}
+
+void grCullMode(GrCullMode_t mode) { state().cullMode = mode; }
+
+// The combine units run the one configuration the game sets (texture minus
+// iterated, scaled by texture alpha); the arguments are accepted as given.
 void grAlphaCombine(GrCombineFunction_t, GrCombineFactor_t, GrCombineLocal_t, GrCombineOther_t, FxBool) {}
 void grColorCombine(GrCombineFunction_t, GrCombineFactor_t, GrCombineLocal_t, GrCombineOther_t, FxBool) {}
-void grAlphaBlendFunction(GrAlphaBlendFnc_t, GrAlphaBlendFnc_t, GrAlphaBlendFnc_t, GrAlphaBlendFnc_t) {}
-void grDepthBufferMode(GrDepthBufferMode_t) {}
-void grDepthBufferFunction(GrCmpFnc_t) {}
-void grDepthMask(FxBool) {}
+
+void grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst, GrAlphaBlendFnc_t alphaSrc,
+                          GrAlphaBlendFnc_t alphaDst) {
+    RenderState& s = state();
+    s.rgbSrc = rgbSrc;
+    s.rgbDst = rgbDst;
+    s.alphaSrc = alphaSrc;
+    s.alphaDst = alphaDst;
+    s.blend = classifyBlend(s);
+}
+void grDepthBufferMode(GrDepthBufferMode_t mode) { state().depthMode = mode; }
+void grDepthBufferFunction(GrCmpFnc_t function) { state().depthFunc = function; }
+void grDepthMask(FxBool mask) { state().depthMask = mask != FXFALSE; }
 void grFogMode(GrFogMode_t) {}
-void grTexClampMode(GrChipID_t, GrTextureClampMode_t, GrTextureClampMode_t) {}
+
+void grTexClampMode(GrChipID_t tmu, GrTextureClampMode_t s, GrTextureClampMode_t t) {
+    if (tmu != GR_TMU0) return;
+    state().clampS = s == GR_TEXTURECLAMP_CLAMP;
+    state().clampT = t == GR_TEXTURECLAMP_CLAMP;
+}
+// Without mipmaps the LOD bias has nothing to choose between.
 void grTexLodBiasValue(GrChipID_t, float) {}
 void grTexMipMapMode(GrChipID_t, GrMipMapMode_t, FxBool) {}
-void grTexFilterMode(GrChipID_t, GrTextureFilterMode_t, GrTextureFilterMode_t) {}
+void grTexFilterMode(GrChipID_t tmu, GrTextureFilterMode_t, GrTextureFilterMode_t magfilter) {
+    // With a single level every texel lookup magnifies or minifies the same
+    // texture; the magnification filter decides.
+    if (tmu == GR_TMU0) state().bilinear = magfilter == GR_TEXTUREFILTER_BILINEAR;
+}
+// TMU 0 passes its texel on unchanged, the only setting the game uses.
 void grTexCombine(GrChipID_t, GrCombineFunction_t, GrCombineFactor_t, GrCombineFunction_t, GrCombineFactor_t, FxBool,
                   FxBool) {}
+
+// The utility allocator is not used by the game (it places textures itself),
+// so resetting it leaves texture memory as it is.
 void guTexMemReset(void) {}
 FxU32 grTexMinAddress(GrChipID_t) { return 0; }
-FxU32 grTexMaxAddress(GrChipID_t) { return 4u << 20; }
-FxU32 grTexTextureMemRequired(FxU32, GrTexInfo* info) { return texelCount(info) * 2; }
-void grTexDownloadMipMap(GrChipID_t, FxU32, FxU32, GrTexInfo*) {}
-void grTexSource(GrChipID_t, FxU32, FxU32, GrTexInfo*) {}
-void grDrawTriangle(const GrVertex*, const GrVertex*, const GrVertex*) {}
-void guDrawTriangleWithClip(const GrVertex*, const GrVertex*, const GrVertex*) {}
-void grBufferClear(GrColor_t, GrAlpha_t, FxU16) {}
+FxU32 grTexMaxAddress(GrChipID_t) { return kTexMemBytes; }
+FxU32 grTexTextureMemRequired(FxU32 evenOdd, GrTexInfo* info) { return textureMemRequired(evenOdd, info); }
+void grTexDownloadMipMap(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
+    if (tmu == GR_TMU0) downloadMipMap(startAddress, evenOdd, info);
+}
+void grTexSource(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
+    if (tmu == GR_TMU0) state().texture = selectTexture(startAddress, evenOdd, info);
+}
+
+// Draws without clipping. Coordinates beyond the range of the fixed-point
+// set-up are clipped to the screen instead; non-finite ones draw nothing.
+void grDrawTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
+    if (!a || !b || !c || !finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
+    if (withinRasterRange(a) && withinRasterRange(b) && withinRasterRange(c)) {
+        rasterTriangle(*a, *b, *c);
+    } else {
+        clipAndDraw(*a, *b, *c);
+    }
+}
+
+void guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
+    if (!a || !b || !c || !finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
+    if (withinScreen(a) && withinScreen(b) && withinScreen(c)) {
+        rasterTriangle(*a, *b, *c);
+    } else {
+        clipAndDraw(*a, *b, *c);
+    }
+}
+
+// Clears the buffer being drawn into; the depth buffer only while depth
+// buffering and depth writes are on. The colour argument is in the byte
+// order chosen when the display was opened.
+void grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
+    Globals& s = g();
+    if (!s.raster) return;
+    std::uint32_t r, gr, b;
+    if (s.colourFormat == GR_COLORFORMAT_ABGR) {
+        r = color & 0xFF, gr = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+    } else {
+        b = color & 0xFF, gr = (color >> 8) & 0xFF, r = (color >> 16) & 0xFF;
+    }
+    const std::uint32_t pixel = (std::uint32_t(alpha) << 24) | (r << 16) | (gr << 8) | b;
+    std::fill_n(s.buffers.backColour(), kPixels, pixel);
+    if (s.render.depthMode != GR_DEPTHBUFFER_DISABLE && s.render.depthMask) {
+        std::fill_n(s.buffers.depth.data(), kPixels, depth);
+    }
+}
+
+// The back buffer becomes the front one and goes to the presenter. Pacing
+// to the display is the presenter's business, so the interval is not used.
 void grBufferSwap(int) {
-    if (g.swapHandler) g.swapHandler(g.front.data(), g.swapUser);
+    Globals& s = g();
+    s.buffers.back ^= 1;
+    if (s.swapHandler) s.swapHandler(s.buffers.frontColour(), s.swapUser);
 }

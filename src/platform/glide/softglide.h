@@ -19,6 +19,11 @@ void setSwapHandler(SwapHandler handler, void* user);
 // The frame most recently made visible by grBufferSwap (all black before the first swap).
 const std::uint32_t* frontBuffer();
 
+// The frame being drawn (0xAARRGGBB) and the depth buffer (16 bits a pixel,
+// 0xFFFF farthest), same layout; for tests and tools.
+const std::uint32_t* backBuffer();
+const std::uint16_t* depthBuffer();
+
 // When off, triangles and clears are accepted and ignored; state calls still apply.
 void setRasterEnabled(bool enabled);
 bool rasterEnabled();

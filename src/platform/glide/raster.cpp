@@ -1,0 +1,455 @@
+// The triangle rasteriser and its pixel stages: texture fetch, colour and
+// alpha combine, depth test, blend and write. One span loop is instantiated
+// per blend setting, texture mapping (perspective or affine) and colour
+// iteration (flat or Gouraud), with the depth and sampler modes the game uses
+// compiled in; any other mode goes through the same loop with its checks at
+// run time.
+#include <algorithm>
+#include <cmath>
+
+#include "internal.h"
+
+namespace softglide::detail {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Number conversions. Every float-to-integer conversion goes through these,
+// so NaN, infinities and huge values saturate instead of being undefined.
+
+std::int64_t saturate(double v, double limit) {
+    if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
+    if (!(v < limit)) return std::int64_t(limit);
+    return std::int64_t(std::floor(v + 0.5));
+}
+
+std::int64_t floorDiv(std::int64_t n, std::int64_t d) {  // d > 0
+    std::int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) --q;
+    return q;
+}
+std::int64_t ceilDiv(std::int64_t n, std::int64_t d) { return -floorDiv(-n, d); }
+
+// Depth and colours are iterated with 12 fractional bits.
+constexpr int kIterBits = 12;
+constexpr double kIterOne = double(1 << kIterBits);
+// Affine texture coordinates carry 24 fractional bits of a texel; the filter uses the top 8.
+constexpr int kTexBits = 24;
+constexpr double kTexOne = double(1 << kTexBits);
+// Vertex colours beyond this saturate the combine anyway, so clamping them
+// to it does not change any result and keeps products within 32 bits.
+constexpr int kColourLimit = 65536;
+
+// ---------------------------------------------------------------------------
+// Pipeline stages.
+
+// Bilinear (or point) fetch: u and v in texels with 8 fractional bits, the
+// texel centres already moved to whole numbers. Each tap wraps or clamps on
+// its own. The two lerps, first along u then along v, keep a lane within 16 bits.
+template <bool kFastModes>
+inline SpreadTexel fetch(const TextureView& tex, std::int64_t u, std::int64_t v, const RenderState& st) {
+    const int wMask = tex.width - 1, hMask = tex.height - 1;
+    int u0, u1, v0, v1;
+    if (kFastModes || !st.clampS) {
+        u0 = int(u >> 8) & wMask;
+        u1 = (u0 + 1) & wMask;
+    } else {
+        const std::int64_t iu = std::clamp<std::int64_t>(u >> 8, -1, tex.width);
+        u0 = int(std::clamp<std::int64_t>(iu, 0, wMask));
+        u1 = int(std::clamp<std::int64_t>(iu + 1, 0, wMask));
+    }
+    if (kFastModes || !st.clampT) {
+        v0 = int(v >> 8) & hMask;
+        v1 = (v0 + 1) & hMask;
+    } else {
+        const std::int64_t iv = std::clamp<std::int64_t>(v >> 8, -1, tex.height);
+        v0 = int(std::clamp<std::int64_t>(iv, 0, hMask));
+        v1 = int(std::clamp<std::int64_t>(iv + 1, 0, hMask));
+    }
+    const std::uint64_t fu = std::uint64_t(u & 255), fv = std::uint64_t(v & 255);
+    const SpreadTexel* row0 = tex.texels + v0 * tex.width;
+    const SpreadTexel* row1 = tex.texels + v1 * tex.width;
+    const SpreadTexel top = ((row0[u0] * (256 - fu) + row0[u1] * fu) >> 8) & kSpreadMask;
+    const SpreadTexel bottom = ((row1[u0] * (256 - fu) + row1[u1] * fu) >> 8) & kSpreadMask;
+    return ((top * (256 - fv) + bottom * fv) >> 8) & kSpreadMask;
+}
+
+inline int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+// Colour and alpha combine: (texture - iterated) scaled by texture alpha + 1,
+// arithmetic shift, clamp. Iterated values may be negative (they brighten).
+struct Rgba {
+    int r, g, b, a;
+};
+inline Rgba combine(SpreadTexel t, int vr, int vg, int vb, int va) {
+    const int ta = int(t >> 48), tr = int((t >> 16) & 255), tg = int((t >> 32) & 255), tb = int(t & 255);
+    const int scale = ta + 1;
+    return Rgba{clamp255(((tr - vr) * scale) >> 8), clamp255(((tg - vg) * scale) >> 8),
+                clamp255(((tb - vb) * scale) >> 8), clamp255(((ta - va) * scale) >> 8)};
+}
+
+inline std::uint32_t pack(int r, int g, int b, int a) {
+    return (std::uint32_t(a) << 24) | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
+}
+
+// Blend factor in 256ths for a Glide blend constant. In the source position
+// code 2/6 mean the destination colour, in the destination position the
+// source colour (the constants share values).
+inline int blendFactor(GrAlphaBlendFnc_t f, bool isSource, int srcA, int dstA, int srcC, int dstC) {
+    switch (f) {
+        case GR_BLEND_ZERO: return 0;
+        case GR_BLEND_SRC_ALPHA: return srcA + 1;
+        case GR_BLEND_SRC_COLOR: return (isSource ? dstC : srcC) + 1;
+        case GR_BLEND_DST_ALPHA: return dstA + 1;
+        case GR_BLEND_ONE: return 256;
+        case GR_BLEND_ONE_MINUS_SRC_ALPHA: return 256 - srcA;
+        case GR_BLEND_ONE_MINUS_SRC_COLOR: return 256 - (isSource ? dstC : srcC);
+        case GR_BLEND_ONE_MINUS_DST_ALPHA: return 256 - dstA;
+        default: return 0;
+    }
+}
+
+// Blend: (source x source factor + destination x destination factor) / 256,
+// clamped; the factor of source alpha a is (a + 1) / 256, of one minus it (256 - a) / 256.
+template <BlendKind kBlend>
+inline std::uint32_t blend(const Rgba& s, std::uint32_t dst, const RenderState& st) {
+    const int dr = int((dst >> 16) & 255), dg = int((dst >> 8) & 255), db = int(dst & 255);
+    if constexpr (kBlend == BlendKind::Opaque) {
+        (void)dr, (void)dg, (void)db;
+        return pack(s.r, s.g, s.b, s.a);
+    } else if constexpr (kBlend == BlendKind::Alpha) {
+        const int fs = s.a + 1, fd = 256 - s.a;
+        return pack((s.r * fs + dr * fd) >> 8, (s.g * fs + dg * fd) >> 8, (s.b * fs + db * fd) >> 8, s.a);
+    } else if constexpr (kBlend == BlendKind::Additive) {
+        return pack(std::min(s.r + dr, 255), std::min(s.g + dg, 255), std::min(s.b + db, 255), s.a);
+    } else if constexpr (kBlend == BlendKind::AlphaAdditive) {
+        const int fs = s.a + 1;
+        return pack(std::min(((s.r * fs) >> 8) + dr, 255), std::min(((s.g * fs) >> 8) + dg, 255),
+                    std::min(((s.b * fs) >> 8) + db, 255), s.a);
+    } else {
+        const int da = int(dst >> 24);
+        auto channel = [&](int sc, int dc) {
+            const int fs = blendFactor(st.rgbSrc, true, s.a, da, sc, dc);
+            const int fd = blendFactor(st.rgbDst, false, s.a, da, sc, dc);
+            return std::min((sc * fs + dc * fd) >> 8, 255);
+        };
+        const int fsa = blendFactor(st.alphaSrc, true, s.a, da, s.a, da);
+        const int fda = blendFactor(st.alphaDst, false, s.a, da, s.a, da);
+        return pack(channel(s.r, dr), channel(s.g, dg), channel(s.b, db), std::min((s.a * fsa + da * fda) >> 8, 255));
+    }
+}
+
+// Depth test of the stored 16-bit value against the function set.
+inline bool depthPasses(GrCmpFnc_t f, std::uint32_t z, std::uint32_t stored) {
+    switch (f) {
+        case GR_CMP_NEVER: return false;
+        case GR_CMP_LESS: return z < stored;
+        case GR_CMP_EQUAL: return z == stored;
+        case GR_CMP_LEQUAL: return z <= stored;
+        case GR_CMP_GREATER: return z > stored;
+        case GR_CMP_NOTEQUAL: return z != stored;
+        case GR_CMP_GEQUAL: return z >= stored;
+        default: return true;
+    }
+}
+
+inline std::uint32_t depthValue(std::int64_t zFixed) {
+    const std::int64_t z = zFixed >> kIterBits;
+    return std::uint32_t(z < 0 ? 0 : (z > 0xFFFF ? 0xFFFF : z));
+}
+
+inline int iterColour(std::int64_t c) {
+    const std::int64_t v = c >> kIterBits;
+    return int(v < -kColourLimit ? -kColourLimit : (v > kColourLimit ? kColourLimit : v));
+}
+
+// ---------------------------------------------------------------------------
+// Triangle setup.
+
+// A parameter as a plane over the screen, relative to vertex 0's snapped position.
+struct Plane {
+    double p0 = 0, dx = 0, dy = 0;
+    double at(double x, double y) const { return p0 + dx * x + dy * y; }
+};
+
+// Everything a span needs, evaluated at the first pixel centre and stepped per pixel.
+struct Span {
+    std::uint32_t* colour;
+    std::uint16_t* depth;
+    int count;
+    std::int64_t z, dz;
+    std::int64_t r, g, b, a, dr, dg, db, da;
+    std::int64_t u, v, du, dv;                 // affine: texels, kTexBits fraction
+    double sow, tow, oow, dsow, dtow, doow;    // perspective
+    int fr, fg, fb, fa;                        // flat colour
+};
+
+struct Setup {
+    TextureView tex;
+    double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
+    bool affine, flat;
+};
+
+template <BlendKind kBlend, bool kPerspective, bool kFlat, bool kFastModes>
+void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
+    const TextureView& tex = su.tex;
+    const std::int64_t fracMask = su.texOffset != 0.0 ? ~std::int64_t(0) : ~std::int64_t(255);
+    const bool depthOn = st.depthMode != GR_DEPTHBUFFER_DISABLE;
+    const bool depthWrite = depthOn && st.depthMask;
+    for (int i = 0; i < sp.count; ++i) {
+        const std::uint32_t z = depthValue(sp.z);
+        bool pass;
+        if constexpr (kFastModes) {
+            pass = z <= sp.depth[i];
+        } else {
+            pass = !depthOn || depthPasses(st.depthFunc, z, sp.depth[i]);
+        }
+        if (pass) {
+            std::int64_t u, v;
+            if constexpr (kPerspective) {
+                // Texel coordinates from s/w and t/w; saturated so the
+                // conversion is defined, floored through a positive offset.
+                constexpr double kLimit = double(1 << 22);
+                double fu = sp.sow / sp.oow * tex.texelsPerUnit - su.texOffset;
+                double fv = sp.tow / sp.oow * tex.texelsPerUnit - su.texOffset;
+                if (!(fu >= -kLimit)) fu = -kLimit;
+                if (!(fu <= kLimit)) fu = kLimit;
+                if (!(fv >= -kLimit)) fv = -kLimit;
+                if (!(fv <= kLimit)) fv = kLimit;
+                constexpr double kBias = 2147483648.0;
+                u = std::int64_t(fu * 256.0 + kBias) - std::int64_t(kBias);
+                v = std::int64_t(fv * 256.0 + kBias) - std::int64_t(kBias);
+            } else {
+                u = sp.u >> (kTexBits - 8);
+                v = sp.v >> (kTexBits - 8);
+            }
+            if constexpr (!kFastModes) {
+                u &= fracMask;
+                v &= fracMask;
+            }
+            const SpreadTexel t = fetch<kFastModes>(tex, u, v, st);
+            Rgba c;
+            if constexpr (kFlat) {
+                c = combine(t, sp.fr, sp.fg, sp.fb, sp.fa);
+            } else {
+                c = combine(t, iterColour(sp.r), iterColour(sp.g), iterColour(sp.b), iterColour(sp.a));
+            }
+            sp.colour[i] = blend<kBlend>(c, sp.colour[i], st);
+            if (kFastModes || depthWrite) sp.depth[i] = std::uint16_t(z);
+        }
+        sp.z += sp.dz;
+        if constexpr (kPerspective) {
+            sp.sow += sp.dsow;
+            sp.tow += sp.dtow;
+            sp.oow += sp.doow;
+        } else {
+            sp.u += sp.du;
+            sp.v += sp.dv;
+        }
+        if constexpr (!kFlat) {
+            sp.r += sp.dr;
+            sp.g += sp.dg;
+            sp.b += sp.db;
+            sp.a += sp.da;
+        }
+    }
+}
+
+using SpanFn = void (*)(Span&, const Setup&, const RenderState&);
+
+template <BlendKind kBlend, bool kFastModes>
+SpanFn pickSpan(bool perspective, bool flat) {
+    if (perspective) {
+        return flat ? drawSpan<kBlend, true, true, kFastModes> : drawSpan<kBlend, true, false, kFastModes>;
+    }
+    return flat ? drawSpan<kBlend, false, true, kFastModes> : drawSpan<kBlend, false, false, kFastModes>;
+}
+
+template <bool kFastModes>
+SpanFn pickSpan(BlendKind blend, bool perspective, bool flat) {
+    switch (blend) {
+        case BlendKind::Opaque: return pickSpan<BlendKind::Opaque, kFastModes>(perspective, flat);
+        case BlendKind::Alpha: return pickSpan<BlendKind::Alpha, kFastModes>(perspective, flat);
+        case BlendKind::Additive: return pickSpan<BlendKind::Additive, kFastModes>(perspective, flat);
+        case BlendKind::AlphaAdditive: return pickSpan<BlendKind::AlphaAdditive, kFastModes>(perspective, flat);
+        default: return pickSpan<BlendKind::General, kFastModes>(perspective, flat);
+    }
+}
+
+// A non-horizontal edge from (xa, ya) down to (xb, yb), in 1/16 pixel.
+// Pixel px of row py is right of (or on) the edge when its centre
+// px*16 + 8 >= the edge's x at y = py*16 + 8, i.e. px >= firstColumn(py).
+// Using the same rounding for left and right edges means a pixel on an edge
+// belongs to the triangle on its right: left edges are drawn, right edges not.
+struct Edge {
+    std::int64_t xa, ya, dx, dy;
+    int firstColumn(int py) const {
+        const std::int64_t y = std::int64_t(py) * 16 + 8;
+        const std::int64_t n = xa * dy + (y - ya) * dx - 8 * dy;
+        const std::int64_t c = ceilDiv(n, 16 * dy);
+        return int(std::clamp<std::int64_t>(c, 0, kScreenWidth));
+    }
+};
+
+Edge makeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb) {
+    return Edge{xa, ya, xb - xa, yb - ya};
+}
+
+// First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
+int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
+
+}  // namespace
+
+void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    const RenderState& st = state();
+    if (!rasterEnabled() || !st.texture.valid()) return;
+    const GrVertex* v[3] = {&a, &b, &c};
+    for (const GrVertex* p : v) {
+        if (!(std::fabs(p->x) <= kSafeCoord && std::fabs(p->y) <= kSafeCoord)) return;
+    }
+
+    // Snap to 12.4 fixed point.
+    std::int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = std::int64_t(std::floor(double(v[i]->x) * 16.0 + 0.5));
+        Y[i] = std::int64_t(std::floor(double(v[i]->y) * 16.0 + 0.5));
+    }
+
+    // Signed area in the order passed; zero draws nothing.
+    const std::int64_t area = (X[0] - X[1]) * (Y[1] - Y[2]) - (X[1] - X[2]) * (Y[0] - Y[1]);
+    if (area == 0) return;
+    if (st.cullMode == GR_CULL_POSITIVE && area > 0) return;
+    if (st.cullMode == GR_CULL_NEGATIVE && area < 0) return;
+
+    // Parameter planes in pixels relative to vertex 0.
+    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
+    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
+    const double det = dx1 * dy2 - dx2 * dy1;
+    auto plane = [&](double p0, double p1, double p2) {
+        Plane p;
+        p.p0 = p0;
+        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) / det;
+        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) / det;
+        return p;
+    };
+    const Plane ooz = plane(a.ooz, b.ooz, c.ooz);
+
+    Setup su;
+    su.tex = st.texture;
+    su.texOffset = st.bilinear ? 0.5 : 0.0;
+    // With one w for the whole triangle, s and t are affine on the screen.
+    su.affine = a.oow == b.oow && b.oow == c.oow;
+    su.flat = a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a &&
+              b.a == c.a;
+    Plane s, t, w, red, green, blue, alpha;
+    if (su.affine) {
+        s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
+        t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
+    } else {
+        s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
+        t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
+        w = plane(a.oow, b.oow, c.oow);
+    }
+    Span sp{};
+    if (su.flat) {
+        auto flatValue = [](float f) {
+            return int(std::clamp<std::int64_t>(saturate(std::floor(double(f)), 1e9), -kColourLimit, kColourLimit));
+        };
+        sp.fr = flatValue(a.r);
+        sp.fg = flatValue(a.g);
+        sp.fb = flatValue(a.b);
+        sp.fa = flatValue(a.a);
+    } else {
+        red = plane(a.r, b.r, c.r);
+        green = plane(a.g, b.g, c.g);
+        blue = plane(a.b, b.b, c.b);
+        alpha = plane(a.a, b.a, c.a);
+    }
+
+    const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
+                           !st.clampS && !st.clampT && st.bilinear;
+    const SpanFn span = fastModes ? pickSpan<true>(st.blend, !su.affine, su.flat)
+                                  : pickSpan<false>(st.blend, !su.affine, su.flat);
+
+    // Steps per pixel, saturated so that a whole row cannot overflow.
+    constexpr double kStepLimit = double(std::int64_t(1) << 52);
+    sp.dz = saturate(ooz.dx * kIterOne, kStepLimit);
+    if (!su.flat) {
+        sp.dr = saturate(red.dx * kIterOne, kStepLimit);
+        sp.dg = saturate(green.dx * kIterOne, kStepLimit);
+        sp.db = saturate(blue.dx * kIterOne, kStepLimit);
+        sp.da = saturate(alpha.dx * kIterOne, kStepLimit);
+    }
+    const double tpu = su.tex.texelsPerUnit;
+    if (su.affine) {
+        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
+        sp.du = saturate(s.dx * tpu * kTexOne, kTexStepLimit);
+        sp.dv = saturate(t.dx * tpu * kTexOne, kTexStepLimit);
+    } else {
+        sp.dsow = s.dx;
+        sp.dtow = t.dx;
+        sp.doow = w.dx;
+    }
+    // A texel coordinate at the start of a span, kept small: wrapping
+    // removes whole texture widths, clamping keeps it in a range where the
+    // clamp to the edge texel is the same.
+    auto texStart = [&](double texel, int size, bool clamped) {
+        if (!(std::fabs(texel) < 1e15)) texel = 0.0;
+        if (clamped) {
+            texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
+        } else {
+            texel -= double(size) * std::floor(texel / double(size));
+        }
+        return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+    };
+
+    // Sort by y for the scan: top, middle, bottom.
+    int order[3] = {0, 1, 2};
+    std::sort(order, order + 3, [&](int i, int j) { return Y[i] < Y[j] || (Y[i] == Y[j] && i < j); });
+    const int top = order[0], mid = order[1], bot = order[2];
+    if (Y[top] == Y[bot]) return;
+    // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
+    const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);
+    const bool longLeft = cross < 0;
+    const Edge longEdge = makeEdge(X[top], Y[top], X[bot], Y[bot]);
+    const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
+
+    Buffers& buf = buffers();
+    std::uint32_t* colour = buf.backColour();
+    std::uint16_t* depth = buf.depth.data();
+    const double x0 = double(X[0]) / 16.0, y0 = double(Y[0]) / 16.0;
+
+    for (int half = 0; half < 2; ++half) {
+        const int rowBegin = half == 0 ? rowTop : rowMid;
+        const int rowEnd = half == 0 ? rowMid : rowBot;
+        if (rowBegin >= rowEnd) continue;
+        const Edge shortEdge = half == 0 ? makeEdge(X[top], Y[top], X[mid], Y[mid]) : makeEdge(X[mid], Y[mid], X[bot], Y[bot]);
+        const Edge& leftEdge = longLeft ? longEdge : shortEdge;
+        const Edge& rightEdge = longLeft ? shortEdge : longEdge;
+        for (int py = rowBegin; py < rowEnd; ++py) {
+            const int left = leftEdge.firstColumn(py), right = rightEdge.firstColumn(py);
+            if (left >= right) continue;
+            const double cx = left + 0.5 - x0, cy = py + 0.5 - y0;
+            sp.colour = colour + py * kScreenWidth + left;
+            sp.depth = depth + py * kScreenWidth + left;
+            sp.count = right - left;
+            sp.z = saturate(ooz.at(cx, cy) * kIterOne, kStepLimit);
+            if (!su.flat) {
+                sp.r = saturate(red.at(cx, cy) * kIterOne, kStepLimit);
+                sp.g = saturate(green.at(cx, cy) * kIterOne, kStepLimit);
+                sp.b = saturate(blue.at(cx, cy) * kIterOne, kStepLimit);
+                sp.a = saturate(alpha.at(cx, cy) * kIterOne, kStepLimit);
+            }
+            if (su.affine) {
+                sp.u = texStart(s.at(cx, cy) * tpu - su.texOffset, su.tex.width, st.clampS);
+                sp.v = texStart(t.at(cx, cy) * tpu - su.texOffset, su.tex.height, st.clampT);
+            } else {
+                sp.sow = s.at(cx, cy);
+                sp.tow = t.at(cx, cy);
+                sp.oow = w.at(cx, cy);
+            }
+            span(sp, su, st);
+        }
+    }
+}
+
+}  // namespace softglide::detail

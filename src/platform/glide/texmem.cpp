@@ -1,0 +1,180 @@
+// Texture memory of TMU 0: sizes, downloads and texture selection. Texels are
+// kept twice: as the 16-bit words the game downloaded, and expanded to 8 bits
+// a channel in the format they were downloaded with, so that drawing never
+// decodes a texel. Selecting a region in another format than it was written
+// with (never done by the game) decodes the raw words into a scratch copy.
+#include <algorithm>
+
+#include "internal.h"
+
+namespace softglide::detail {
+namespace {
+
+struct Level {
+    int width = 0, height = 0;
+};
+
+bool validLod(GrLOD_t lod) { return lod >= GR_LOD_256 && lod <= GR_LOD_1; }
+
+// Width and height of level `lod` for an aspect ratio; {0,0} when invalid.
+Level levelSize(GrLOD_t lod, GrAspectRatio_t aspect) {
+    if (!validLod(lod) || aspect < GR_ASPECT_8x1 || aspect > GR_ASPECT_1x8) return {};
+    const int longSide = 256 >> lod;
+    const int shift = aspect <= GR_ASPECT_1x1 ? GR_ASPECT_1x1 - aspect : aspect - GR_ASPECT_1x1;
+    const int shortSide = std::max(1, longSide >> shift);
+    return aspect <= GR_ASPECT_1x1 ? Level{longSide, shortSide} : Level{shortSide, longSide};
+}
+
+bool validFormat(GrTextureFormat_t f) {
+    return f == GR_TEXFMT_ARGB_1555 || f == GR_TEXFMT_ARGB_4444 || f == GR_TEXFMT_ARGB_8332;
+}
+
+bool validInfo(const GrTexInfo* info) {
+    return info && validLod(info->largeLod) && validLod(info->smallLod) && info->smallLod >= info->largeLod &&
+           levelSize(info->largeLod, info->aspectRatio).width > 0 && validFormat(info->format);
+}
+
+// Whether the even/odd mask keeps a level (levels are numbered by LOD).
+bool levelKept(FxU32 evenOdd, GrLOD_t lod) {
+    return (lod % 2 == 0) ? (evenOdd & GR_MIPMAPLEVELMASK_EVEN) != 0 : (evenOdd & GR_MIPMAPLEVELMASK_ODD) != 0;
+}
+
+FxU32 alignUp(FxU32 bytes) { return (bytes + kTexAlign - 1) / kTexAlign * kTexAlign; }
+
+// One download: which texels it wrote and the format they were expanded with.
+struct Region {
+    FxU32 first = 0, count = 0;
+    GrTextureFormat_t format = 0;
+};
+
+struct TextureMemory {
+    std::vector<std::uint16_t> raw;
+    std::vector<SpreadTexel> expanded;
+    std::vector<Region> regions;  // oldest first
+    std::vector<SpreadTexel> scratch;
+    void ensure() {
+        if (raw.empty()) {
+            raw.assign(kTexMemTexels, 0);
+            expanded.assign(kTexMemTexels, 0);
+        }
+    }
+};
+
+TextureMemory& mem() {
+    static TextureMemory m;
+    return m;
+}
+
+// More regions than this and the oldest are forgotten; selecting one then
+// takes the decoding path, which gives the same texels.
+constexpr std::size_t kMaxRegions = 256;
+
+}  // namespace
+
+std::uint32_t expandTexel(std::uint16_t v, GrTextureFormat_t format) {
+    std::uint32_t a = 0, r = 0, g = 0, b = 0;
+    switch (format) {
+        case GR_TEXFMT_ARGB_1555: {
+            const std::uint32_t r5 = (v >> 10) & 31, g5 = (v >> 5) & 31, b5 = v & 31;
+            a = (v & 0x8000) ? 255 : 0;
+            r = (r5 << 3) | (r5 >> 2);
+            g = (g5 << 3) | (g5 >> 2);
+            b = (b5 << 3) | (b5 >> 2);
+            break;
+        }
+        case GR_TEXFMT_ARGB_4444:
+            a = ((v >> 12) & 15) * 17;
+            r = ((v >> 8) & 15) * 17;
+            g = ((v >> 4) & 15) * 17;
+            b = (v & 15) * 17;
+            break;
+        case GR_TEXFMT_ARGB_8332: {
+            const std::uint32_t r3 = (v >> 5) & 7, g3 = (v >> 2) & 7;
+            a = v >> 8;
+            r = (r3 << 5) | (r3 << 2) | (r3 >> 1);
+            g = (g3 << 5) | (g3 << 2) | (g3 >> 1);
+            b = (v & 3) * 0x55;
+            break;
+        }
+        default:
+            return 0;
+    }
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+FxU32 textureMemRequired(FxU32 evenOdd, const GrTexInfo* info) {
+    if (!validInfo(info)) return 0;
+    FxU32 bytes = 0;
+    for (GrLOD_t lod = info->largeLod; lod <= info->smallLod; ++lod) {
+        if (!levelKept(evenOdd, lod)) continue;
+        const Level l = levelSize(lod, info->aspectRatio);
+        bytes += FxU32(l.width * l.height * 2);
+    }
+    return alignUp(bytes);
+}
+
+void downloadMipMap(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
+    if (!validInfo(info) || !info->data) return;
+    const FxU32 bytes = textureMemRequired(evenOdd, info);
+    if (bytes == 0 || startAddress % kTexAlign != 0 || startAddress > kTexMemBytes ||
+        bytes > kTexMemBytes - startAddress)
+        return;
+    TextureMemory& m = mem();
+    m.ensure();
+    const auto* src = static_cast<const std::uint16_t*>(info->data);
+    const FxU32 first = startAddress / 2;
+    FxU32 dst = first;
+    for (GrLOD_t lod = info->largeLod; lod <= info->smallLod; ++lod) {
+        const Level l = levelSize(lod, info->aspectRatio);
+        const FxU32 n = FxU32(l.width * l.height);
+        if (levelKept(evenOdd, lod)) {
+            for (FxU32 i = 0; i < n; ++i, ++dst) {
+                m.raw[dst] = src[i];
+                m.expanded[dst] = spread(expandTexel(src[i], info->format));
+            }
+        }
+        src += n;
+    }
+    if (m.regions.size() >= kMaxRegions) m.regions.erase(m.regions.begin());
+    m.regions.push_back(Region{first, dst - first, info->format});
+}
+
+TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
+    TextureView view;
+    if (!validInfo(info) || !levelKept(evenOdd, info->largeLod)) return view;
+    const Level l = levelSize(info->largeLod, info->aspectRatio);
+    const FxU32 count = FxU32(l.width * l.height);
+    if (startAddress % kTexAlign != 0 || startAddress > kTexMemBytes || count * 2 > kTexMemBytes - startAddress)
+        return view;
+    TextureMemory& m = mem();
+    m.ensure();
+    const FxU32 first = startAddress / 2;
+    view.width = l.width;
+    view.height = l.height;
+    view.texelsPerUnit = double(std::max(l.width, l.height)) / 256.0;
+
+    // The newest download touching these texels decides: if it is exactly
+    // this texture in this format, its expansion is current.
+    for (auto it = m.regions.rbegin(); it != m.regions.rend(); ++it) {
+        const bool overlaps = it->first < first + count && first < it->first + it->count;
+        if (!overlaps) continue;
+        if (it->first == first && it->count >= count && it->format == info->format) {
+            view.texels = m.expanded.data() + first;
+            return view;
+        }
+        break;
+    }
+    m.scratch.resize(count);
+    for (FxU32 i = 0; i < count; ++i) m.scratch[i] = spread(expandTexel(m.raw[first + i], info->format));
+    view.texels = m.scratch.data();
+    return view;
+}
+
+void resetTextureMemory() {
+    TextureMemory& m = mem();
+    m.regions.clear();
+    std::fill(m.raw.begin(), m.raw.end(), 0);
+    std::fill(m.expanded.begin(), m.expanded.end(), 0);
+}
+
+}  // namespace softglide::detail
