@@ -1,0 +1,72 @@
+// The headless runner: every pass runs in full (drawing too, since it draws
+// random numbers and heats the ground), as fast as the machine allows.
+#include "app/headless.h"
+
+#include <cstdio>
+
+#include "app/dump.h"
+#include "app/frame_loop.h"
+#include "app/world.h"
+#include "platform/glide/softglide.h"
+#include "platform/replay.h"
+#include "platform/screenshot.h"
+#include "sim/sim.h"
+
+namespace tb {
+
+int runHeadless(const Options& options) {
+    platform::Replay replay;
+    if (!options.replayFile.empty()) {
+        std::string error;
+        if (!platform::loadReplay(options.replayFile, replay, error)) {
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    std::FILE* dump = nullptr;
+    if (!options.dumpFile.empty()) {
+        dump = std::fopen(options.dumpFile.c_str(), "wb");
+        if (!dump) {
+            std::fprintf(stderr, "tankbattle: cannot write the state dump \"%s\"\n", options.dumpFile.c_str());
+            return 1;
+        }
+    }
+
+    platform::ReplayKeyboard keyboard(std::move(replay));
+    platform::setKeyboard(&keyboard);
+    softglide::setRasterEnabled(!options.noPixels);
+    initGame();
+
+    std::int64_t passes = 0, lastDumped = -1;
+    auto writeDump = [&] {
+        const std::string line = formatStateDump(passes) + "\n";
+        std::fwrite(line.data(), 1, line.size(), dump);
+        lastDumped = passes;
+    };
+    while (!world.quitRequested && (options.frames < 0 || passes < options.frames)) {
+        keyboard.beginPass(passes);
+        runPass();
+        ++passes;
+        if (dump && options.dumpEvery > 0 && passes % options.dumpEvery == 0) writeDump();
+    }
+    if (dump && lastDumped != passes) writeDump();
+
+    int status = 0;
+    if (dump && std::fclose(dump) != 0) {
+        std::fprintf(stderr, "tankbattle: writing the state dump \"%s\" failed\n", options.dumpFile.c_str());
+        status = 1;
+    }
+    if (!options.screenshotFile.empty()) {
+        std::string error;
+        if (!platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::kScreenWidth,
+                                softglide::kScreenHeight, error)) {
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+            status = 1;
+        }
+    }
+    shutdownDisplay();
+    platform::setKeyboard(nullptr);
+    return status;
+}
+
+}  // namespace tb
