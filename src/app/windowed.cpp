@@ -4,6 +4,8 @@
 #include "app/windowed.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
+#include "platform/screenshot.h"
 #include "platform/sdl/keyboard.h"
 #include "platform/sdl/pacer.h"
 #include "platform/sdl/presenter.h"
@@ -36,11 +39,30 @@ struct Desktop {
     sdl::DesktopKeyboard keyboard;
     sdl::FramePacer pacer;
     long long swaps = 0;
+    std::string screenshotFile;  // where F12 writes; empty: a numbered file in the current directory
+    int screenshots = 0;
 };
+
+// F12 keeps the picture on screen as a PNG file.
+void saveScreenshot(Desktop& desktop) {
+    std::string path = desktop.screenshotFile;
+    if (path.empty()) {
+        char name[64];
+        std::snprintf(name, sizeof name, "tankbattle-%03d.png", ++desktop.screenshots);
+        path = name;
+    }
+    std::string error;
+    if (platform::writePng(path, softglide::frontBuffer(), softglide::kScreenWidth, softglide::kScreenHeight, error))
+        std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+}
 
 void pumpEvents(Desktop& desktop) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_F12 && !event.key.repeat)
+            saveScreenshot(desktop);
         if (desktop.keyboard.handleEvent(event) == sdl::EventAction::ToggleFullscreen)
             desktop.presenter.toggleFullscreen();
     }
@@ -72,16 +94,45 @@ private:
     platform::Keyboard& live_;
 };
 
+// Runs `step` with the process's stderr pointed at /dev/null: the audio and window
+// system libraries SDL tries print their own complaints there, and the player
+// should see only our one line about what is missing.
+template <class Step>
+auto quietly(Step step) {
+    std::fflush(stderr);
+    int saved = ::dup(STDERR_FILENO);
+    int devNull = ::open("/dev/null", O_WRONLY);
+    if (saved >= 0 && devNull >= 0) ::dup2(devNull, STDERR_FILENO);
+    if (devNull >= 0) ::close(devNull);
+    auto result = step();
+    std::fflush(stderr);
+    if (saved >= 0) {
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+    }
+    return result;
+}
+
+// SDL falls back to drivers that show nothing when there is no display; those
+// count as a display only when asked for by name (as the tests do).
+bool showsNothing(const char* driver) {
+    if (!driver) return true;
+    std::string name = driver;
+    if (name != "offscreen" && name != "dummy") return false;
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    return !(requested && name == requested);
+}
+
 // Opens sound unless muted; without it the game plays silently.
 std::unique_ptr<sdl::DesktopSound> openSound(bool mute) {
     if (mute) return nullptr;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (quietly([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) != 0) {
         std::fprintf(stderr, "tankbattle: no sound: %s\n", SDL_GetError());
         return nullptr;
     }
     auto sound = std::make_unique<sdl::DesktopSound>();
     std::string error;
-    if (!sound->open(sdl::SoundOptions{}, error)) {
+    if (!quietly([&] { return sound->open(sdl::SoundOptions{}, error); })) {
         std::fprintf(stderr, "tankbattle: no sound: %s\n", error.c_str());
         return nullptr;
     }
@@ -104,7 +155,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         platform::Replay replay;
         std::string error;
         if (!platform::loadReplay(options.replayFile, replay, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
             return 2;
         }
         replayKeyboard.emplace(std::move(replay));
@@ -115,14 +166,17 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
 
     SDL_SetMainReady();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0 || showsNothing(SDL_GetCurrentVideoDriver())) {
+        std::string reason = SDL_WasInit(SDL_INIT_VIDEO) ? "no window system found" : SDL_GetError();
+        SDL_Quit();
         std::fprintf(stderr,
-                     "tankbattle: no display available (%s). Start the game from a desktop session, "
-                     "or run it without a window: tankbattle --headless --frames N\n",
-                     SDL_GetError());
+                     "tankbattle: no display available (%s). Start the game from a desktop session "
+                     "(DISPLAY or WAYLAND_DISPLAY set), or run it without a window: tankbattle --headless --frames N\n",
+                     reason.c_str());
         return 1;
     }
     auto desktop = std::make_unique<Desktop>();
+    desktop->screenshotFile = options.screenshotFile;
     std::string error;
     sdl::PresenterOptions presenterOptions;
     presenterOptions.fullscreen = !options.window;
@@ -162,6 +216,14 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         ++passes;
     }
     const sdl::FramePacer::Nanos finished = sdl::monotonicNow();
+    int status = 0;
+    // As headless: --screenshot also keeps the last frame shown.
+    if (!options.screenshotFile.empty() &&
+        !platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::kScreenWidth,
+                            softglide::kScreenHeight, error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        status = 1;
+    }
     shutdownDisplay();
 
     softglide::setSwapHandler(nullptr, nullptr);
@@ -175,11 +237,11 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
                      static_cast<long long>(desktop->pacer.restarts()), desktop->presenter.rendererName().c_str());
     }
 
-    int status = 0;
     if (recorder && !platform::saveReplay(options.recordFile, recorder->recorded(), error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         status = 1;
     }
+
     sound.reset();
     desktop.reset();
     SDL_Quit();
