@@ -39,21 +39,16 @@ struct Desktop {
     sdl::DesktopKeyboard keyboard;
     sdl::FramePacer pacer;
     long long swaps = 0;
-    std::string screenshotFile;  // where F12 writes; empty: a numbered file in the current directory
-    int screenshots = 0;
+    int screenshots = 0;  // F12 presses so far: they number the files
 };
 
-// F12 keeps the picture on screen as a PNG file.
+// F12 keeps the picture on screen as tankbattle-001.png, -002, ... in the current directory.
 void saveScreenshot(Desktop& desktop) {
-    std::string path = desktop.screenshotFile;
-    if (path.empty()) {
-        char name[64];
-        std::snprintf(name, sizeof name, "tankbattle-%03d.png", ++desktop.screenshots);
-        path = name;
-    }
+    char path[64];
+    std::snprintf(path, sizeof path, "tankbattle-%03d.png", ++desktop.screenshots);
     std::string error;
     if (platform::writePng(path, softglide::frontBuffer(), softglide::kScreenWidth, softglide::kScreenHeight, error))
-        std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path.c_str());
+        std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path);
     else
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
 }
@@ -176,7 +171,6 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         return 1;
     }
     auto desktop = std::make_unique<Desktop>();
-    desktop->screenshotFile = options.screenshotFile;
     std::string error;
     sdl::PresenterOptions presenterOptions;
     presenterOptions.fullscreen = !options.window;
