@@ -11,10 +11,7 @@
 #include "data_files.h"
 
 namespace datagen {
-namespace {
 
-// A float whose bytes hold 0x0D or 0x1A would be changed by the text-mode read;
-// move it by the fewest units in the last place that clear both.
 float fileSafe(float v) {
     std::uint32_t bits;
     std::memcpy(&bits, &v, 4);
@@ -29,6 +26,8 @@ float fileSafe(float v) {
     }
     throw std::logic_error("no file-safe neighbour for a model value");
 }
+
+namespace {
 
 float colourFor(float paint) {
     float v = std::round(255.0f - paint);

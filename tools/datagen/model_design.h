@@ -59,6 +59,10 @@ Mesh designMesh(int m);
 // with a positive area are culled.
 double cullArea(const Face& f);
 
+// A float whose bytes hold 0x0D or 0x1A would be changed by the text-mode read:
+// the nearest float, counted in units in the last place, whose bytes are clear.
+float fileSafe(float v);
+
 // The 420 records exactly as the game must load them: faces facing the camera,
 // colours converted for subtraction, every float free of 0x0D and 0x1A bytes,
 // meshes 16..19 and unused slots empty.

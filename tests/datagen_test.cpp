@@ -1,0 +1,425 @@
+// The generated data files: the model loads back exactly as designed through the
+// game's text-mode loader, the bitmaps give the designed texels under the game's
+// reading rules, the sounds are clean PCM WAV files, and every build makes the
+// same bytes.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/world.h"
+#include "datagen/data_files.h"
+#include "datagen/model_design.h"
+#include "display/display.h"
+#include "platform/stream.h"
+
+namespace {
+
+using datagen::Bytes;
+
+std::uint32_t le32(const Bytes& b, std::size_t at) {
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
+std::uint16_t le16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
+
+// A private data directory holding one file, so the game's loaders can read it.
+class DataDir {
+public:
+    DataDir() : path_(std::filesystem::temp_directory_path() / ("tb_datagen_" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path_);
+        previous_ = platform::dataDirectory();
+        platform::setDataDirectory(path_.string());
+    }
+    ~DataDir() {
+        platform::setDataDirectory(previous_);
+        std::filesystem::remove_all(path_);
+    }
+    void write(const char* name, const Bytes& bytes) const {
+        std::FILE* f = std::fopen((path_ / name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+
+private:
+    std::filesystem::path path_;
+    std::string previous_;
+};
+
+// ---------------------------------------------------------------------------
+// Model
+
+TEST(DatagenModel, LoadsBackThroughTheGameLoaderAsDesigned) {
+    const std::vector<tb::ModelTriangle> intended = datagen::intendedModel();
+    ASSERT_EQ(intended.size(), std::size_t(tb::kModelTriangleCount));
+    DataDir dir;
+    dir.write("Tank.ddo", datagen::modelFile(intended));
+    tb::world = tb::WorldState{};
+    tb::loadModel();
+    for (int i = 0; i < tb::kModelTriangleCount; ++i)
+        EXPECT_EQ(std::memcmp(&tb::world.model.triangles[i], &intended[i], sizeof(tb::ModelTriangle)), 0)
+            << "record " << i;
+}
+
+TEST(DatagenModel, MeshesHaveTheirTrianglesAndTheSpareMeshesAreEmpty) {
+    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
+    for (int m = 0; m < 20; ++m) {
+        int present = 0;
+        for (int i = 0; i < tb::kMeshTriangles; ++i) present += model[m * tb::kMeshTriangles + i].present == 1;
+        const int designed = int(datagen::designMesh(m).size());
+        EXPECT_EQ(present, designed) << "mesh " << m;
+        if (m < 16) {
+            EXPECT_GT(present, 0) << "mesh " << m << " is drawn by the game and must not be empty";
+        } else {
+            EXPECT_EQ(present, 0) << "mesh " << m;
+        }
+    }
+    // Each drawn marker triangle costs six random numbers, so its count is part of the game.
+    int markers = 0;
+    for (int i = 0; i < tb::kMeshTriangles; ++i) markers += model[3 * tb::kMeshTriangles + i].present;
+    EXPECT_EQ(markers, 4);
+}
+
+TEST(DatagenModel, RecordsHoldNoByteTheTextModeReadWouldChange) {
+    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(model.data());
+    for (std::size_t i = 0; i < model.size() * sizeof(tb::ModelTriangle); ++i)
+        ASSERT_TRUE(datagen::byteIsFileSafe(bytes[i])) << "byte " << i << " of record " << i / 116;
+}
+
+TEST(DatagenModel, FileSafeMovesOnlyUnsafeFloatsAndOnlyByAFewUlps) {
+    struct Case {
+        std::uint32_t bits;
+        bool safe;
+    };
+    const Case cases[] = {
+        {0x3F800000, true},   // 1.0
+        {0x437F0000, true},   // 255.0
+        {0x421A0000, false},  // 38.5: 0x1A in the mantissa
+        {0x41D0000D, false},  // 0x0D in the lowest byte
+        {0xC11A0000, false},  // -9.625
+        {0x1A3F0000, false},  // tiny, 0x1A in the exponent byte
+        {0x00000000, true},
+    };
+    for (const Case& c : cases) {
+        float in;
+        std::memcpy(&in, &c.bits, 4);
+        const float out = datagen::fileSafe(in);
+        std::uint32_t outBits;
+        std::memcpy(&outBits, &out, 4);
+        EXPECT_TRUE(datagen::wordIsFileSafe(outBits)) << std::hex << c.bits;
+        if (c.safe) {
+            EXPECT_EQ(outBits, c.bits) << std::hex << c.bits;
+        } else {
+            EXPECT_NE(outBits, c.bits) << std::hex << c.bits;
+        }
+        if ((c.bits & 0xFF000000) != 0x1A000000) {
+            EXPECT_LE(std::abs(double(out) - in), std::abs(double(in)) * 1e-6);
+        }
+    }
+}
+
+TEST(DatagenModel, TextModeWriteIsUndoneByTheGameReader) {
+    const Bytes cases[] = {{}, {0x0A}, {0x41, 0x0A, 0x0A, 0x00}, {0x0A, 0xFF, 0x0A}, {0x01, 0x02, 0x03}};
+    for (const Bytes& raw : cases) {
+        Bytes written = datagen::textModeWrite(raw);
+        EXPECT_EQ(written.size(), raw.size() + std::size_t(std::count(raw.begin(), raw.end(), 0x0A)));
+        platform::TextStream stream(written);
+        Bytes back(raw.size() + 4);
+        EXPECT_EQ(stream.read(back.data(), 1, back.size()), raw.size());
+        back.resize(raw.size());
+        EXPECT_EQ(back, raw);
+    }
+}
+
+TEST(DatagenModel, EveryTriangleFacesTheCamera) {
+    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
+    for (int i = 0; i < tb::kModelTriangleCount; ++i) {
+        const tb::ModelTriangle& r = model[i];
+        if (r.present != 1) continue;
+        // The screen is the plan rotated and scaled, so the culling sign is the plan's.
+        for (double heading : {0.0, 1.0, 2.5, -2.0}) {
+            double sx[3], sy[3];
+            for (int k = 0; k < 3; ++k) {
+                sx[k] = std::trunc(320 + 0.5 * (r.x[k] * std::cos(heading) - r.y[k] * std::sin(heading)) * 8);
+                sy[k] = std::trunc(240 + 0.5 * (r.x[k] * std::sin(heading) + r.y[k] * std::cos(heading)) * 8);
+            }
+            const double area = (sx[0] - sx[1]) * (sy[1] - sy[2]) - (sx[1] - sx[2]) * (sy[0] - sy[1]);
+            EXPECT_LE(area, 0) << "record " << i << " heading " << heading;
+        }
+        EXPECT_LT(datagen::cullArea(datagen::Face{{}, {{{r.x[0], r.y[0], 0, 0, 0}, {r.x[1], r.y[1], 0, 0, 0},
+                                                       {r.x[2], r.y[2], 0, 0, 0}}}}),
+                  0)
+            << "record " << i;
+        EXPECT_GE(r.texture, 0);
+        EXPECT_LE(r.texture, 6);
+    }
+}
+
+// Extent of a mesh in plan view and height.
+struct Extent {
+    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f, minZ = 1e9f, maxZ = -1e9f;
+};
+Extent extentOf(int mesh) {
+    Extent e;
+    for (const datagen::Face& f : datagen::designMesh(mesh))
+        for (const datagen::Corner& c : f.corner) {
+            e.minX = std::min(e.minX, c.x), e.maxX = std::max(e.maxX, c.x);
+            e.minY = std::min(e.minY, c.y), e.maxY = std::max(e.maxY, c.y);
+            e.minZ = std::min(e.minZ, c.z), e.maxZ = std::max(e.maxZ, c.z);
+        }
+    return e;
+}
+
+TEST(DatagenModel, TankPartsFitTheTankGeometry) {
+    const Extent hull = extentOf(datagen::kHull), track = extentOf(datagen::kTrack), turret = extentOf(datagen::kTurret);
+    // The gun ends exactly where the shell starts, 40 ahead of the tank's centre.
+    EXPECT_FLOAT_EQ(turret.minY, -40.0f);
+    // Hull, turret and the tracks at +-20 stay in the 48 x 80 boundary box (tracks
+    // may touch its side by two units), and cover the 20 x 50 hit footprint.
+    for (const Extent& e : {hull, turret}) {
+        EXPECT_GE(e.minX, -24.0f);
+        EXPECT_LE(e.maxX, 24.0f);
+        EXPECT_GE(e.minY, -40.0f);
+        EXPECT_LE(e.maxY, 40.0f);
+    }
+    EXPECT_LE(20 + track.maxX, 26.0f);
+    EXPECT_GE(20 + track.minX, 12.0f);
+    EXPECT_LE(hull.minX, -10.0f);
+    EXPECT_LE(hull.minY, -25.0f);
+    EXPECT_GE(hull.maxY, 25.0f);
+    // Tracks are seen beside the hull: the hull covers at most their inner edge.
+    EXPECT_LT(hull.maxX, 20 + track.minX + 2.0f);
+    // Everything stands above the ground it is drawn on.
+    for (const Extent& e : {hull, track, turret}) EXPECT_GT(e.minZ, 0.0f);
+}
+
+TEST(DatagenModel, TracksAndHangarFloorScroll) {
+    for (int mesh : {datagen::kTrack, datagen::kHangar}) {
+        int striped = 0;
+        for (const datagen::Face& f : datagen::designMesh(mesh)) striped += f.paint.texture == datagen::kStripes;
+        EXPECT_GE(striped, 2) << "mesh " << mesh;
+    }
+}
+
+TEST(DatagenModel, HangarFillsItsBoxAndLeavesTheWayOutClear) {
+    const Extent e = extentOf(datagen::kHangar);
+    EXPECT_GE(e.minX, -70.0f);
+    EXPECT_LE(e.maxX, 70.0f);
+    EXPECT_GE(e.minY, -90.0f);
+    EXPECT_LE(e.maxY, 90.0f);
+    // The tank rolls out along +y from the centre; nothing taller than the floor
+    // may cover the lane it drives through (tank width 52, its back 40 behind).
+    for (const datagen::Face& f : datagen::designMesh(datagen::kHangar)) {
+        float minX = 1e9f, maxX = -1e9f, maxY = -1e9f, maxZ = -1e9f;
+        for (const datagen::Corner& c : f.corner) {
+            minX = std::min(minX, c.x), maxX = std::max(maxX, c.x);
+            maxY = std::max(maxY, c.y), maxZ = std::max(maxZ, c.z);
+        }
+        const bool inLane = maxX > -27 && minX < 27 && maxY > -40;
+        if (inLane) {
+            EXPECT_LT(maxZ, 20.0f) << "a hangar face over the way out";
+        }
+    }
+}
+
+TEST(DatagenModel, PropRisesFromDeepUnderground) {
+    const Extent e = extentOf(datagen::kProp);
+    EXPECT_GT(e.maxZ, 400.0f);  // the tip shows while the prop still stands at -399
+    EXPECT_GT(e.minZ, 0.0f);
+}
+
+TEST(DatagenModel, ShellShadowShowsOnlyTheCasing) {
+    // Drawn again at ground level with alpha blending, the faces that leave a
+    // shadow must come first: a transparent face drawn earlier would still write
+    // depth and hide them.
+    const datagen::Mesh shell = datagen::designMesh(datagen::kShell);
+    bool coreSeen = false;
+    int shadowFaces = 0;
+    for (const datagen::Face& f : shell) {
+        if (f.paint.alpha >= 255) coreSeen = true;
+        else {
+            EXPECT_FALSE(coreSeen) << "a shadow face after an invisible one";
+            ++shadowFaces;
+        }
+    }
+    EXPECT_GT(shadowFaces, 0);
+    EXPECT_TRUE(coreSeen);
+}
+
+TEST(DatagenModel, TranslucentMeshesAreDrawnFromTheBottomUp) {
+    for (int mesh : {datagen::kMuzzleSmoke, datagen::kBigExplosion, datagen::kSmallExplosion, datagen::kShellGlow}) {
+        float previous = -1e9f;
+        for (const datagen::Face& f : datagen::designMesh(mesh)) {
+            const float z = std::min({f.corner[0].z, f.corner[1].z, f.corner[2].z});
+            EXPECT_GE(z, previous) << "mesh " << mesh;
+            previous = z;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Bitmaps
+
+void expectBitmapHeader(const Bytes& b, int width, int height, int bits) {
+    ASSERT_GE(b.size(), 1078u);
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(le32(b, 2), b.size());
+    EXPECT_EQ(le32(b, 10), 1078u);
+    EXPECT_EQ(le32(b, 14), 40u);
+    EXPECT_EQ(int(le32(b, 18)), width);
+    EXPECT_EQ(int(le32(b, 22)), height);
+    EXPECT_EQ(le16(b, 26), 1);
+    EXPECT_EQ(le16(b, 28), bits);
+    EXPECT_EQ(le32(b, 30), 0u);
+    const std::size_t rowBytes = (std::size_t(width) * bits / 8 + 3) / 4 * 4;
+    EXPECT_EQ(le32(b, 34), rowBytes * height);
+    EXPECT_EQ(b.size(), 1078 + rowBytes * height);
+}
+
+TEST(DatagenBitmaps, PanelBitmapGivesTheDesignedTexels) {
+    const Bytes file = datagen::panelBitmap();
+    expectBitmapHeader(file, 256, 64, 8);
+    const std::vector<std::uint8_t> levels = datagen::panelLevels();
+    ASSERT_EQ(levels.size(), 16384u);
+    for (std::uint8_t l : levels) ASSERT_LE(l, 5);
+    // The game's reading: from offset 1078, one byte per texel, landing 64 texels on.
+    platform::TextStream stream(file);
+    stream.seek(1078, 0);
+    std::vector<std::uint16_t> texels(16384);
+    for (int n = 0; n < 16384; ++n) {
+        const int p = stream.getc();
+        texels[(n + 64) % 16384] = std::uint16_t((p + 26) * 0x0421 + 0x8000);
+    }
+    for (int i = 0; i < 16384; ++i)
+        ASSERT_EQ(texels[i], std::uint16_t((levels[i] + 26) * 0x0421 + 0x8000)) << "texel " << i;
+    for (std::size_t i = 1078; i < file.size(); ++i) ASSERT_TRUE(datagen::byteIsFileSafe(file[i])) << i;
+}
+
+TEST(DatagenBitmaps, ColourBitmapGivesTheDesignedTexels) {
+    const Bytes file = datagen::colourBitmap();
+    expectBitmapHeader(file, 64, 64, 24);
+    const std::vector<datagen::ColourTexel> intended = datagen::colourTexels();
+    ASSERT_EQ(intended.size(), 4096u);
+    // The game's reading: three bytes per texel, stepping back one when the second is not 0.
+    platform::TextStream stream(file);
+    stream.seek(1078, 0);
+    std::vector<std::uint16_t> texels(4096);
+    for (int n = 0; n < 4096; ++n) {
+        const int b0 = stream.getc() / 16, b1 = stream.getc() / 16, b2 = stream.getc() / 16;
+        if (b1 != 0) stream.seek(-1, 1);
+        texels[(n + 27) % 4096] = std::uint16_t(b0 * 0x1000 + b0 * 0x100 + b2 * 0x10 + b1);
+    }
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ(texels[i], intended[i].argb4444()) << "texel " << i;
+    for (std::size_t i = 1078; i < stream.position(); ++i) ASSERT_TRUE(datagen::byteIsFileSafe(file[i])) << i;
+    // The design uses what it claims: fire, foliage and plain white all present.
+    int blue = 0, translucent = 0;
+    for (const datagen::ColourTexel& t : intended) {
+        blue += t.blue != 0;
+        translucent += t.alpha > 0 && t.alpha < 15;
+    }
+    EXPECT_GT(blue, 256);
+    EXPECT_GT(translucent, 256);
+}
+
+// ---------------------------------------------------------------------------
+// Sounds
+
+struct SoundCase {
+    const char* name;
+    Bytes (*make)();
+    double minSeconds, maxSeconds;
+};
+const SoundCase kSounds[] = {
+    {"bumm.wav", datagen::cannonSound, 0.4, 0.6},
+    {"expl.wav", datagen::explosionSound, 1.3, 1.7},
+};
+
+TEST(DatagenSounds, HeadersAreStrictPcm) {
+    for (const SoundCase& c : kSounds) {
+        SCOPED_TRACE(c.name);
+        const Bytes b = c.make();
+        ASSERT_GE(b.size(), 44u);
+        EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+        EXPECT_EQ(le32(b, 4), b.size() - 8);
+        EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+        EXPECT_EQ(le32(b, 16), 16u);
+        EXPECT_EQ(le16(b, 20), 1);  // PCM
+        const unsigned channels = le16(b, 22), rate = le32(b, 24), bits = le16(b, 34);
+        EXPECT_EQ(channels, 1u);
+        EXPECT_EQ(bits, 16u);
+        EXPECT_EQ(le32(b, 28), rate * channels * 2);
+        EXPECT_EQ(le16(b, 32), channels * 2);
+        EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
+        EXPECT_EQ(le32(b, 40), b.size() - 44);
+        const double seconds = double(b.size() - 44) / (rate * channels * 2);
+        EXPECT_GE(seconds, c.minSeconds);
+        EXPECT_LE(seconds, c.maxSeconds);
+
+        // SDL's loader, which the desktop sound service uses, accepts it.
+        SDL_AudioSpec spec;
+        Uint8* buffer = nullptr;
+        Uint32 length = 0;
+        ASSERT_NE(SDL_LoadWAV_RW(SDL_RWFromConstMem(b.data(), int(b.size())), 1, &spec, &buffer, &length), nullptr)
+            << SDL_GetError();
+        EXPECT_EQ(spec.freq, int(rate));
+        EXPECT_EQ(length, b.size() - 44);
+        SDL_FreeWAV(buffer);
+    }
+}
+
+TEST(DatagenSounds, LoudWithoutClippingAndFadedToSilence) {
+    for (const SoundCase& c : kSounds) {
+        SCOPED_TRACE(c.name);
+        const Bytes b = c.make();
+        std::vector<int> s;
+        for (std::size_t i = 44; i + 1 < b.size(); i += 2) s.push_back(std::int16_t(le16(b, i)));
+        int peak = 0;
+        for (int v : s) peak = std::max(peak, std::abs(v));
+        EXPECT_GT(peak, 26000);   // normalised
+        EXPECT_LT(peak, 32767);   // never at the rails
+        EXPECT_EQ(s.front(), 0);  // no click at the start
+        EXPECT_LE(std::abs(s.back()), 2);
+        // The last 20 ms are a quiet tail, not a cut.
+        const std::size_t tail = datagen::kSampleRate / 50;
+        for (std::size_t i = s.size() - tail; i < s.size(); ++i) ASSERT_LT(std::abs(s[i]), 2000) << i;
+        // Something happens in the middle: not a silent file.
+        int loud = 0;
+        for (int v : s) loud += std::abs(v) > 3000;
+        EXPECT_GT(loud, int(s.size() / 50));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+TEST(DatagenFiles, TwoRunsMakeTheSameBytes) {
+    const std::vector<datagen::DataFile> first = datagen::allDataFiles(), second = datagen::allDataFiles();
+    ASSERT_EQ(first.size(), 5u);
+    ASSERT_EQ(second.size(), 5u);
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].name, second[i].name);
+        EXPECT_EQ(first[i].bytes, second[i].bytes) << first[i].name;
+    }
+}
+
+TEST(DatagenFiles, BuildWroteTheCurrentDesign) {
+    for (const datagen::DataFile& file : datagen::allDataFiles()) {
+        Bytes onDisk;
+        std::string error;
+        ASSERT_TRUE(platform::readWholeFile(std::string(TANKBATTLE_GENERATED_DATA) + "/" + file.name, onDisk, error))
+            << file.name << ": " << error;
+        EXPECT_EQ(onDisk, file.bytes) << file.name;
+    }
+}
+
+}  // namespace
