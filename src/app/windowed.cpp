@@ -39,6 +39,7 @@ struct Desktop {
     sdl::DesktopKeyboard keyboard;
     sdl::FramePacer pacer;
     long long swaps = 0;
+    sdl::FramePacer::Nanos waiting = 0, presenting = 0;  // totals, for the timing report
     int screenshots = 0;  // F12 presses so far: they number the files
 };
 
@@ -67,8 +68,12 @@ void onSwap(const std::uint32_t* frame, void* user) {
     Desktop& desktop = *static_cast<Desktop*>(user);
     // Wait first, then show: frames then appear at even 1/60 s steps however long
     // each pass took to compute.
-    sdl::waitUntil(desktop.pacer.nextDeadline(sdl::monotonicNow()));
+    const sdl::FramePacer::Nanos drawn = sdl::monotonicNow();
+    sdl::waitUntil(desktop.pacer.nextDeadline(drawn));
+    const sdl::FramePacer::Nanos due = sdl::monotonicNow();
     desktop.presenter.present(frame);
+    desktop.waiting += due - drawn;
+    desktop.presenting += sdl::monotonicNow() - due;
     ++desktop.swaps;
     pumpEvents(desktop);
 }
@@ -196,6 +201,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
     platform::setSound(sound.get());
     softglide::setSwapHandler(&onSwap, desktop.get());
+    softglide::setRasterEnabled(!options.noPixels);
 
     initGame();
     pumpEvents(*desktop);  // what happened during start-up reaches the first pass
@@ -226,9 +232,13 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
 
     if (timingReportWanted()) {
         double seconds = double(finished - started) / 1e9;
-        std::fprintf(stderr, "tankbattle: %lld passes in %.4f s (%.3f passes/s, %lld schedule restarts, renderer %s)\n",
+        double msPerSwap = desktop->swaps > 0 ? 1e-6 / double(desktop->swaps) : 0.0;
+        std::fprintf(stderr,
+                     "tankbattle: %lld passes in %.4f s (%.3f passes/s, %lld schedule restarts; per pass %.2f ms "
+                     "waiting, %.2f ms presenting; renderer %s)\n",
                      passes, seconds, seconds > 0 ? double(passes) / seconds : 0.0,
-                     static_cast<long long>(desktop->pacer.restarts()), desktop->presenter.rendererName().c_str());
+                     static_cast<long long>(desktop->pacer.restarts()), double(desktop->waiting) * msPerSwap,
+                     double(desktop->presenting) * msPerSwap, desktop->presenter.rendererName().c_str());
     }
 
     if (recorder && !platform::saveReplay(options.recordFile, recorder->recorded(), error)) {
