@@ -5,6 +5,7 @@
 
 #include "app/world.h"
 #include "platform/glide/glide.h"
+#include "render/camera_trig.h"
 #include "render/render.h"
 #include "sim/sim.h"
 
@@ -24,12 +25,12 @@ void heatUp(float x, float y) {
 // Props and debris are only drawn when their origin projects within 100 pixels of the screen.
 bool onScreen(float x, float y, float z) {
     const double ex = double(x) - double(world.cameraX), ey = double(y) - double(world.cameraY);
-    const double c = world.cameraAngle;
+    const CameraTrig camera = cameraTrig();
     const std::int32_t d = 60000 - trunc32(z);
     const double f = 1 / ((double(d) - double(world.cameraZ)) * 0.0000153846);
-    const double sx = (ex * std::cos(c) - ey * std::sin(c)) * f + 320;
+    const double sx = (ex * camera.c - ey * camera.s) * f + 320;
     if (!(-100 < sx && sx < 740)) return false;
-    const double sy = (ey * std::cos(c) + ex * std::sin(c)) * f + 240;
+    const double sy = (ey * camera.c + ex * camera.s) * f + 240;
     return -100 < sy && sy < 580;
 }
 

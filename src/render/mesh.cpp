@@ -6,6 +6,7 @@
 
 #include "app/world.h"
 #include "platform/glide/glide.h"
+#include "render/camera_trig.h"
 #include "render/render.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"
@@ -49,14 +50,22 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
     const double smokeAlpha = 255 * (200 - p) * double(0.005f);
     const double flashAlpha = p < 90 ? 255 - p * 255 * double(float(1.0 / 90)) : (p - 90) * 255 * double(0.1f);
 
-    // Everything that is the same for every vertex of the call.
-    const double ch = std::cos(double(heading)), sh = std::sin(double(heading));
-    const double cc = std::cos(double(world.cameraAngle)), sc = std::sin(double(world.cameraAngle));
+    // Everything that is the same for every vertex of the call, worked out at the first drawn triangle.
+    bool prepared = false;
+    double ch = 0, sh = 0, cc = 0, sc = 0;
     const double height = trunc32(z);
 
     for (int i = 0; i < kMeshTriangles; ++i) {
         const ModelTriangle& tri = world.model.triangles[firstTriangle + i];
         if (tri.present != 1) continue;
+        if (!prepared) {
+            ch = std::cos(double(heading));
+            sh = std::sin(double(heading));
+            const CameraTrig camera = cameraTrig();
+            cc = camera.c;
+            sc = camera.s;
+            prepared = true;
+        }
 
         const double r = double(tri.red[0]) - heat, g = double(tri.green[0]) - heat,
                      b = double(tri.blue[0]) - heat, a = tri.alpha[0];
