@@ -231,6 +231,16 @@ TEST(DatagenModel, HangarFillsItsBoxAndLeavesTheWayOutClear) {
     }
 }
 
+TEST(DatagenModel, HangarRoofsCoverPropsAndPassUnderTurrets) {
+    const Extent hangar = extentOf(datagen::kHangar), prop = extentOf(datagen::kProp), turret = extentOf(datagen::kTurret);
+    float lowestRoof = 1e9f;
+    for (const datagen::Face& f : datagen::designMesh(datagen::kHangar))
+        if (f.paint.texture == datagen::kPanel && f.paint.lit)
+            for (const datagen::Corner& c : f.corner) lowestRoof = std::min(lowestRoof, c.z);
+    EXPECT_GT(lowestRoof, prop.maxZ);              // a prop inside a hangar stays hidden
+    EXPECT_LT(hangar.maxZ, 1400 + turret.minZ);    // turrets are drawn at +1400
+}
+
 TEST(DatagenModel, PropRisesFromDeepUnderground) {
     const Extent e = extentOf(datagen::kProp);
     EXPECT_GT(e.maxZ, 400.0f);  // the tip shows while the prop still stands at -399

@@ -47,7 +47,7 @@ private:
         double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (n[2] < 0) len = -len;
         double dot = (n[0] * kLight[0] + n[1] * kLight[1] + n[2] * kLight[2]) / len;
-        double k = 0.35 + 0.75 * (dot > 0 ? dot : 0.0);
+        double k = 0.5 + 0.6 * (dot > 0 ? dot : 0.0);
         auto scale = [k](float c) { return float(std::fmin(255.0, std::round(c * k))); };
         p.r = scale(p.r);
         p.g = scale(p.g);
@@ -197,8 +197,8 @@ Mesh shell() {
 
 Mesh shellGlow() {
     Builder b;
-    spot(b, Paint{190, 105, 40, 0, kSpot}, 0, 0, 30, 2);
-    spot(b, Paint{255, 200, 120, 0, kSpot}, 0, 0, 11, 3);
+    spot(b, Paint{160, 80, 28, 0, kSpot}, 0, 0, 30, 2);
+    spot(b, Paint{230, 170, 90, 0, kSpot}, 0, 0, 11, 3);
     return b.mesh;
 }
 
@@ -206,16 +206,18 @@ Mesh shellGlow() {
 // Hangar: opens toward +y, which the game turns to face the middle of the field.
 // It fills the blocking box, 140 across and 180 deep. A pitched roof block at the
 // back, two wings, and a bay whose floor slats and threshold stripes (the striped
-// texture) roll toward the opening while a tank drives out.
+// texture) roll toward the opening while a tank drives out. The roofs stand
+// higher than the tallest prop, so no tree grows through them, and lower than
+// the turrets, which may swing over them.
 Mesh hangar() {
     Builder b(0.02);
     const Map& m = kRoofPanels;
     const Paint roof{150, 150, 138, 0, kPanel, true};
-    b.quad(roof, m(-70, -90, 800), m(70, -90, 800), m(70, -68, 1000), m(-70, -68, 1000));
-    b.quad(roof, m(-70, -46, 800), m(70, -46, 800), m(70, -68, 1000), m(-70, -68, 1000));
+    b.quad(roof, m(-70, -90, 1050), m(70, -90, 1050), m(70, -68, 1250), m(-70, -68, 1250));
+    b.quad(roof, m(-70, -46, 1050), m(70, -46, 1050), m(70, -68, 1250), m(-70, -68, 1250));
     const Paint wing{138, 138, 126, 0, kPanel, true};
     for (float side : {-1.0f, 1.0f}) {
-        b.quad(wing, m(48 * side, -46, 900), m(70 * side, -46, 760), m(70 * side, 90, 760), m(48 * side, 90, 900));
+        b.quad(wing, m(48 * side, -46, 1100), m(70 * side, -46, 960), m(70 * side, 90, 960), m(48 * side, 90, 1100));
     }
     // Shadows of the walls on the bay floor.
     const Paint shadow{26, 26, 30, 0, kPanel};
@@ -234,7 +236,7 @@ Mesh hangar() {
     // Green lamps on the front corners of the wings.
     const Paint lamp{80, 255, 110, 0, kColour};
     for (float side : {-1.0f, 1.0f}) {
-        b.tri(lamp, kLamp(56 * side, 88, 920), kLamp(64 * side, 88, 920), kLamp(60 * side, 80, 920));
+        b.tri(lamp, kLamp(56 * side, 88, 1120), kLamp(64 * side, 88, 1120), kLamp(60 * side, 80, 1120));
     }
     return b.mesh;
 }
@@ -324,8 +326,8 @@ Mesh prop() {
 Mesh explosion(float size) {
     Builder b;
     const Paint dust{150, 108, 66, 0, kSpot};
-    const Paint fire{255, 238, 196, 0, kColour};
-    const Paint core{255, 250, 214, 0, kSpot};
+    const Paint fire{255, 196, 130, 0, kColour};
+    const Paint core{255, 236, 170, 0, kSpot};
     spot(b, dust, 0, 0, 70 * size, 0);
     const int tongues = size > 0.5f ? 6 : 4;
     for (int i = 0; i < tongues; ++i) {
@@ -339,7 +341,7 @@ Mesh explosion(float size) {
     }
     sprite(b, fire, 0, 0, 42 * size, 40, 0, 64, 64, 60);
     sprite(b, fire, 0, 0, 34 * size, 60, 0.785f, 64, 64, 60);
-    spot(b, core, 0, 0, 20 * size, 80);
+    spot(b, core, 0, 0, 16 * size, 80);
     return b.mesh;
 }
 
