@@ -1,0 +1,89 @@
+// World start values and the shared random sequence: tanks in their hangars,
+// props scattered below the ground, and every draw taken in its fixed order.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "app/world.h"
+#include "sim/sim.h"
+
+namespace {
+
+// The generator written the long way, in 64-bit arithmetic reduced modulo 2^32.
+struct Lcg {
+    std::uint64_t state;
+    int next() {
+        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
+        return int((state / 65536) % 32768);
+    }
+};
+
+TEST(SimInit, RandomSequenceFromSeed42) {
+    tb::world = tb::WorldState{};
+    tb::srand(42);
+    Lcg g{42};
+    for (int n = 0; n < 10000; ++n) ASSERT_EQ(tb::rand(), g.next()) << "draw " << n;
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+}
+
+TEST(SimInit, TanksStartInTheirHangars) {
+    tb::world = tb::WorldState{};
+    tb::srand(42);
+    Lcg g{42};
+    for (int n = 0; n < 8192; ++n) tb::rand(), g.next();
+    tb::initTanks();
+    struct Expect { float x, y; std::uint8_t active; };
+    const Expect table[12] = {{500, -500, 1}, {-500, -500, 1}, {500, -300, 0}, {-500, -300, 0},
+                              {500, -100, 0}, {-500, -100, 0}, {500, 100, 0},  {-500, 100, 0},
+                              {500, 300, 0},  {-500, 300, 0},  {500, 500, 0},  {-500, 500, 0}};
+    for (int i = 0; i < 12; ++i) {
+        const tb::Tank& t = tb::world.tanks[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(t.active, table[i].active);
+        EXPECT_EQ(t.team, i % 2);
+        EXPECT_EQ(t.target, -1);
+        EXPECT_EQ(t.wanderTimer, g.next() % 190 - 150);
+        EXPECT_GE(t.wanderTimer, -150);
+        EXPECT_LE(t.wanderTimer, 39);
+        EXPECT_EQ(t.runIn, 130);
+        EXPECT_EQ(t.x, table[i].x);
+        EXPECT_EQ(t.y, table[i].y);
+        EXPECT_EQ(t.z, 1.0f);
+        EXPECT_EQ(t.heading, i % 2 == 0 ? -1.5707963705062866f : 1.5707963705062866f);
+        EXPECT_EQ(t.health, 16.0f);
+        EXPECT_EQ(t.speed, 0.0f);
+        EXPECT_EQ(t.reload, 0.0f);
+        EXPECT_EQ(t.markerAngle, 0.0f);
+    }
+}
+
+TEST(SimInit, PropsTakeFourDrawsEachInOrder) {
+    tb::world = tb::WorldState{};
+    tb::srand(7);
+    Lcg g{7};
+    tb::initTanks();
+    for (int i = 0; i < 12; ++i) g.next();
+    tb::initProps();
+    for (int p = 0; p < 256; ++p) {
+        const tb::Prop& prop = tb::world.props[p];
+        SCOPED_TRACE(p);
+        const int x = g.next(), y = g.next(), z = g.next(), a = g.next();
+        EXPECT_EQ(prop.state, 1);
+        EXPECT_EQ(prop.x, float(x % 1400 - 700));
+        EXPECT_EQ(prop.y, float(y % 1400 - 700));
+        EXPECT_EQ(prop.z, -float(z % 400));
+        EXPECT_EQ(prop.angle, float(a));
+        EXPECT_TRUE(prop.z <= 0 && prop.z >= -399);
+        EXPECT_TRUE(prop.x >= -700 && prop.x <= 699 && prop.y >= -700 && prop.y <= 699);
+    }
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+}
+
+TEST(SimInit, HeatCellsOfTheBattlefield) {
+    struct Case { double x, y; int cell; };
+    const Case cases[] = {{-700, -700, 0},    {699.9, 699.9, 255}, {0, 0, 7 * 16 + 7}, {-612.5, 0, 7},
+                          {-612.4, 0, 16 + 7}, {700, 0, -1},        {0, -700.5, -1},    {-700.01, 0, -1}};
+    for (const Case& c : cases) EXPECT_EQ(tb::heatCellIndex(c.x, c.y), c.cell) << c.x << ", " << c.y;
+}
+
+}  // namespace

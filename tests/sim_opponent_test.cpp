@@ -1,0 +1,163 @@
+// The computer opponent: whom it targets, how it aims, closes in and wanders,
+// and the whole-turn difference with its long-way quirk.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/world.h"
+#include "sim/sim.h"
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state;
+    int next() {
+        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
+        return int((state / 65536) % 32768);
+    }
+};
+
+const double kTwoPi = 2 * 3.141592654;
+
+TEST(SimOpponent, NearestDifferenceOverWholeTurns) {
+    struct Case { double b, a, want; };
+    const Case cases[] = {
+        {0.1, 6.3, 0.1 - 6.3 + kTwoPi},  // not -6.2
+        {1.0, 0.5, 0.5},
+        {0.0, 6.0, 0.0 - 6.0 + kTwoPi},
+        {3.2, 0.0, 3.2},                 // both ways truncate to 3: the first found, the long way, wins
+        {-3.2, 0.0, -3.2},
+        {3.28, 0.0, 3.28},
+        {3.3, 0.0, 3.3 - kTwoPi},        // 2.98 the other way truncates to 2
+        {6.0, -6.5, 6.0 + 6.5 - 2 * kTwoPi},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(tb::nearestDifference(c.b, c.a), c.want, 1e-12) << c.b << " " << c.a;
+}
+
+// Tanks `who` in play at the given places, out of their drive-out, facing -y, at rest.
+void field(std::initializer_list<int> who, std::uint32_t seed = 11) {
+    tb::world = tb::WorldState{};
+    tb::srand(seed);
+    for (int i = 0; i < 12; ++i) {
+        tb::Tank& t = tb::world.tanks[i];
+        t.team = i % 2;
+        t.target = -1;
+        t.health = 16;
+        t.z = 1;
+        t.x = float(100 * i);
+        t.reload = 5;
+    }
+    for (int i : who) tb::world.tanks[i].active = 1;
+}
+
+TEST(SimOpponent, TargetRules) {
+    struct Case {
+        const char* what;
+        std::initializer_list<int> active;
+        int me, myTarget;
+        int others[12];  // every tank's target before the call
+        int runIn, want;
+    };
+    const Case cases[] = {
+        {"attacker replaces a target that ignores me", {4, 5, 7}, 4, 7, {-1, -1, -1, -1, -1, 4, -1, 3, -1, -1, -1, -1}, 0, 5},
+        {"team-mate that does not attack me is dropped", {4, 6}, 4, 6, {-1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1}, 0, -1},
+        {"team-mate that attacks me is kept", {4, 6}, 4, 6, {-1, -1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1}, 0, 6},
+        {"first attacker taken when I have none", {3, 4, 6, 8}, 3, -1, {-1, -1, -1, -1, -1, -1, 3, -1, 3, -1, -1, -1}, 0, 6},
+        {"current target kept among attackers", {3, 4, 6, 8}, 3, 8, {-1, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1}, 0, 8},
+        {"no target while driving out", {4, 5}, 4, 5, {-1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1, -1}, 50, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        field(c.active);
+        for (int k = 0; k < 12; ++k) tb::world.tanks[k].target = c.others[k];
+        tb::Tank& me = tb::world.tanks[c.me];
+        me.target = c.myTarget;
+        me.runIn = c.runIn;
+        tb::runOpponent(c.me);
+        EXPECT_EQ(me.target, c.want);
+    }
+}
+
+TEST(SimOpponent, RandomPickTakesOnlyAnEnemyInPlay) {
+    for (std::uint32_t seed = 1; seed < 40; ++seed) {
+        field({2, 3, 4}, seed);  // tank 2 has enemy 3 in play; 1, 5, 7, 9, 11 are out
+        Lcg g{seed};
+        const int r = g.next() % 12;
+        tb::runOpponent(2);
+        EXPECT_EQ(tb::world.tanks[2].target, r == 3 ? 3 : -1) << "pick " << r;
+    }
+}
+
+TEST(SimOpponent, AimsHoldsAtRangeAndFires) {
+    struct Case { float distance, turret, reload; float wantSpeed, wantTurn, wantTurret; bool fires; };
+    const Case cases[] = {
+        {200, 0, 0, 0, 0, 0, true},
+        {200, 0, 3, 0, 0, 0, false},
+        {200, 0.01f, 0, 0, 0, 0.008f, true},     // small negative error turns the positive way
+        {200, 0.015f, 3, 0, 0, 0.008f, false},
+        {200, -0.5f, 0, 0, 0, 0.5f, false},
+        {200, 0.3f, 0, 0, 0, -0.3f, false},
+        {301, 0, 3, float(51 * 0.02), 0, 0, false},
+        {290, 0, 3, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.distance << " " << c.turret << " " << c.reload);
+        field({3, 4});
+        tb::Tank& me = tb::world.tanks[3];
+        me.x = 0, me.y = 0, me.heading = 0, me.turretAngle = c.turret, me.reload = c.reload;
+        tb::world.tanks[4].x = 0, tb::world.tanks[4].y = -c.distance;  // straight ahead
+        me.target = 4;
+        tb::runOpponent(3);
+        EXPECT_EQ(me.speed, c.wantSpeed);
+        EXPECT_EQ(me.turnRate, c.wantTurn);
+        EXPECT_NEAR(me.turretRate, c.wantTurret, 1e-7);
+        EXPECT_EQ(tb::world.shells[0].active, c.fires ? 1 : 0);
+        EXPECT_EQ(me.reload, c.fires ? 40.0f : c.reload);
+    }
+}
+
+TEST(SimOpponent, BearingOfATargetOnTheSameLine) {
+    struct Case { float targetX, targetY, heading, wantTurn; };
+    const float closing = float((1000 - 250) * 0.02);  // far above 1: the frame update cuts it
+    const Case cases[] = {
+        {1000, 0, 0, float(3.141592654)},    // level, to +x: pi, not pi/2
+        {-1000, 0, 0, float(-3.141592654)},
+        {0, 1000, 0, float(3.141592654)},    // behind
+        {0, -1000, 0.005f, 0.01f},           // a small error is raised to the fixed step
+        {0, -1000, -0.005f, 0.01f},
+    };
+    for (const Case& c : cases) {
+        field({3, 4});
+        tb::Tank& me = tb::world.tanks[3];
+        me.x = 0, me.y = 0, me.heading = c.heading;
+        tb::world.tanks[4].x = c.targetX, tb::world.tanks[4].y = c.targetY;
+        me.target = 4;
+        tb::runOpponent(3);
+        EXPECT_EQ(me.turnRate, c.wantTurn) << c.targetX << ", " << c.targetY;
+        EXPECT_EQ(me.speed, closing);
+    }
+}
+
+TEST(SimOpponent, WandersWithoutAnEnemy) {
+    for (int timer : {5, 1, 0, -150, -151}) {
+        field({3}, 21);
+        tb::Tank& me = tb::world.tanks[3];
+        me.wanderTimer = timer;
+        me.turretAngle = 0.25f;
+        Lcg g{21};
+        g.next();                                  // the failed random pick
+        int want = timer - 1 + (g.next() % 2 == 0 ? 1 : 0);
+        const float wantTurn = want > 0 ? 1.0f : 0.0f;
+        if (want < -150) want = 40;
+        tb::runOpponent(3);
+        SCOPED_TRACE(timer);
+        EXPECT_EQ(me.wanderTimer, want);
+        EXPECT_EQ(me.turnRate, wantTurn);
+        EXPECT_EQ(me.speed, 1.0f);
+        EXPECT_EQ(me.turretRate, -0.25f);
+        EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+    }
+}
+
+}  // namespace

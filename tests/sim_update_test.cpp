@@ -1,0 +1,228 @@
+// The frame update: tank motion and its limits, the drive-out, the edge pushes,
+// the order of the random draws, heat decay and the passes that follow a tank's move.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/world.h"
+#include "sim/sim.h"
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state;
+    int next() {
+        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
+        return int((state / 65536) % 32768);
+    }
+};
+
+const double kWholeTurn = double(float(2.0 * 3.14159265358979323846));
+double step01(int r) { return (r % 11 - 5) * double(0.01f); }
+
+// Player 1's tank alone on the field, out of its drive-out, nothing else in play.
+tb::Tank& lone(float x, float y, float heading, std::uint32_t seed = 1) {
+    tb::world = tb::WorldState{};
+    for (tb::Tank& t : tb::world.tanks) t.x = 5000, t.y = 5000;
+    tb::srand(seed);
+    tb::Tank& t = tb::world.tanks[0];
+    t.active = 1;
+    t.x = x;
+    t.y = y;
+    t.z = 1;
+    t.heading = heading;
+    t.health = 16;
+    return t;
+}
+
+TEST(SimUpdate, SettingsAreLimitedAndDamageStopsTheTank) {
+    struct Case { float speed, turn, turret, health, wantSpeed, wantTurn, wantTurret, wantHeading; };
+    const Case cases[] = {
+        {1.5f, 0, 0, 16, 1, 0, 0, 0},
+        {-3, 0, 0, 16, -1, 0, 0, 0},
+        {0.5f, -0.05f, 0, 16, 0.5f, float(-0.02), 0, float(-0.02)},
+        {-0.5f, 0.05f, 0, 16, -0.5f, float(0.02), 0, -float(0.02)},  // reversing mirrors the steering
+        {0, 0, 0.1f, 16, 0, 0, float(0.016), 0},
+        {1, 0, 0, 6, 0, 0, 0, 0},
+        {1, 0, 0, 7, 1, 0, 0, 0},
+        {0, 0.01f, 0, 3, 0, 0, 0, 0},
+        {0, 0.01f, 0, 4, 0, 0.01f, 0, 0.01f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.speed << " " << c.turn << " " << c.turret << " " << c.health);
+        tb::Tank& t = lone(0, 0, 0);
+        t.speed = c.speed, t.turnRate = c.turn, t.turretRate = c.turret, t.health = c.health;
+        tb::updateWorld();
+        EXPECT_EQ(t.speed, c.wantSpeed);
+        EXPECT_EQ(t.turnRate, c.wantTurn);
+        EXPECT_EQ(t.turretRate, c.wantTurret);
+        EXPECT_EQ(t.turretAngle, c.wantTurret);
+        EXPECT_EQ(t.heading, c.wantHeading);
+        EXPECT_EQ(t.x, 0.0f);
+        EXPECT_EQ(t.y, -c.wantSpeed);  // heading 0 drives toward -y, with the heading before the turn
+        EXPECT_EQ(t.trackPhase, c.wantSpeed * 7);
+    }
+}
+
+TEST(SimUpdate, DriveOutRollsOneUnitFor129UpdatesThenStands) {
+    tb::Tank& t = lone(500, -500, float(-1.570796327));
+    t.runIn = 130;
+    t.speed = 0.3f, t.turnRate = 0.02f, t.turretAngle = 1, t.turretRate = 0.01f;
+    for (int n = 1; n <= 131; ++n) {
+        tb::updateWorld();
+        const double moved = n < 130 ? n : 129;
+        ASSERT_NEAR(t.x, 500 - moved, 1e-3) << "update " << n;
+        ASSERT_NEAR(t.y, -500, 1e-3);
+        ASSERT_EQ(t.runIn, n < 130 ? 130 - n : 0);
+        ASSERT_EQ(t.speed, n < 130 ? 1.0f : 0.0f);
+        ASSERT_EQ(t.turretAngle, 0.0f);
+        // The start heading -pi/2 is set, then brought into range by one whole turn.
+        ASSERT_EQ(t.heading, float(double(float(-1.570796327)) + kWholeTurn));
+    }
+}
+
+TEST(SimUpdate, RandomDrawsOfAStandingTank) {
+    // Drift first, then the tank's reload, then one marker step toward wanderAngle.
+    tb::Tank& t = lone(0, 0, 0, 99);
+    t.markerAngle = 3.0f;
+    t.reload = 10;
+    Lcg g{99};
+    const int drift = g.next(), reload = g.next(), marker = g.next();
+    tb::updateWorld();
+    EXPECT_EQ(tb::world.wanderAngle, float(0 + step01(drift)));
+    EXPECT_EQ(t.reload, float(10 - (1 + (reload % 1000) / 10000.0)));
+    EXPECT_EQ(t.markerAngle, float(3.0 - (step01(marker) + 0.1)));
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+}
+
+TEST(SimUpdate, MarkersFollowTheHullOrTurnToTheRear) {
+    struct Case { float speed, marker; int draws; };
+    const Case cases[] = {{0.5f, 1.0f, 1}, {-0.5f, 3.0f, 1}, {-0.5f, 3.5f, 1}, {-0.5f, 3.2f, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.speed << " " << c.marker);
+        tb::Tank& t = lone(0, 0, 0, 5);
+        t.speed = c.speed;
+        t.markerAngle = c.marker;
+        Lcg g{5};
+        g.next(), g.next();
+        double m = c.marker;
+        if (c.speed > 0) {
+            m = float(m * 0.9 + step01(g.next()));
+        } else {
+            if (m > 3.141592654) m = float(m - (step01(g.next()) + 0.1));
+            if (m < 3.141592654) m = float(m + (step01(g.next()) + 0.1));
+        }
+        tb::updateWorld();
+        EXPECT_EQ(t.markerAngle, float(m));
+        EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+    }
+}
+
+TEST(SimUpdate, HeadingAndTurretWrapByOneTurn) {
+    struct Case { float in, out; };
+    const Case cases[] = {{6.8f, float(double(6.8f) - kWholeTurn)},
+                          {-0.6f, float(double(-0.6f) + kWholeTurn)},
+                          {-0.5f, -0.5f},
+                          {6.7f, 6.7f}};
+    for (const Case& c : cases) {
+        tb::Tank& t = lone(0, 0, c.in);
+        t.turretAngle = c.in;
+        tb::updateWorld();
+        EXPECT_EQ(t.heading, c.out) << c.in;
+        EXPECT_EQ(t.turretAngle, c.out) << c.in;
+    }
+}
+
+TEST(SimUpdate, HeatCoolsByThreeDownToZero) {
+    lone(0, 0, 0);
+    const std::uint8_t in[] = {0, 1, 2, 3, 4, 65}, out[] = {0, 0, 0, 0, 1, 62};
+    for (int c = 0; c < 6; ++c) tb::world.heatGrid[c * 40] = in[c];
+    tb::updateWorld();
+    for (int c = 0; c < 6; ++c) EXPECT_EQ(tb::world.heatGrid[c * 40], out[c]) << int(in[c]);
+    tb::world.heatGrid[0] = 65;
+    for (int n = 0; n < 21; ++n) tb::updateWorld();
+    EXPECT_EQ(tb::world.heatGrid[0], 2);
+    tb::updateWorld();
+    EXPECT_EQ(tb::world.heatGrid[0], 0);
+}
+
+TEST(SimUpdate, CornersOverTheEdgePushTheTankBack) {
+    struct Case { float x, y, heading, wantX, wantY; };
+    const float east = float(1.570796327), west = float(-1.570796327);
+    const Case cases[] = {{665, 0, east, 663, 0},  {-665, 0, west, -663, 0}, {659, 0, east, 659, 0},
+                          {0, 665, 0, 0, 663},      {0, -665, 0, 0, -663},    {690, 690, 0, 688, 688}};
+    for (const Case& c : cases) {
+        tb::Tank& t = lone(c.x, c.y, c.heading);
+        tb::updateWorld();
+        EXPECT_NEAR(t.x, c.wantX, 1e-4) << c.x << ", " << c.y;
+        EXPECT_NEAR(t.y, c.wantY, 1e-4) << c.x << ", " << c.y;
+    }
+    // Driving square-on into the edge: the front stays within about a unit of it.
+    tb::Tank& t = lone(600, 0, east);
+    t.speed = 1;
+    for (int n = 0; n < 200; ++n) tb::updateWorld();
+    EXPECT_GE(t.x + 40, 698);
+    EXPECT_LE(t.x + 40, 701);
+}
+
+TEST(SimUpdate, OwnShellsNeverHitAndOthersHitFourTimes) {
+    for (int owner : {0, -1, 3}) {
+        tb::Tank& t = lone(0, 0, 0);
+        tb::world.shells[0] = tb::Shell{1, 0, owner, 0, 0, 1701, 0, 280};
+        tb::updateWorld();
+        EXPECT_EQ(t.health, owner == 0 ? 16.0f : 12.0f) << owner;
+        EXPECT_EQ(tb::world.shells[0].active, owner == 0 ? 1 : 0) << owner;
+    }
+}
+
+TEST(SimUpdate, ContactIsResolvedInBothTanksTurns) {
+    lone(0, 0, 0);
+    tb::Tank& b = tb::world.tanks[1];  // player 2's tank while co-operative mode is off
+    b = tb::Tank{1, 1, -1, 0, 0, -40, -60, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+    const tb::WorldState before = tb::world;
+    tb::resolveTankContact(0, 1);
+    const tb::Tank onceA = tb::world.tanks[0], onceB = tb::world.tanks[1];
+    tb::resolveTankContact(1, 0);
+    const tb::Tank twiceA = tb::world.tanks[0], twiceB = tb::world.tanks[1];
+    tb::world = before;
+    tb::updateWorld();
+    EXPECT_NE(onceA.x, twiceA.x);
+    EXPECT_EQ(tb::world.tanks[0].x, twiceA.x);
+    EXPECT_EQ(tb::world.tanks[0].y, twiceA.y);
+    EXPECT_EQ(tb::world.tanks[0].heading, twiceA.heading);
+    EXPECT_EQ(tb::world.tanks[1].x, twiceB.x);
+    EXPECT_EQ(tb::world.tanks[1].y, twiceB.y);
+    EXPECT_EQ(tb::world.tanks[1].heading, twiceB.heading);
+    EXPECT_NE(onceB.heading, twiceB.heading);
+}
+
+TEST(SimUpdate, HangarsTakeTheMoveBack) {
+    tb::Tank& t = lone(500, -224.5f, 0);  // driving toward the empty hangar at (500, -300)
+    t.speed = 1;
+    tb::updateWorld();
+    EXPECT_EQ(t.y, -224.5f);
+    EXPECT_EQ(t.speed, 0.0f);
+    tb::Tank& u = lone(500, -200, 0);  // between two hangars, touching neither
+    u.speed = 1;
+    tb::updateWorld();
+    EXPECT_EQ(u.y, -201.0f);
+    EXPECT_EQ(u.speed, 1.0f);
+}
+
+TEST(SimUpdate, CoOperativeModeKeepsTank2InPlay) {
+    for (std::uint8_t coop : {0, 1}) {
+        lone(0, 0, 0, 3);
+        tb::world.tanks[0].active = 0;
+        tb::world.coopMode = coop;
+        tb::world.tanks[2].markerAngle = 3;  // exactly one marker step toward wanderAngle
+        tb::updateWorld();
+        EXPECT_EQ(tb::world.tanks[2].active, coop);
+        // With no tank in play only the drift draws; tank 2 in play adds its reload and marker draws.
+        Lcg g{3};
+        for (int n = 0; n < (coop ? 3 : 1); ++n) g.next();
+        EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state)) << int(coop);
+    }
+}
+
+}  // namespace
