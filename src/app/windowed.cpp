@@ -188,17 +188,14 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
     std::unique_ptr<sdl::DesktopSound> sound = openSound(options.mute);
 
-    std::optional<platform::RecordingKeyboard> recorder;
+    // The keys come from the player or from a replay (which the player can still
+    // leave with Escape); a recording writes down whatever the game was told.
     std::optional<ReplayWithExit> replayWithExit;
-    if (replayKeyboard) {
-        replayWithExit.emplace(*replayKeyboard, desktop->keyboard);
-        platform::setKeyboard(&*replayWithExit);
-    } else if (!options.recordFile.empty()) {
-        recorder.emplace(desktop->keyboard);
-        platform::setKeyboard(&*recorder);
-    } else {
-        platform::setKeyboard(&desktop->keyboard);
-    }
+    platform::Keyboard* source = &desktop->keyboard;
+    if (replayKeyboard) source = &replayWithExit.emplace(*replayKeyboard, desktop->keyboard);
+    std::optional<platform::RecordingKeyboard> recorder;
+    if (!options.recordFile.empty()) source = &recorder.emplace(*source);
+    platform::setKeyboard(source);
     platform::setSound(sound.get());
     softglide::setSwapHandler(&onSwap, desktop.get());
     softglide::setRasterEnabled(!options.noPixels);
