@@ -44,7 +44,7 @@ public:
     void play(const char* name) override { played.push_back(name); }
 };
 
-class Controls : public ::testing::Test {
+class PlayControls : public ::testing::Test {
 protected:
     ScriptedKeyboard keys;
     RecordingSound sound;
@@ -75,7 +75,7 @@ protected:
     }
 };
 
-TEST_F(Controls, EveryKeyIsQueriedTwiceInTheFixedOrderWhenNothingIsPressed) {
+TEST_F(PlayControls, EveryKeyIsQueriedTwiceInTheFixedOrderWhenNothingIsPressed) {
     std::vector<int> expected;
     for (int key : kKeyOrder) expected.insert(expected.end(), {key, key});
     for (int firstFrame : {1, 0}) {
@@ -86,20 +86,20 @@ TEST_F(Controls, EveryKeyIsQueriedTwiceInTheFixedOrderWhenNothingIsPressed) {
     }
 }
 
-TEST_F(Controls, APressOnTheFirstQueryIsNotQueriedAgain) {
+TEST_F(PlayControls, APressOnTheFirstQueryIsNotQueriedAgain) {
     keys.press('P');
     tb::readControls();
     EXPECT_EQ(std::count(keys.queries.begin(), keys.queries.end(), 'P'), 1);
     EXPECT_EQ(tb::world.autoPilot1, 1);
 }
 
-TEST_F(Controls, APressReportedOnlyToTheSecondQueryCounts) {
+TEST_F(PlayControls, APressReportedOnlyToTheSecondQueryCounts) {
     keys.script['O'] = {false, true};
     tb::readControls();
     EXPECT_EQ(tb::world.autoPilot2, 1);
 }
 
-TEST_F(Controls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQuery) {
+TEST_F(PlayControls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQuery) {
     tb::world.firstFrame = 1;
     for (int key : kKeyOrder)
         if (key != 0x1B) keys.press(key);
@@ -123,13 +123,13 @@ TEST_F(Controls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQuery
     EXPECT_EQ(tb::world.quitRequested, 1);
 }
 
-TEST_F(Controls, EscapeOnTheSecondQueryQuitsAfterTheFirstFrame) {
+TEST_F(PlayControls, EscapeOnTheSecondQueryQuitsAfterTheFirstFrame) {
     keys.script[0x1B] = {false, true};
     tb::readControls();
     EXPECT_EQ(tb::world.quitRequested, 1);
 }
 
-TEST_F(Controls, ToggleKeysFlipTheirFlags) {
+TEST_F(PlayControls, ToggleKeysFlipTheirFlags) {
     struct Case {
         int key;
         std::uint8_t tb::WorldState::*flag;
@@ -147,7 +147,7 @@ TEST_F(Controls, ToggleKeysFlipTheirFlags) {
     }
 }
 
-TEST_F(Controls, DigitKeysBringTheirTankIntoPlayUnchanged) {
+TEST_F(PlayControls, DigitKeysBringTheirTankIntoPlayUnchanged) {
     const std::pair<int, int> digits[] = {{'1', 3}, {'2', 5}, {'3', 7}, {'4', 9}, {'5', 11},
                                           {'6', 2}, {'7', 4}, {'8', 6}, {'9', 8}, {'0', 10}};
     for (auto [key, tank] : digits) {
@@ -169,7 +169,7 @@ TEST_F(Controls, DigitKeysBringTheirTankIntoPlayUnchanged) {
     }
 }
 
-TEST_F(Controls, DigitKeyTakesATankInPlayOutAndSendsItToItsHangar) {
+TEST_F(PlayControls, DigitKeyTakesATankInPlayOutAndSendsItToItsHangar) {
     tb::Tank& t = tb::world.tanks[7];
     t.active = 1;
     t.x = 10.0f;
@@ -187,7 +187,7 @@ TEST_F(Controls, DigitKeyTakesATankInPlayOutAndSendsItToItsHangar) {
     EXPECT_EQ(parts, 4);
 }
 
-TEST_F(Controls, RemovingTankTwoInCoopModeBringsItBackInTheSameFrame) {
+TEST_F(PlayControls, RemovingTankTwoInCoopModeBringsItBackInTheSameFrame) {
     tb::world.cameraZ = -180000.0f;
     tb::world.tanks[2].active = 1;
     tb::world.tanks[2].x = 0.0f;
@@ -200,7 +200,7 @@ TEST_F(Controls, RemovingTankTwoInCoopModeBringsItBackInTheSameFrame) {
     EXPECT_EQ(tb::world.tanks[2].active, 1);
 }
 
-TEST_F(Controls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) {
+TEST_F(PlayControls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) {
     struct Case {
         int key;
         int tank;
@@ -227,7 +227,7 @@ TEST_F(Controls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) 
     }
 }
 
-TEST_F(Controls, ISwitchesPlayerTwoToTankOneForTheLetterKeysOfTheSameFrame) {
+TEST_F(PlayControls, ISwitchesPlayerTwoToTankOneForTheLetterKeysOfTheSameFrame) {
     tb::world.autoPilot2 = 1;
     keys.press('I');
     tb::readControls();
@@ -257,7 +257,7 @@ TEST_F(Controls, ISwitchesPlayerTwoToTankOneForTheLetterKeysOfTheSameFrame) {
     EXPECT_EQ(tb::world.tanks[1].speed, 0.5f);
 }
 
-TEST_F(Controls, BothFireKeysInOneFrameFireOneShot) {
+TEST_F(PlayControls, BothFireKeysInOneFrameFireOneShot) {
     tb::world.autoPilot1 = 1;
     keys.press(0x27);
     keys.press(0x0D);
@@ -269,7 +269,7 @@ TEST_F(Controls, BothFireKeysInOneFrameFireOneShot) {
     EXPECT_EQ(tb::world.shells[0].owner, 0);
 }
 
-TEST_F(Controls, FireKeyWhileReloadingChangesNothing) {
+TEST_F(PlayControls, FireKeyWhileReloadingChangesNothing) {
     const int fireKeys[][2] = {{0x27, 0}, {0x0D, 0}, {0x20, 2}, {0x11, 2}};
     for (auto [key, tank] : fireKeys) {
         tb::world.autoPilot1 = 1;
@@ -286,7 +286,7 @@ TEST_F(Controls, FireKeyWhileReloadingChangesNothing) {
     }
 }
 
-TEST_F(Controls, NegativeZeroReloadCountsAsReady) {
+TEST_F(PlayControls, NegativeZeroReloadCountsAsReady) {
     tb::world.autoPilot2 = 1;
     tb::world.tanks[2].reload = -0.0f;
     keys.press(0x11);
@@ -296,7 +296,7 @@ TEST_F(Controls, NegativeZeroReloadCountsAsReady) {
     EXPECT_EQ(tb::world.autoPilot2, 0);
 }
 
-TEST_F(Controls, SpaceFiresForTankOneInVersusMode) {
+TEST_F(PlayControls, SpaceFiresForTankOneInVersusMode) {
     tb::world.coopMode = 0;
     keys.press(0x20);
     tb::readControls();

@@ -20,7 +20,7 @@ std::uint32_t advance(std::uint32_t state, int draws) {
 
 constexpr std::uint32_t kSeed = 4242u;
 
-class Drawing : public ::testing::Test {
+class RenderWorldEffects : public ::testing::Test {
 protected:
     void SetUp() override {
         tb::world = tb::WorldState{};
@@ -41,7 +41,7 @@ protected:
     static int cell(int row, int column) { return row * 16 + column; }
 };
 
-TEST_F(Drawing, HeatSampleAtTheCentreCountsRowSevenColumnSevenFourTimes) {
+TEST_F(RenderWorldEffects, HeatSampleAtTheCentreCountsRowSevenColumnSevenFourTimes) {
     // Offsets -10, 0, +10 from (0, 0) fall into rows and columns 7, 7, 8.
     struct Case {
         int cell;
@@ -61,7 +61,7 @@ TEST_F(Drawing, HeatSampleAtTheCentreCountsRowSevenColumnSevenFourTimes) {
     EXPECT_EQ(tb::sampleHeat(0, 0), 4);  // 44 / 9
 }
 
-TEST_F(Drawing, HeatSamplesBeyondTheGridReadItsBorderCells) {
+TEST_F(RenderWorldEffects, HeatSamplesBeyondTheGridReadItsBorderCells) {
     tb::world.heatGrid[cell(15, 0)] = 27;
     EXPECT_EQ(tb::sampleHeat(699.0f, -700.0f), 27);  // every sample lands in row 15, column 0
     EXPECT_EQ(tb::sampleHeat(5000.0f, -5000.0f), 27);
@@ -70,7 +70,7 @@ TEST_F(Drawing, HeatSamplesBeyondTheGridReadItsBorderCells) {
     EXPECT_EQ(tb::sampleHeat(-620.0f, 700.0f), 18 * 6 / 9);
 }
 
-TEST_F(Drawing, ShellsHeatTheirCellAndTakeOneRandomNumberEach) {
+TEST_F(RenderWorldEffects, ShellsHeatTheirCellAndTakeOneRandomNumberEach) {
     struct Case {
         float x, y;
         int cell;  // -1: outside the battlefield square, nothing heats
@@ -104,7 +104,7 @@ TEST_F(Drawing, ShellsHeatTheirCellAndTakeOneRandomNumberEach) {
     }
 }
 
-TEST_F(Drawing, ExplosionHeatAddsUpAndStopsAtSixtyFive) {
+TEST_F(RenderWorldEffects, ExplosionHeatAddsUpAndStopsAtSixtyFive) {
     tb::world.heatGrid[cell(7, 7)] = 5;
     tb::world.heatGrid[cell(3, 4)] = 60;
     auto explode = [](int slot, float x, float y) {
@@ -130,7 +130,7 @@ TEST_F(Drawing, ExplosionHeatAddsUpAndStopsAtSixtyFive) {
     EXPECT_EQ(tb::world.randomState, kSeed);  // explosions draw no random numbers
 }
 
-TEST_F(Drawing, TheGaugeClampsTheBalanceAndStoresIt) {
+TEST_F(RenderWorldEffects, TheGaugeClampsTheBalanceAndStoresIt) {
     const float cases[][2] = {{1.2f, 1.0f}, {-0.3f, 0.0f}, {0.7f, 0.7f}, {1.0f, 1.0f}, {0.0f, 0.0f}};
     for (const auto& c : cases) {
         tb::world.teamBalance = c[0];
@@ -139,7 +139,7 @@ TEST_F(Drawing, TheGaugeClampsTheBalanceAndStoresIt) {
     }
 }
 
-TEST_F(Drawing, AFrameDrawsSixNumbersPerDrawnMarkerTriangleAndOnePerShell) {
+TEST_F(RenderWorldEffects, AFrameDrawsSixNumbersPerDrawnMarkerTriangleAndOnePerShell) {
     // Mesh 3: three drawn triangles, and three that are not drawn (present 0, 2 and -1).
     setTriangle(63, 1);
     setTriangle(64, 2);
@@ -183,7 +183,7 @@ TEST_F(Drawing, AFrameDrawsSixNumbersPerDrawnMarkerTriangleAndOnePerShell) {
     EXPECT_EQ(tb::world.heatGrid[cell(9, 5)], 10);
 }
 
-TEST_F(Drawing, ATankInPlayAddsItsTwoMarkersWhateverItsHealth) {
+TEST_F(RenderWorldEffects, ATankInPlayAddsItsTwoMarkersWhateverItsHealth) {
     setTriangle(63, 1);
     for (float health : {16.0f, 6.0f, 3.0f, -1.0f}) {
         tb::world.randomState = kSeed;

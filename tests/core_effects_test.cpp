@@ -28,7 +28,7 @@ public:
     void play(const char* name) override { played.push_back(name); }
 };
 
-class Effects : public ::testing::Test {
+class PlayEffects : public ::testing::Test {
 protected:
     RecordingSound sound;
     static constexpr std::uint32_t kSeed = 987654321u;
@@ -56,7 +56,7 @@ protected:
 
 // ---- firing ----
 
-TEST_F(Effects, FiringMakesAShellAndSmokeAtTheMuzzle) {
+TEST_F(PlayEffects, FiringMakesAShellAndSmokeAtTheMuzzle) {
     tb::Tank& t = tb::world.tanks[3];
     t.x = 100.0f;
     t.y = -50.0f;
@@ -85,7 +85,7 @@ TEST_F(Effects, FiringMakesAShellAndSmokeAtTheMuzzle) {
     EXPECT_EQ(tb::world.randomState, kSeed);  // firing draws no random numbers
 }
 
-TEST_F(Effects, ATurretTurnedAQuarterTurnFiresSideways) {
+TEST_F(PlayEffects, ATurretTurnedAQuarterTurnFiresSideways) {
     tb::Tank& t = tb::world.tanks[0];
     t.x = 200.0f;
     t.y = 300.0f;
@@ -97,7 +97,7 @@ TEST_F(Effects, ATurretTurnedAQuarterTurnFiresSideways) {
     EXPECT_EQ(s.heading, 1.5707964f);
 }
 
-TEST_F(Effects, AFullShellTableStillReloadsAndSounds) {
+TEST_F(PlayEffects, AFullShellTableStillReloadsAndSounds) {
     for (tb::Shell& s : tb::world.shells) s.active = 1;
     tb::fireShell(0);
     EXPECT_EQ(tb::world.tanks[0].reload, 40.0f);
@@ -105,7 +105,7 @@ TEST_F(Effects, AFullShellTableStillReloadsAndSounds) {
     EXPECT_EQ(count(tb::world.muzzleSmoke), 0);
 }
 
-TEST_F(Effects, AFullSmokeTableLetsTheShellFlyWithoutSmoke) {
+TEST_F(PlayEffects, AFullSmokeTableLetsTheShellFlyWithoutSmoke) {
     for (tb::MuzzleSmoke& m : tb::world.muzzleSmoke) {
         m.active = 1;
         m.life = 7.0f;
@@ -115,7 +115,7 @@ TEST_F(Effects, AFullSmokeTableLetsTheShellFlyWithoutSmoke) {
     for (const tb::MuzzleSmoke& m : tb::world.muzzleSmoke) EXPECT_EQ(m.life, 7.0f);
 }
 
-TEST_F(Effects, ShotsTakeTheLowestFreeSlotsInCallOrder) {
+TEST_F(PlayEffects, ShotsTakeTheLowestFreeSlotsInCallOrder) {
     tb::world.shells[0].active = 1;
     tb::world.shells[2].active = 1;
     tb::world.muzzleSmoke[1].active = 1;
@@ -129,7 +129,7 @@ TEST_F(Effects, ShotsTakeTheLowestFreeSlotsInCallOrder) {
 
 // ---- explosions ----
 
-TEST_F(Effects, AnExplosionTakesOneRandomNumberForItsSpin) {
+TEST_F(PlayEffects, AnExplosionTakesOneRandomNumberForItsSpin) {
     tb::world.explosions[0].active = 1;
     tb::spawnExplosion(12.5f, -3.25f, 1);
     Lcg lcg{kSeed};
@@ -147,7 +147,7 @@ TEST_F(Effects, AnExplosionTakesOneRandomNumberForItsSpin) {
     EXPECT_EQ(sound.played, std::vector<std::string>{"expl.wav"});
 }
 
-TEST_F(Effects, AFullExplosionTableSoundsButDrawsNothing) {
+TEST_F(PlayEffects, AFullExplosionTableSoundsButDrawsNothing) {
     for (tb::Explosion& e : tb::world.explosions) {
         e.active = 1;
         e.life = 3.0f;
@@ -197,7 +197,7 @@ void expectPartIs(const tb::WreckPart& w, int kind, float z, const ExpectedPart&
     EXPECT_EQ(w.heading, e.heading);
 }
 
-TEST_F(Effects, AWreckLeavesHullTurretAndFourExplosionsInDrawOrder) {
+TEST_F(PlayEffects, AWreckLeavesHullTurretAndFourExplosionsInDrawOrder) {
     tb::Tank& t = tb::world.tanks[4];
     t.active = 1;
     t.x = 123.25f;
@@ -219,7 +219,7 @@ TEST_F(Effects, AWreckLeavesHullTurretAndFourExplosionsInDrawOrder) {
     EXPECT_EQ(t.active, 1);  // still in play, driving out again
 }
 
-TEST_F(Effects, ARemovalLeavesTracksExplosionsHullAndTurretInThatOrder) {
+TEST_F(PlayEffects, ARemovalLeavesTracksExplosionsHullAndTurretInThatOrder) {
     tb::Tank& t = tb::world.tanks[9];
     t.x = -40.0f;
     t.y = 77.75f;
@@ -242,7 +242,7 @@ TEST_F(Effects, ARemovalLeavesTracksExplosionsHullAndTurretInThatOrder) {
     EXPECT_EQ(tb::world.teamBalance, 0.5f);  // a removal moves no score
 }
 
-TEST_F(Effects, TheResetPutsTheTankInItsHangarAndForgetsIt) {
+TEST_F(PlayEffects, TheResetPutsTheTankInItsHangarAndForgetsIt) {
     for (int tank : {6, 7}) {
         tb::Tank& t = tb::world.tanks[tank];
         t.x = 5.0f;
@@ -288,7 +288,7 @@ TEST_F(Effects, TheResetPutsTheTankInItsHangarAndForgetsIt) {
     EXPECT_EQ(tb::world.teamBalance, 0.5f + 0.05f - 0.05f);
 }
 
-TEST_F(Effects, WithOneFreeWreckSlotOnlyTheFirstPartIsMade) {
+TEST_F(PlayEffects, WithOneFreeWreckSlotOnlyTheFirstPartIsMade) {
     for (int kind = 0; kind < 2; ++kind) {
         SetUp();
         for (tb::WreckPart& w : tb::world.wreckParts) w.active = 1;
