@@ -1,0 +1,76 @@
+// Tank contact (corner pairs that touch turn and shove both tanks) and the angle wrap.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "app/world.h"
+#include "sim/sim.h"
+
+namespace {
+
+const double kWholeTurn = double(float(2.0 * 3.14159265358979323846));
+
+void twoTanks(float bx, float by) {
+    tb::world = tb::WorldState{};
+    tb::world.tanks[0] = tb::Tank{1, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+    tb::world.tanks[1] = tb::Tank{1, 1, -1, 0, 0, bx, by, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+}
+
+TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
+    // b sits off a's front corner: a's corner 0 (front, -u) touches b's corner 3 (rear, +u),
+    // or, mirrored, a's corner 1 touches b's corner 2.
+    struct Case { float bx, by; double turnA, backA, turnB, backB; };
+    const Case cases[] = {{-40, -75, +1, +1, +1, -1}, {40, -75, -1, +1, -1, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bx);
+        twoTanks(c.bx, c.by);
+        tb::resolveTankContact(0, 1);
+        const double ha = float(c.turnA * double(0.05f)), hb = float(c.turnB * double(0.05f));
+        const tb::Tank& a = tb::world.tanks[0];
+        const tb::Tank& b = tb::world.tanks[1];
+        EXPECT_EQ(a.heading, float(ha));
+        EXPECT_EQ(b.heading, float(hb));
+        // Moving back along the heading is +cos in y; moving forward is -cos.
+        EXPECT_EQ(a.x, float(0 - c.backA * 3 * std::sin(ha)));
+        EXPECT_EQ(a.y, float(0 + c.backA * 3 * std::cos(ha)));
+        EXPECT_EQ(b.x, float(c.bx - c.backB * 3 * std::sin(hb)));
+        EXPECT_EQ(b.y, float(c.by + c.backB * 3 * std::cos(hb)));
+    }
+}
+
+TEST(SimContact, CloseCentresWithoutTouchingCornersChangeNothing) {
+    twoTanks(50, 0);  // side by side: the nearest corners are exactly 30 apart in x
+    tb::resolveTankContact(0, 1);
+    EXPECT_EQ(tb::world.tanks[0].x, 0.0f);
+    EXPECT_EQ(tb::world.tanks[0].heading, 0.0f);
+    EXPECT_EQ(tb::world.tanks[1].x, 50.0f);
+    EXPECT_EQ(tb::world.tanks[1].heading, 0.0f);
+}
+
+TEST(SimContact, WrapAngleAddsOrRemovesWholeTurns) {
+    struct Case { float in, out; };
+    const Case cases[] = {
+        {-0.5f, -0.5f},
+        {-0.6f, float(double(-0.6f) + kWholeTurn)},
+        {6.79f, float(double(6.79f) - kWholeTurn)},
+        {-7.0f, float(double(float(-7.0 + kWholeTurn)) + kWholeTurn)},
+        {20.0f, float(double(float(double(float(20.0 - kWholeTurn)) - kWholeTurn)) - kWholeTurn)},
+        {3.0f, 3.0f},
+    };
+    for (const Case& c : cases) EXPECT_EQ(tb::wrapAngle(c.in), c.out) << c.in;
+}
+
+TEST(SimContact, WrapAngleRefusesToLoopForever) {
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_TRUE(std::isnan(tb::wrapAngle(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_EQ(tb::wrapAngle(inf), inf);
+    EXPECT_EQ(tb::wrapAngle(-inf), -inf);
+    for (float far : {1e30f, -1e30f, 123456.7f, -98765.4f}) {
+        const float w = tb::wrapAngle(far);
+        EXPECT_GE(w, -0.5f) << far;
+        EXPECT_LE(double(w), 6.783185308) << far;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+// Footprint tests and shell hits: one hit per touching corner, debris and
+// explosions with their draws in order, tracks lost at 6 and 3, full tables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "app/world.h"
+#include "platform/sound.h"
+#include "sim/sim.h"
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state;
+    int next() {
+        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
+        return int((state / 65536) % 32768);
+    }
+};
+
+struct BangCounter : platform::Sound {
+    int bangs = 0;
+    void play(const char* name) override { bangs += std::strcmp(name, "expl.wav") == 0; }
+};
+
+struct Listening {
+    BangCounter counter;
+    Listening() { platform::setSound(&counter); }
+    ~Listening() { platform::setSound(nullptr); }
+};
+
+// Tank 3 (team 1) at (0, 0), out of its drive-out, and shell 0 of tank 0 at (sx, sy).
+tb::Tank& target(float heading, float health, float sx, float sy, std::uint32_t seed = 17) {
+    tb::world = tb::WorldState{};
+    tb::srand(seed);
+    tb::world.teamBalance = 0.5f;
+    tb::Tank& t = tb::world.tanks[3];
+    t = tb::Tank{1, 1, -1, 0, 0, 0, 0, 1, 0, 0, 0, heading, 0, health, 0, 0, 0};
+    tb::world.shells[0] = tb::Shell{1, 0, 0, sx, sy, 1701, 0, 100};
+    return t;
+}
+
+// What one hit draws for its debris piece, checked against the record.
+void expectDebris(const tb::Debris& d, Lcg& g) {
+    EXPECT_EQ(d.active, 1);
+    EXPECT_EQ(d.z, 1701.0f);
+    EXPECT_EQ(d.direction, float(g.next()));
+    EXPECT_EQ(d.spin, float(g.next()));
+    EXPECT_EQ(d.kind, g.next() % 3 + 13);
+    EXPECT_EQ(d.spinSense, g.next() % 2);
+    EXPECT_EQ(d.speed, float(4 + g.next() % 300 / 100));
+    EXPECT_EQ(d.turn, float((g.next() % 100 - 50) / 1000.0));
+    EXPECT_EQ(d.climb, float(g.next() % 200 + 100));
+}
+
+void expectExplosion(const tb::Explosion& e, int kind, float x, float y, Lcg& g) {
+    EXPECT_EQ(e.active, 1);
+    EXPECT_EQ(e.kind, kind);
+    EXPECT_EQ(e.x, x);
+    EXPECT_EQ(e.y, y);
+    EXPECT_EQ(e.z, 1400.0f);
+    EXPECT_EQ(e.life, 100.0f);
+    EXPECT_EQ(e.spin, float(g.next()));
+}
+
+// A lost track at u = 20 * side: the wreck part, then explosions at v = +20 and v = -20.
+void expectTrack(const tb::WreckPart& w, int side, double h, int firstExplosion, Lcg& g) {
+    const double c = std::cos(h), s = std::sin(h), u = 20.0 * side;
+    EXPECT_EQ(w.active, 1);
+    EXPECT_EQ(w.kind, 1);
+    EXPECT_EQ(w.z, 0.0f);
+    EXPECT_EQ(w.x, float(u * c - 1 + g.next() % 3));
+    EXPECT_EQ(w.y, float(u * s - 1 + g.next() % 3));
+    EXPECT_EQ(w.heading, float(h + (g.next() % 1000 - 500) / 10000.0));
+    for (int end = 0; end < 2; ++end) {
+        const double v = end == 0 ? 20 : -20;
+        const int ry = g.next() % 3, rx = g.next() % 3;
+        expectExplosion(tb::world.explosions[firstExplosion + end], 0, float(u * c - v * s - 1 + rx),
+                        float(u * s + v * c - 1 + ry), g);
+    }
+}
+
+TEST(SimImpacts, ShellAtTheCentreHitsAllFourCornersAndCostsBothTracks) {
+    Listening sound;
+    tb::Tank& t = target(0.3f, 7, 0, 0);
+    tb::shellHitsTank(3, 0);
+    Lcg g{17};
+    const int small[4] = {0, 3, 4, 5};
+    for (int hit = 0; hit < 4; ++hit) {
+        SCOPED_TRACE(hit);
+        expectExplosion(tb::world.explosions[small[hit]], 1, 0, 0, g);
+        expectDebris(tb::world.debris[hit], g);
+        if (hit == 0) expectTrack(tb::world.wreckParts[0], +1, double(0.3f), 1, g);
+        if (hit == 3) expectTrack(tb::world.wreckParts[1], -1, double(0.3f), 6, g);
+    }
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+    EXPECT_EQ(t.health, 3.0f);
+    EXPECT_EQ(tb::world.shells[0].active, 0);
+    EXPECT_EQ(sound.counter.bangs, 4);
+    EXPECT_EQ(tb::world.explosions[8].active, 0);
+    EXPECT_EQ(tb::world.wreckParts[2].active, 0);
+    float balance = 0.5f;
+    for (int hit = 0; hit < 4; ++hit) balance -= 0.01f;
+    EXPECT_EQ(tb::world.teamBalance, balance);
+    EXPECT_EQ(tb::world.tanks[0].target, 3);  // player 1 hit it
+}
+
+TEST(SimImpacts, HitsCountedByCornersAndDamageOnlyAfterTheDriveOut) {
+    struct Case { float sx, sy; int runIn; float health; int hits; };
+    const Case cases[] = {
+        {0, 0, 0, 12, 4},     {0, 0, 100, 16, 4},  {39.9f, -25, 0, 15, 1}, {40, -25, 0, 16, 0},
+        {30, -54.9f, 0, 15, 1}, {30, -55, 0, 16, 0}, {-39.9f, 25, 0, 15, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sx << ", " << c.sy << " runIn " << c.runIn);
+        tb::Tank& t = target(0, 16, c.sx, c.sy);
+        t.runIn = c.runIn;
+        tb::shellHitsTank(3, 0);
+        EXPECT_EQ(t.health, c.health);
+        EXPECT_EQ(tb::world.shells[0].active, c.hits ? 0 : 1);
+        int explosions = 0, debris = 0;
+        for (const tb::Explosion& e : tb::world.explosions) explosions += e.active;
+        for (const tb::Debris& d : tb::world.debris) debris += d.active;
+        EXPECT_EQ(explosions, c.hits);
+        EXPECT_EQ(debris, c.hits);
+        EXPECT_NEAR(tb::world.teamBalance, 0.5 - 0.01 * c.hits, 1e-6);
+    }
+}
+
+TEST(SimImpacts, FullTablesDrawNothingButTracksStillBang) {
+    Listening sound;
+    target(0, 16, 0, 0);
+    for (tb::Debris& d : tb::world.debris) d.active = 1;
+    for (tb::Explosion& e : tb::world.explosions) e.active = 1;
+    tb::shellHitsTank(3, 0);
+    EXPECT_EQ(tb::world.tanks[3].health, 12.0f);
+    EXPECT_EQ(tb::world.randomState, 17u);
+
+    tb::Tank& t = target(0, 7, 39.9f, -25, 23);  // one corner: the hit that costs a track
+    for (tb::Debris& d : tb::world.debris) d.active = 1;
+    for (tb::Explosion& e : tb::world.explosions) e.active = 1;
+    for (tb::WreckPart& w : tb::world.wreckParts) w.active = 1;
+    tb::shellHitsTank(3, 0);
+    EXPECT_EQ(t.health, 6.0f);
+    Lcg g{23};
+    for (int n = 0; n < 4; ++n) g.next();  // only the explosions' position jitter
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+    EXPECT_EQ(sound.counter.bangs, 2);
+}
+
+TEST(SimImpacts, HitBelowZeroWrecksAndRespawnsTheTank) {
+    tb::Tank& t = target(1.0f, 0, 39.9f, -25);
+    tb::world.tanks[5].target = 3;
+    tb::world.shells[7] = tb::Shell{1, 1, 3, 900, 900, 1701, 0, 100};
+    tb::shellHitsTank(3, 0);
+    EXPECT_EQ(t.active, 1);
+    EXPECT_EQ(t.x, -500.0f);
+    EXPECT_EQ(t.y, -300.0f);
+    EXPECT_EQ(t.runIn, 130);
+    EXPECT_EQ(t.health, 16.0f);
+    EXPECT_EQ(tb::world.tanks[5].target, -1);
+    EXPECT_EQ(tb::world.shells[7].owner, -1);
+    EXPECT_EQ(tb::world.tanks[0].target, 3);  // set after the wreck
+    EXPECT_EQ(tb::world.teamBalance, 0.5f - 0.01f - 0.05f);
+}
+
+TEST(SimImpacts, FootprintBoxes) {
+    struct Case { float heading, px, py; bool prop, hangar; };
+    const Case cases[] = {
+        {0, 39.9f, 0, true, true}, {0, 40, 0, false, true},     {0, 99.9f, 0, false, true},
+        {0, 100, 0, false, false}, {0, 0, 94.9f, false, true},  {0, 0, 95, false, false},
+        {0, 0, 54.9f, true, true}, {0, 0, 55, false, true},     {1.5707964f, 54.9f, 0, true, true},
+    };
+    for (const Case& c : cases) {
+        for (std::uint8_t active : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.heading << " " << c.px << ", " << c.py << " active " << int(active));
+            tb::Tank& t = target(c.heading, 16, 0, 0);
+            t.active = active;
+            EXPECT_EQ(tb::propUnderTank(3, c.px, c.py), c.prop);
+            EXPECT_EQ(tb::tankInHangar(3, c.px, c.py), c.hangar);
+        }
+    }
+    for (float heading : {0.0f, 0.7f, 1.6f, 3.0f, 4.4f, 5.5f, 6.7f}) {
+        target(heading, 16, 0, 0);
+        EXPECT_TRUE(tb::tankInHangar(3, 0, 0)) << heading;
+    }
+}
+
+}  // namespace
