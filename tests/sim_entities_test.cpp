@@ -1,0 +1,156 @@
+// Entity lifetimes: shells, smoke and explosions age out; props sink, regrow and
+// are knocked over; wreck parts sink with two explosions; debris lands and sinks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/world.h"
+#include "platform/sound.h"
+#include "sim/sim.h"
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state;
+    int next() {
+        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
+        return int((state / 65536) % 32768);
+    }
+};
+
+struct BangLog : platform::Sound {
+    int update = 0;
+    std::vector<int> at;
+    void play(const char* name) override {
+        if (std::strcmp(name, "expl.wav") == 0) at.push_back(update);
+    }
+};
+
+// An empty world: tanks and standing props far outside the field, no knock-over check.
+void quietWorld(std::uint32_t seed = 31) {
+    tb::world = tb::WorldState{};
+    tb::srand(seed);
+    tb::world.frameCounter = 1;
+    for (tb::Tank& t : tb::world.tanks) t.x = 5000, t.y = 5000;
+    for (tb::Prop& p : tb::world.props) p = tb::Prop{1, -5000, -5000, 5, 0};
+}
+
+TEST(SimEntities, ShellFlies281UpdatesAnd1124Units) {
+    quietWorld();
+    tb::world.shells[4] = tb::Shell{1, 0, 2, 0, 0, 1701, 0, 280};
+    for (int n = 1; n <= 280; ++n) tb::updateEntities();
+    EXPECT_EQ(tb::world.shells[4].active, 1);
+    EXPECT_EQ(tb::world.shells[4].y, -1120.0f);
+    tb::updateEntities();
+    EXPECT_EQ(tb::world.shells[4].active, 0);
+    EXPECT_EQ(tb::world.shells[4].y, -1124.0f);
+    EXPECT_EQ(tb::world.shells[4].x, 0.0f);
+}
+
+TEST(SimEntities, SmokeAndExplosionsLiveOneUpdateLongerThanTheirLife) {
+    for (float life : {200.0f, 100.0f, 0.0f, 0.5f}) {
+        quietWorld();
+        tb::world.muzzleSmoke[35] = tb::MuzzleSmoke{1, 0, 0, 2101, 0, life};
+        tb::world.explosions[95] = tb::Explosion{1, 1, 0, 0, 1400, 0, life};
+        const int lasts = int(life) + 1;
+        for (int n = 1; n < lasts; ++n) tb::updateEntities();
+        EXPECT_EQ(tb::world.muzzleSmoke[35].active, 1) << life;
+        EXPECT_EQ(tb::world.explosions[95].active, 1) << life;
+        tb::updateEntities();
+        EXPECT_EQ(tb::world.muzzleSmoke[35].active, 0) << life;
+        EXPECT_EQ(tb::world.explosions[95].active, 0) << life;
+    }
+}
+
+TEST(SimEntities, WreckPartsSinkWithTwoExplosions) {
+    struct Case { int kind; float z; int first, second, freedIn; float finalZ; };
+    const Case cases[] = {{0, 0, 13, 38, 127, -1016}, {1, 0, 13, 38, 127, -1016}, {2, 1000, 138, 163, 189, -512}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        quietWorld();
+        BangLog log;
+        platform::setSound(&log);
+        tb::world.wreckParts[3] = tb::WreckPart{1, c.kind, 12, 34, c.z, 0};
+        int freedIn = 0;
+        for (log.update = 1; log.update <= 300 && !freedIn; ++log.update) {
+            tb::updateEntities();
+            if (!tb::world.wreckParts[3].active) freedIn = log.update;
+        }
+        platform::setSound(nullptr);
+        EXPECT_EQ(log.at, (std::vector<int>{c.first, c.second}));
+        EXPECT_EQ(freedIn, c.freedIn);
+        EXPECT_EQ(tb::world.wreckParts[3].z, c.finalZ);
+        EXPECT_EQ(tb::world.explosions[0].x, 12.0f);
+        EXPECT_EQ(tb::world.explosions[1].y, 34.0f);
+        EXPECT_EQ(tb::world.explosions[1].kind, 0);
+    }
+}
+
+TEST(SimEntities, DebrisLandsBurstsAndSinks) {
+    for (int sense : {0, 1}) {
+        quietWorld();
+        tb::world.debris[9] = tb::Debris{1, 14, sense, 100, 200, 30, 1.0f, 2.0f, 5, 0.02f, 0};
+        tb::updateEntities();
+        const tb::Debris& d = tb::world.debris[9];
+        const double direction = float(1.0 + double(0.02f));
+        EXPECT_EQ(d.climb, -40.0f);
+        EXPECT_EQ(d.direction, float(direction));
+        EXPECT_EQ(d.x, float(100 + std::cos(direction) * 5));  // along (cos, sin), unlike a tank
+        EXPECT_EQ(d.y, float(200 + std::sin(direction) * 5));
+        EXPECT_EQ(d.spin, float(2.0 + (sense ? -1 : 1) * double(0.18f)));
+        EXPECT_EQ(d.z, -1.0f);  // landed at 0, then sank one unit in the same update
+        EXPECT_EQ(tb::world.explosions[0].active, 1);
+        EXPECT_EQ(tb::world.explosions[0].kind, 1);
+        EXPECT_EQ(tb::world.explosions[0].x, d.x);
+        for (int n = 0; n < 509; ++n) tb::updateEntities();
+        EXPECT_EQ(d.active, 1);
+        EXPECT_EQ(d.x, float(100 + std::cos(direction) * 5));  // no travel in the ground
+        tb::updateEntities();
+        EXPECT_EQ(d.active, 0);
+        EXPECT_EQ(d.z, -511.0f);
+    }
+    quietWorld();
+    tb::world.debris[0] = tb::Debris{1, 13, 0, 0, 0, 1000, 0, 0, 4, 0, 100};
+    tb::updateEntities();
+    EXPECT_EQ(tb::world.debris[0].z, 1060.0f);
+    EXPECT_EQ(tb::world.explosions[0].active, 0);
+}
+
+TEST(SimEntities, SunkPropRegrowsAtARandomPlace) {
+    quietWorld(77);
+    tb::world.props[200] = tb::Prop{-1, -5000, -5000, -400, 0};
+    tb::updateEntities();
+    Lcg g{77};
+    const tb::Prop& p = tb::world.props[200];
+    EXPECT_EQ(p.state, 1);
+    EXPECT_EQ(p.z, -401.0f);
+    EXPECT_EQ(p.x, float(g.next() % 1400 - 700));
+    EXPECT_EQ(p.y, float(g.next() % 1400 - 700));
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+    for (int n = 0; n < 401; ++n) tb::updateEntities();
+    EXPECT_EQ(p.z, 0.0f);
+    tb::updateEntities();
+    EXPECT_EQ(p.z, 1.0f);
+    tb::updateEntities();
+    EXPECT_EQ(p.z, 1.0f);
+}
+
+TEST(SimEntities, TanksKnockPropsOverOnEveryTwentiethUpdate) {
+    struct Case { std::int32_t frame; float propX; std::uint8_t tankActive; int state; };
+    const Case cases[] = {{20, 0, 0, -1}, {20, 0, 1, -1}, {21, 0, 1, 1}, {19, 0, 0, 1},
+                          {40, 0, 0, -1}, {40, 39.9f, 0, -1}, {40, 40, 0, 1}, {-20, 0, 0, -1}};
+    for (const Case& c : cases) {
+        quietWorld();
+        tb::world.frameCounter = c.frame;
+        tb::world.tanks[5] = tb::Tank{c.tankActive, 1, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+        tb::world.props[17] = tb::Prop{1, c.propX, 0, 5, 0};
+        tb::updateEntities();
+        EXPECT_EQ(tb::world.props[17].state, c.state) << c.frame << " " << c.propX;
+        EXPECT_EQ(tb::world.props[17].z, 5.0f);
+    }
+}
+
+}  // namespace
