@@ -1,0 +1,395 @@
+// The headless contract: replay files (their errors, and one press per listed
+// key and pass), the state dump's numbers, and whole runs of the built game
+// that must repeat byte for byte.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/dump.h"
+#include "app/world.h"
+#include "platform/replay.h"
+
+#ifndef TANKBATTLE_EXECUTABLE
+#define TANKBATTLE_EXECUTABLE "tankbattle"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- replay parsing ----
+
+struct BadReplay {
+    const char* text;
+    int line;
+    const char* what;
+};
+
+TEST(HeadlessReplay, BadInputNamesTheLine) {
+    const BadReplay cases[] = {
+        {"", 1, "header"},
+        {"# only a comment\n\n", 1, "header"},
+        {"0 P\n", 1, "header"},
+        {"# c\n\ntankbattle-replay 2\n", 3, "header"},
+        {"tankbattle-replay 1 extra\n", 1, "header"},
+        {"tankbattle-replay 1\n0 P\n1 Shift\n", 3, "key"},
+        {"tankbattle-replay 1\n0 p\n", 2, "key"},
+        {"tankbattle-replay 1\n\n# note\nx1 P\n", 4, "pass"},
+        {"tankbattle-replay 1\n-1 P\n", 2, "pass"},
+        {"tankbattle-replay 1\n1.5 P\n", 2, "pass"},
+        {"tankbattle-replay 1\n+3 P\n", 2, "pass"},
+        {"tankbattle-replay 1\n7\n", 2, "no key"},
+        {"tankbattle-replay 1\n5 P\n5 O\n4 I\n", 4, "decreasing"},
+    };
+    for (const BadReplay& c : cases) {
+        platform::Replay replay;
+        std::string error;
+        EXPECT_FALSE(platform::parseReplay(c.text, replay, error)) << c.what << ": " << c.text;
+        EXPECT_EQ(error.rfind(std::to_string(c.line) + ":", 0), 0u) << c.what << ": " << error;
+    }
+}
+
+TEST(HeadlessReplay, CommentsBlankLinesAndRepeatedPassesAreAccepted) {
+    platform::Replay replay;
+    std::string error;
+    ASSERT_TRUE(platform::parseReplay("# recorded by hand\n\n  tankbattle-replay 1   # version\r\n"
+                                      "0 Escape\n3 P O # two keys\n3 P KP5\n\n10 Right Right\r\n",
+                                      replay, error))
+        << error;
+    ASSERT_EQ(replay.passes.size(), 3u);
+    EXPECT_EQ(replay.passes[0].pass, 0);
+    EXPECT_EQ(replay.passes[0].keys, std::vector<int>{0x1B});
+    EXPECT_EQ(replay.passes[1].pass, 3);
+    EXPECT_EQ(replay.passes[1].keys, (std::vector<int>{'P', 'O', 0x65}));
+    EXPECT_EQ(replay.passes[2].keys, std::vector<int>{0x27});
+}
+
+TEST(HeadlessReplay, EveryKeyNameHasItsVirtualKeyCode) {
+    const std::pair<const char*, int> names[] = {
+        {"Escape", 0x1B}, {"P", 0x50},  {"O", 0x4F},  {"I", 0x49},    {"1", 0x31},     {"2", 0x32},
+        {"3", 0x33},      {"4", 0x34},  {"5", 0x35},  {"6", 0x36},    {"7", 0x37},     {"8", 0x38},
+        {"9", 0x39},      {"0", 0x30},  {"KP1", 0x61}, {"KP2", 0x62}, {"KP3", 0x63},   {"KP4", 0x64},
+        {"KP5", 0x65},    {"KP6", 0x66}, {"Right", 0x27}, {"Enter", 0x0D}, {"A", 0x41}, {"D", 0x44},
+        {"W", 0x57},      {"S", 0x53},  {"Q", 0x51},  {"E", 0x45},    {"Space", 0x20}, {"Ctrl", 0x11}};
+    for (auto [name, code] : names) EXPECT_EQ(platform::replayKeyCode(name), code) << name;
+    EXPECT_EQ(platform::replayKeyCode("KP0"), -1);
+}
+
+TEST(HeadlessReplay, AListedKeyAnswersOnlyTheFirstQueryOfItsPass) {
+    platform::Replay replay;
+    std::string error;
+    ASSERT_TRUE(platform::parseReplay("tankbattle-replay 1\n2 W W A\n4 W\n", replay, error)) << error;
+    platform::ReplayKeyboard keyboard(replay);
+    const struct {
+        std::int64_t pass;
+        std::vector<int> queries;
+        std::vector<bool> answers;
+    } passes[] = {{0, {'W', 'W'}, {false, false}},
+                  {1, {'W'}, {false}},
+                  {2, {'A', 'W', 'W', 'A', 'D'}, {true, true, false, false, false}},
+                  {3, {'W'}, {false}},
+                  {4, {'D', 'W', 'W'}, {false, true, false}},
+                  {5, {'W'}, {false}}};
+    for (const auto& p : passes) {
+        keyboard.beginPass(p.pass);
+        for (std::size_t i = 0; i < p.queries.size(); ++i)
+            EXPECT_EQ(keyboard.pressedSinceLastQuery(p.queries[i]), p.answers[i]) << "pass " << p.pass << " query " << i;
+    }
+}
+
+TEST(HeadlessReplay, LoadErrorsNameTheFileAndTheLine) {
+    const fs::path file = fs::temp_directory_path() / ("tankbattle_core_replay_" + std::to_string(::getpid()) + ".txt");
+    std::ofstream(file) << "tankbattle-replay 1\n0 P\n0 Tab\n";
+    platform::Replay replay;
+    std::string error;
+    EXPECT_FALSE(platform::loadReplay(file.string(), replay, error));
+    EXPECT_NE(error.find(file.string() + ":3:"), std::string::npos) << error;
+    fs::remove(file);
+    EXPECT_FALSE(platform::loadReplay(file.string(), replay, error));
+    EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+}
+
+// ---- the state dump ----
+
+// The text of the first member `name` found after `from` in a dump line.
+std::string member(const std::string& dump, const std::string& name, std::size_t from = 0) {
+    const std::string key = "\"" + name + "\":";
+    const std::size_t at = dump.find(key, from);
+    if (at == std::string::npos) return "<missing>";
+    const std::size_t start = at + key.size();
+    const std::size_t end = dump.find_first_of(",}]", start);
+    return dump.substr(start, end - start);
+}
+
+std::uint32_t bitsOf(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+TEST(HeadlessDump, FloatsReadBackToTheSameBits) {
+    const float values[] = {0.1f,
+                            1.0f / 3.0f,
+                            -0.0f,
+                            0.0f,
+                            FLT_MIN,
+                            std::numeric_limits<float>::denorm_min(),
+                            FLT_MAX,
+                            -FLT_MAX,
+                            16777217.0f,
+                            std::nextafter(1.0f, 2.0f),
+                            std::nextafter(700.0f, 0.0f),
+                            -180000.0f,
+                            3.14159274f,
+                            1.0e-7f};
+    for (float v : values) {
+        tb::world = tb::WorldState{};
+        tb::world.tanks[0].x = v;
+        tb::world.debris[239].climb = v;
+        const std::string dump = tb::formatStateDump(0);
+        for (const std::string& text : {member(dump, "x", dump.find("\"tanks\"")),
+                                        member(dump, "climb", dump.rfind("{"))}) {
+            const float back = std::strtof(text.c_str(), nullptr);
+            EXPECT_EQ(bitsOf(back), bitsOf(v)) << text;
+        }
+    }
+}
+
+TEST(HeadlessDump, NonFiniteFloatsAreStrings) {
+    tb::world = tb::WorldState{};
+    tb::world.cameraX = std::numeric_limits<float>::quiet_NaN();
+    tb::world.cameraY = std::numeric_limits<float>::infinity();
+    tb::world.cameraZ = -std::numeric_limits<float>::infinity();
+    tb::world.teamBalance = -std::numeric_limits<float>::quiet_NaN();
+    const std::string dump = tb::formatStateDump(3);
+    EXPECT_EQ(member(dump, "cameraX"), "\"nan\"");
+    EXPECT_EQ(member(dump, "cameraY"), "\"inf\"");
+    EXPECT_EQ(member(dump, "cameraZ"), "\"-inf\"");
+    EXPECT_EQ(member(dump, "teamBalance"), "\"nan\"");
+}
+
+TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
+    tb::world = tb::WorldState{};
+    tb::world.randomState = 0xFFFFFFFFu;
+    tb::world.frameCounter = -7;
+    tb::world.heatGrid[255] = 65;
+    tb::world.tanks[11].target = -1;
+    const std::string dump = tb::formatStateDump(123456789012LL);
+    ASSERT_EQ(dump.find('\n'), std::string::npos);
+    EXPECT_EQ(dump.front(), '{');
+    EXPECT_EQ(dump.back(), '}');
+    EXPECT_EQ(member(dump, "pass"), "123456789012");
+    EXPECT_EQ(member(dump, "rng"), "4294967295");
+    EXPECT_EQ(member(dump, "frameCounter"), "-7");
+    const char* order[] = {"pass",        "rng",         "quitRequested", "firstFrame",  "autoPilot1",
+                           "autoPilot2",  "coopMode",    "frameCounter",  "cameraX",     "cameraY",
+                           "cameraZ",     "cameraAngle", "wanderAngle",   "cameraZoomSpeed", "teamBalance",
+                           "heatGrid",    "tanks",       "shells",        "muzzleSmoke", "explosions",
+                           "props",       "wreckParts",  "debris"};
+    std::size_t last = 0;
+    for (const char* name : order) {
+        const std::size_t at = dump.find(std::string("\"") + name + "\":");
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_GT(at + 1, last) << name;
+        last = at + 1;
+    }
+    // Counts of records: the number of times each table's first field name appears after it.
+    const std::size_t heat = dump.find("\"heatGrid\":[");
+    const std::string grid = dump.substr(heat, dump.find(']', heat) - heat);
+    EXPECT_EQ(std::count(grid.begin(), grid.end(), ','), 255);
+    EXPECT_NE(grid.find(",65"), std::string::npos);
+    auto countIn = [&](const char* table, const char* next, const char* field) {
+        const std::size_t from = dump.find(std::string("\"") + table + "\":");
+        const std::size_t to = next ? dump.find(std::string("\"") + next + "\":") : dump.size();
+        const std::string part = dump.substr(from, to - from);
+        int n = 0;
+        for (std::size_t at = part.find(field); at != std::string::npos; at = part.find(field, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(countIn("tanks", "shells", "\"reload\":"), 12);
+    EXPECT_EQ(countIn("shells", "muzzleSmoke", "\"owner\":"), 240);
+    EXPECT_EQ(countIn("muzzleSmoke", "explosions", "\"life\":"), 36);
+    EXPECT_EQ(countIn("explosions", "props", "\"spin\":"), 96);
+    EXPECT_EQ(countIn("props", "wreckParts", "\"state\":"), 256);
+    EXPECT_EQ(countIn("wreckParts", "debris", "\"heading\":"), 48);
+    EXPECT_EQ(countIn("debris", nullptr, "\"spinSense\":"), 240);
+    const char* tankFields[] = {"active", "team",       "target",  "wanderTimer", "runIn",   "x",
+                                "y",      "z",          "speed",   "turnRate",    "turretRate", "heading",
+                                "turretAngle", "health", "trackPhase", "markerAngle", "reload"};
+    const std::size_t tanks = dump.find("\"tanks\":");
+    std::size_t at = tanks;
+    for (const char* f : tankFields) {
+        const std::size_t next = dump.find(std::string("\"") + f + "\":", at);
+        EXPECT_NE(next, std::string::npos) << f;
+        EXPECT_LT(next, dump.find('}', tanks)) << f;
+        at = next;
+    }
+}
+
+// ---- whole runs of the game ----
+
+class HeadlessRun : public ::testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tankbattle_core_headless_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        writeData();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    void write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    // A small model: two drawn triangles in each of the 16 drawn meshes (so the
+    // team markers draw random numbers), bitmaps of a few bytes, any sounds.
+    void writeData() const {
+        std::vector<tb::ModelTriangle> model(420);
+        for (int m = 0; m < 16; ++m) {
+            for (int k = 0; k < 2; ++k) {
+                tb::ModelTriangle& t = model[m * 21 + k * 5];
+                t.present = 1;
+                t.x[0] = -8, t.x[1] = 8, t.x[2] = 0;
+                t.y[0] = -8, t.y[1] = -8, t.y[2] = 9;
+                t.z[0] = t.z[1] = t.z[2] = float(2 + k);
+                t.red[0] = 40, t.green[0] = 20, t.blue[0] = 10, t.alpha[0] = 0;
+                t.s[1] = 64, t.t[2] = 64;
+                t.texture = (m + k) % 7;
+            }
+        }
+        std::string bytes(reinterpret_cast<const char*>(model.data()), model.size() * sizeof(tb::ModelTriangle));
+        write("Tank.ddo", bytes);
+        write("tex.bmp", std::string(1078, '\0') + "\x01\x02\x03\x04\x05");
+        write("tex2.bmp", std::string(1078, '\0') + "\x10\x20\x30\x40\x50");
+        write("expl.wav", "RIFF");
+        write("bumm.wav", "RIFF");
+    }
+
+    struct Result {
+        int status = -1;
+        std::string dump;
+        std::string errors;
+    };
+
+    Result run(const std::string& arguments, const std::string& dumpName) const {
+        const fs::path dump = dir / dumpName, err = dir / (dumpName + ".err");
+        const std::string command = std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --data '" + dir.string() +
+                                    "' --dump-state '" + dump.string() + "' " + arguments + " 2>'" + err.string() + "'";
+        Result r;
+        const int status = std::system(command.c_str());
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(dump, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        r.dump = text.str();
+        std::ifstream errIn(err);
+        std::ostringstream errText;
+        errText << errIn.rdbuf();
+        r.errors = errText.str();
+        return r;
+    }
+
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string l; std::getline(in, l);) out.push_back(l);
+        return out;
+    }
+};
+
+TEST_F(HeadlessRun, BadReplaysStopBeforeAnyPassWithStatusTwo) {
+    const struct {
+        const char* text;
+        const char* where;
+    } cases[] = {{"tankbattle-replay 1\n\n4 W\n2 A\n", ":4:"},
+                 {"tankbattle-replay 1\n0 Alt\n", ":2:"},
+                 {"# no header\n0 W\n", ":2:"},
+                 {"tankbattle-replay 1\nW 0\n", ":2:"}};
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "bad" + std::to_string(n++) + ".replay";
+        write(name, c.text);
+        const Result r = run("--frames 5 --replay '" + (dir / name).string() + "'", name + ".jsonl");
+        EXPECT_EQ(r.status, 2) << c.text;
+        EXPECT_NE(r.errors.find(name + c.where), std::string::npos) << r.errors;
+        EXPECT_FALSE(fs::exists(dir / (name + ".jsonl"))) << "a pass ran for " << c.text;
+    }
+}
+
+TEST_F(HeadlessRun, EscapeInTheFirstPassEndsTheRunAfterThatPass) {
+    write("escape.replay", "tankbattle-replay 1\n0 Escape P\n");
+    const Result r = run("--frames 50 --replay '" + (dir / "escape.replay").string() + "'", "escape.jsonl");
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const std::vector<std::string> l = lines(r.dump);
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(member(l[0], "pass"), "1");
+    EXPECT_EQ(member(l[0], "quitRequested"), "1");
+    EXPECT_EQ(member(l[0], "firstFrame"), "0");
+    EXPECT_EQ(member(l[0], "autoPilot1"), "0");  // P did not act in the first pass
+    EXPECT_EQ(member(l[0], "frameCounter"), "1");
+}
+
+TEST_F(HeadlessRun, DumpsAfterEveryKthPassAndOnceAfterTheLast) {
+    for (const auto& [frames, every, expected] :
+         std::vector<std::tuple<int, int, std::vector<std::string>>>{{10, 5, {"5", "10"}}, {11, 5, {"5", "10", "11"}},
+                                                                     {3, 0, {"3"}}, {0, 0, {"0"}}}) {
+        const std::string args = "--frames " + std::to_string(frames) + (every ? " --dump-every " + std::to_string(every) : "");
+        const Result r = run(args, "every.jsonl");
+        ASSERT_EQ(r.status, 0) << r.errors;
+        const std::vector<std::string> l = lines(r.dump);
+        std::vector<std::string> passes;
+        for (const std::string& line : l) passes.push_back(member(line, "pass"));
+        EXPECT_EQ(passes, expected) << args;
+    }
+}
+
+TEST_F(HeadlessRun, TheSameReplayGivesTheSameDumpsWithAndWithoutPixels) {
+    // Computer tanks join, both players drive and fire, hand over to the computer and take back.
+    write("battle.replay",
+          "tankbattle-replay 1\n"
+          "1 1 2 3 4 5 7 8 9 0\n"
+          "2 KP5 W Right Space\n"
+          "3 KP6 Q\n"
+          "40 P O\n"
+          "150 I\n"
+          "160 A Space\n"
+          "200 6 3\n"
+          "250 3 KP2 Enter\n"
+          "280 O Ctrl\n");
+    const std::string args = "--frames 300 --dump-every 50 --replay '" + (dir / "battle.replay").string() + "'";
+    const Result first = run(args, "first.jsonl");
+    const Result second = run(args + " --no-pixels", "second.jsonl");
+    const Result fast = run(args + " --no-pixels", "fast.jsonl");
+    ASSERT_EQ(first.status, 0) << first.errors;
+    ASSERT_EQ(lines(first.dump).size(), 6u);
+    EXPECT_EQ(first.dump, second.dump);
+    EXPECT_EQ(first.dump, fast.dump);
+    // The run did something: shells flew and the random state moved on.
+    const std::vector<std::string> l = lines(first.dump);
+    EXPECT_NE(member(l[0], "rng"), member(l[5], "rng"));
+    const std::size_t shells = l[2].find("\"shells\":");
+    const std::size_t smoke = l[2].find("\"muzzleSmoke\":");
+    EXPECT_NE(l[2].substr(shells, smoke - shells).find("{\"active\":1,"), std::string::npos);
+}
+
+}  // namespace
