@@ -1,0 +1,211 @@
+// Speed of the software Glide: the pipeline on synthetic loads (a full-screen
+// textured ground quad, many small translucent triangles) and the game's
+// drawFrame, with swap and clear, on three scenes. Every figure also comes
+// as x_memcpy: its time over that of copying one 640 x 480 frame buffer.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/frame_loop.h"
+#include "app/world.h"
+#include "platform/glide/glide.h"
+#include "platform/glide/softglide.h"
+#include "platform/keyboard.h"
+#include "platform/replay.h"
+#include "platform/stream.h"
+#include "render/render.h"
+#include "sim/sim.h"
+
+namespace {
+
+constexpr std::size_t kFramePixels = std::size_t(softglide::kScreenWidth) * softglide::kScreenHeight;
+
+// CPU time of this thread, the basis Google Benchmark reports by default.
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Median CPU time of one frame-buffer copy, measured once per run.
+double memcpySeconds() {
+    static const double seconds = [] {
+        std::vector<std::uint32_t> a(kFramePixels, 1), b(kFramePixels, 2);
+        std::vector<double> samples;
+        for (int rep = 0; rep < 31; ++rep) {
+            const double t0 = cpuSeconds();
+            for (int i = 0; i < 20; ++i) {
+                std::memcpy(b.data(), a.data(), kFramePixels * 4);
+                benchmark::DoNotOptimize(b.data());
+                benchmark::ClobberMemory();
+                a[i] = b[i + 1];
+            }
+            samples.push_back((cpuSeconds() - t0) / 20);
+        }
+        std::nth_element(samples.begin(), samples.begin() + 15, samples.end());
+        return samples[15];
+    }();
+    return seconds;
+}
+
+// Reports time per iteration divided by the memcpy time.
+void reportRatio(benchmark::State& state) {
+    state.counters["x_memcpy"] = benchmark::Counter(double(state.iterations()) * memcpySeconds(),
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_MemcpyFrame(benchmark::State& state) {
+    std::vector<std::uint32_t> a(kFramePixels, 1), b(kFramePixels, 2);
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), kFramePixels * 4);
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
+    reportRatio(state);
+}
+BENCHMARK(BM_MemcpyFrame);
+
+// The game's display state and a 64 x 64 grey noise texture like the ground's.
+GrTexInfo groundInfo;
+std::vector<std::uint16_t> groundTexels(4096);
+
+void openDisplay() {
+    grGlideInit();
+    grSstSelect(0);
+    grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_UPPER_LEFT, 2, 1);
+    grCullMode(GR_CULL_POSITIVE);
+    grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
+    grDepthBufferMode(GR_DEPTHBUFFER_ZBUFFER);
+    grDepthBufferFunction(GR_CMP_LEQUAL);
+    grDepthMask(FXTRUE);
+    grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    std::uint32_t seed = 42;
+    for (auto& t : groundTexels) {
+        seed = seed * 1103515245u + 12345u;
+        t = std::uint16_t((((seed >> 16) & 0x7FFF) % 6 + 26) * 0x0421 + 0x8000);
+    }
+    groundInfo = GrTexInfo{GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, groundTexels.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &groundInfo);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &groundInfo);
+}
+
+// The ground quad as the game builds it, for a zoom and a turn of the camera.
+void drawGroundQuad(double cameraZ, double angle) {
+    const double c = std::cos(-angle), s = std::sin(-angle), d = (60000.0 - cameraZ) * 0.0000153846;
+    const float oow = 1.0f / 60000.0f;
+    const double corners[4][4] = {{0.5, 0.5, -319.5, -239.5}, {640.5, 0.5, 319.5, -239.5},
+                                  {640.5, 480.5, 319.5, 239.5}, {0.5, 480.5, -319.5, 239.5}};
+    GrVertex v[4]{};
+    for (int i = 0; i < 4; ++i) {
+        const double u = corners[i][2], w = corners[i][3];
+        v[i].x = float(corners[i][0]);
+        v[i].y = float(corners[i][1]);
+        v[i].z = v[i].ooz = 60000.0f;
+        v[i].r = 55, v[i].g = 55, v[i].b = 155, v[i].a = 0;
+        v[i].oow = v[i].tmuvtx[0].oow = oow;
+        v[i].tmuvtx[0].sow = float((u * c - w * s) * d * (1.0 / 60000.0));
+        v[i].tmuvtx[0].tow = float((u * s + w * c) * d * (1.0 / 60000.0));
+    }
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    grDrawTriangle(&v[0], &v[3], &v[2]);
+    grDrawTriangle(&v[2], &v[1], &v[0]);
+}
+
+void BM_GroundQuad(benchmark::State& state) {
+    openDisplay();
+    const double cameraZ = double(state.range(0));
+    for (auto _ : state) {
+        grBufferClear(0, 0, 0xFFFF);
+        drawGroundQuad(cameraZ, 0.3);
+    }
+    reportRatio(state);
+}
+BENCHMARK(BM_GroundQuad)->Arg(-180000)->Arg(40000)->Unit(benchmark::kMicrosecond);
+
+// 2000 small perspective-textured triangles under the alpha blend, spread
+// over the screen: set-up cost rather than fill.
+void BM_SmallTriangles(benchmark::State& state) {
+    openDisplay();
+    std::vector<GrVertex> tris(3 * 2000);
+    std::uint32_t seed = 7;
+    auto rnd = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return double((seed >> 16) & 0x7FFF) / 32768.0;
+    };
+    for (std::size_t i = 0; i < tris.size(); i += 3) {
+        const double cx = rnd() * 640, cy = rnd() * 480;
+        for (int k = 0; k < 3; ++k) {
+            GrVertex& v = tris[i + k];
+            const double ang = (k == 0 ? 0.0 : (k == 1 ? -2.1 : -4.2)) + rnd() * 0.5;  // counter-clockwise: drawn
+            v = GrVertex{};
+            v.x = float(cx + 8 * std::cos(ang));
+            v.y = float(cy + 8 * std::sin(ang));
+            const double depth = 59990 - rnd() * 20;
+            v.z = v.ooz = float(depth);
+            v.oow = v.tmuvtx[0].oow = float(1.0 / depth);
+            v.tmuvtx[0].sow = float(rnd() * 256 * v.oow);
+            v.tmuvtx[0].tow = float(rnd() * 256 * v.oow);
+            v.r = v.g = v.b = -20;
+            v.a = 60;
+        }
+    }
+    for (auto _ : state) {
+        grBufferClear(0, 0, 0xFFFF);
+        grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
+        for (std::size_t i = 0; i < tris.size(); i += 3) guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
+    }
+    reportRatio(state);
+}
+BENCHMARK(BM_SmallTriangles)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// The game's frame.
+
+enum Scene { kStart, kBattle, kCloseZoom };
+
+// Builds the world for a scene: the start; a 12-tank battle after 400 passes
+// with every computer tank keyed in; the same battle at the closest zoom.
+bool prepareScene(Scene scene) {
+    platform::setDataDirectory(TANKBATTLE_BENCH_DATA);
+    tb::initGame();
+    if (scene == kStart) return true;
+    // Digits 1-5 and 7-0 bring in tanks 3, 5, 7, 9, 11 and 4, 6, 8, 10; tank 2 plays from the start.
+    platform::Replay replay;
+    platform::ReplayPass first{1, {}};  // the first pass ignores keys
+    for (char key : {'1', '2', '3', '4', '5', '7', '8', '9', '0'}) first.keys.push_back(key);
+    replay.passes.push_back(first);
+    platform::ReplayKeyboard keyboard(replay);
+    platform::setKeyboard(&keyboard);
+    for (std::int64_t pass = 0; pass < 400; ++pass) {
+        keyboard.beginPass(pass);
+        tb::runPass();
+    }
+    platform::setKeyboard(nullptr);
+    if (scene == kCloseZoom) tb::world.cameraZ = 40000.0f;
+    return true;
+}
+
+void BM_DrawFrame(benchmark::State& state) {
+    softglide::setRasterEnabled(true);
+    prepareScene(Scene(state.range(0)));
+    int tanks = 0, shells = 0, explosions = 0;
+    for (const auto& t : tb::world.tanks) tanks += t.active != 0;
+    for (const auto& s : tb::world.shells) shells += s.active != 0;
+    for (const auto& e : tb::world.explosions) explosions += e.active != 0;
+    for (auto _ : state) tb::drawFrame();
+    state.counters["tanks"] = tanks;
+    state.counters["shells"] = shells;
+    state.counters["explosions"] = explosions;
+    reportRatio(state);
+}
+BENCHMARK(BM_DrawFrame)->ArgName("scene")->Arg(kStart)->Arg(kBattle)->Arg(kCloseZoom)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
