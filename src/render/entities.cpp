@@ -26,7 +26,8 @@ void heatUp(float x, float y) {
 bool onScreen(float x, float y, float z) {
     const double ex = double(x) - double(world.cameraX), ey = double(y) - double(world.cameraY);
     const CameraTrig camera = cameraTrig();
-    const std::int32_t d = 60000 - trunc32(z);
+    // The ground-plane depth of the origin, a whole number; wide enough that no height can overflow it.
+    const std::int64_t d = 60000 - std::int64_t(trunc32(z));
     const double f = 1 / ((double(d) - double(world.cameraZ)) * 0.0000153846);
     const double sx = (ex * camera.c - ey * camera.s) * f + 320;
     if (!(-100 < sx && sx < 740)) return false;
