@@ -6,6 +6,7 @@
 
 #include "app/world.h"
 #include "platform/glide/glide.h"
+#include "platform/glide/softglide.h"
 #include "render/camera_trig.h"
 #include "render/render.h"
 #include "sim/geometry.h"
@@ -42,6 +43,16 @@ std::int32_t sampleHeat(float x, float y) {
 void drawMesh(float x, float y, float z, float heading, float phase, std::int32_t variant,
               std::int32_t firstTriangle) {
     if (firstTriangle < 0 || firstTriangle > kModelTriangleCount - kMeshTriangles) return;
+
+    // With no picture being made, the only effect of drawing on the game is the
+    // marker's shimmer: six random numbers for every triangle it draws.
+    if (!softglide::rasterEnabled()) {
+        if (firstTriangle == kMarkerMesh)
+            for (int i = 0; i < kMeshTriangles; ++i)
+                if (world.model.triangles[firstTriangle + i].present == 1)
+                    for (int draw = 0; draw < 6; ++draw) tb::rand();
+        return;
+    }
 
     const double heat = firstTriangle == kShellMesh ? 0 : sampleHeat(x, y);
     const double p = phase;
