@@ -18,27 +18,19 @@ constexpr FxU32 kTexMemTexels = kTexMemBytes / 2;
 // Glide places textures on 8-byte boundaries; sizes are rounded up to match.
 constexpr FxU32 kTexAlign = 8;
 
-// A texel expanded to 8 bits a channel, one channel in each 16-bit lane:
-// 0x00AA00RR00GG00BB. The spare byte above each channel lets the bilinear
-// filter weight two texels at once without carries between channels.
-using SpreadTexel = std::uint64_t;
-constexpr SpreadTexel kSpreadMask = 0x00FF00FF00FF00FFull;
-
-inline SpreadTexel spread(std::uint32_t argb) {
-    return ((std::uint64_t(argb) & 0xFF00FF00u) << 24) | (std::uint64_t(argb) & 0x00FF00FFu);
-}
-inline std::uint32_t unspread(SpreadTexel t) {
-    return std::uint32_t(((t >> 24) & 0xFF00FF00u) | (t & 0x00FF00FFu));
-}
-
-// The texture the rasteriser reads: texels row by row, width and height
-// powers of two, and the scale from Glide s/t units to texels (N / 256 with
-// N the longer side).
+// The texture the rasteriser reads: texels expanded to 0xAARRGGBB, row by
+// row, with one extra column and one extra row repeating the first ones, so
+// that both taps of a wrapped bilinear fetch sit side by side in memory.
+// width and height are powers of two; texelsPerUnit converts Glide s/t
+// units to texels (N / 256 with N the longer side). `opaque` says every
+// texel has alpha 255, which lets the combine reduce to a saturating subtract.
 struct TextureView {
-    const SpreadTexel* texels = nullptr;
+    const std::uint32_t* texels = nullptr;
     int width = 0;
     int height = 0;
+    int stride = 0;  // width + 1
     double texelsPerUnit = 0.0;
+    bool opaque = false;
     bool valid() const { return texels != nullptr; }
 };
 

@@ -1,9 +1,11 @@
 // The triangle rasteriser and its pixel stages: texture fetch, colour and
 // alpha combine, depth test, blend and write. One span loop is instantiated
-// per blend setting, texture mapping (perspective or affine) and colour
-// iteration (flat or Gouraud), with the depth and sampler modes the game uses
-// compiled in; any other mode goes through the same loop with its checks at
-// run time.
+// per blend setting, texture mapping (perspective or affine) and combine
+// (saturating for flat colour on an opaque texture, general otherwise), with
+// the depth and sampler modes the game uses compiled in; any other mode goes
+// through a loop that checks them at run time.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -16,10 +18,13 @@ namespace {
 // Number conversions. Every float-to-integer conversion goes through these,
 // so NaN, infinities and huge values saturate instead of being undefined.
 
-std::int64_t saturate(double v, double limit) {
+// Rounds to the nearest integer (halves up), saturating at +-limit (< 2^62).
+inline std::int64_t saturate(double v, double limit) {
     if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
     if (!(v < limit)) return std::int64_t(limit);
-    return std::int64_t(std::floor(v + 0.5));
+    const double h = v + 0.5;
+    const std::int64_t t = std::int64_t(h);  // truncates toward zero
+    return t - (double(t) > h);              // floor
 }
 
 std::int64_t floorDiv(std::int64_t n, std::int64_t d) {  // d > 0
@@ -42,49 +47,82 @@ constexpr int kColourLimit = 65536;
 // ---------------------------------------------------------------------------
 // Pipeline stages.
 
-// Bilinear (or point) fetch: u and v in texels with 8 fractional bits, the
-// texel centres already moved to whole numbers. Each tap wraps or clamps on
-// its own. The two lerps, first along u then along v, keep a lane within 16 bits.
+// Bilinear filter of four taps t00, t01 (left column, rows 0 and 1) and
+// t10, t11 given as one vector [t00, t01, t10, t11]; fu and fv are the
+// fractions in 256ths. First along u, then along v, each lerp truncated:
+// a channel times a weight stays below 2^16. Returns the channels in the
+// low four 16-bit lanes (blue, green, red, alpha).
+inline __m128i filterTaps(__m128i taps, unsigned fu, unsigned fv) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i left = _mm_unpacklo_epi8(taps, zero);
+    const __m128i right = _mm_unpackhi_epi8(taps, zero);
+    const __m128i rows = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, _mm_set1_epi16(short(256 - fu))),
+                                                      _mm_mullo_epi16(right, _mm_set1_epi16(short(fu)))),
+                                        8);
+    const short a = short(256 - fv), b = short(fv);
+    __m128i m = _mm_mullo_epi16(rows, _mm_setr_epi16(a, a, a, a, b, b, b, b));
+    m = _mm_add_epi16(m, _mm_srli_si128(m, 8));
+    return _mm_srli_epi16(m, 8);
+}
+
+// Fetch for u and v in texels with 8 fractional bits, texel centres already
+// moved to whole numbers. Wrapping: the padded extra column and row make the
+// second tap the neighbour in memory. Clamping (general path only) reads the
+// four taps one by one.
 template <bool kFastModes>
-inline SpreadTexel fetch(const TextureView& tex, std::int64_t u, std::int64_t v, const RenderState& st) {
-    const int wMask = tex.width - 1, hMask = tex.height - 1;
+inline __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, const RenderState& st) {
+    const unsigned fu = unsigned(u & 255), fv = unsigned(v & 255);
+    if (kFastModes || (!st.clampS && !st.clampT)) {
+        const int u0 = int(u >> 8) & (tex.width - 1), v0 = int(v >> 8) & (tex.height - 1);
+        const std::uint32_t* p = tex.texels + v0 * tex.stride + u0;
+        const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const __m128i bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + tex.stride));
+        return filterTaps(_mm_unpacklo_epi32(top, bottom), fu, fv);
+    }
+    auto taps = [](std::int64_t i, int size, bool clamped, int& i0, int& i1) {
+        if (clamped) {
+            const std::int64_t c = std::clamp<std::int64_t>(i, -1, size);
+            i0 = int(std::clamp<std::int64_t>(c, 0, size - 1));
+            i1 = int(std::clamp<std::int64_t>(c + 1, 0, size - 1));
+        } else {
+            i0 = int(i) & (size - 1);
+            i1 = i0 + 1;  // the padded copy of index 0
+        }
+    };
     int u0, u1, v0, v1;
-    if (kFastModes || !st.clampS) {
-        u0 = int(u >> 8) & wMask;
-        u1 = (u0 + 1) & wMask;
-    } else {
-        const std::int64_t iu = std::clamp<std::int64_t>(u >> 8, -1, tex.width);
-        u0 = int(std::clamp<std::int64_t>(iu, 0, wMask));
-        u1 = int(std::clamp<std::int64_t>(iu + 1, 0, wMask));
-    }
-    if (kFastModes || !st.clampT) {
-        v0 = int(v >> 8) & hMask;
-        v1 = (v0 + 1) & hMask;
-    } else {
-        const std::int64_t iv = std::clamp<std::int64_t>(v >> 8, -1, tex.height);
-        v0 = int(std::clamp<std::int64_t>(iv, 0, hMask));
-        v1 = int(std::clamp<std::int64_t>(iv + 1, 0, hMask));
-    }
-    const std::uint64_t fu = std::uint64_t(u & 255), fv = std::uint64_t(v & 255);
-    const SpreadTexel* row0 = tex.texels + v0 * tex.width;
-    const SpreadTexel* row1 = tex.texels + v1 * tex.width;
-    const SpreadTexel top = ((row0[u0] * (256 - fu) + row0[u1] * fu) >> 8) & kSpreadMask;
-    const SpreadTexel bottom = ((row1[u0] * (256 - fu) + row1[u1] * fu) >> 8) & kSpreadMask;
-    return ((top * (256 - fv) + bottom * fv) >> 8) & kSpreadMask;
+    taps(u >> 8, tex.width, st.clampS, u0, u1);
+    taps(v >> 8, tex.height, st.clampT, v0, v1);
+    const std::uint32_t* r0 = tex.texels + v0 * tex.stride;
+    const std::uint32_t* r1 = tex.texels + v1 * tex.stride;
+    return filterTaps(_mm_setr_epi32(int(r0[u0]), int(r1[u0]), int(r0[u1]), int(r1[u1])), fu, fv);
 }
 
 inline int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
-// Colour and alpha combine: (texture - iterated) scaled by texture alpha + 1,
-// arithmetic shift, clamp. Iterated values may be negative (they brighten).
 struct Rgba {
     int r, g, b, a;
 };
-inline Rgba combine(SpreadTexel t, int vr, int vg, int vb, int va) {
-    const int ta = int(t >> 48), tr = int((t >> 16) & 255), tg = int((t >> 32) & 255), tb = int(t & 255);
+
+// Colour and alpha combine: (texture - iterated) scaled by texture alpha + 1,
+// arithmetic shift, clamp. Iterated values may be negative (they brighten).
+inline Rgba combine(__m128i texel, int vr, int vg, int vb, int va) {
+    const std::uint32_t t = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(texel, texel)));
+    const int ta = int(t >> 24), tr = int((t >> 16) & 255), tg = int((t >> 8) & 255), tb = int(t & 255);
     const int scale = ta + 1;
     return Rgba{clamp255(((tr - vr) * scale) >> 8), clamp255(((tg - vg) * scale) >> 8),
                 clamp255(((tb - vb) * scale) >> 8), clamp255(((ta - va) * scale) >> 8)};
+}
+
+// The same combine for an opaque texel (alpha 255, scale 256): texel minus
+// vertex value, clamped, done on all four channels at once. `minusVertex`
+// holds the negated vertex values clamped to +-256, which changes no result.
+inline std::uint32_t combineOpaque(__m128i texel, __m128i minusVertex) {
+    const __m128i d = _mm_add_epi16(texel, minusVertex);
+    return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(d, d)));
+}
+
+inline Rgba unpack(std::uint32_t p) {
+    return Rgba{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255), int(p >> 24)};
 }
 
 inline std::uint32_t pack(int r, int g, int b, int a) {
@@ -189,12 +227,19 @@ struct Setup {
     bool affine, flat;
 };
 
-template <BlendKind kBlend, bool kPerspective, bool kFlat, bool kFastModes>
+// How the combine runs for a triangle: on all channels at once (flat colour,
+// opaque texture) or channel by channel (anything else).
+enum class CombineKind { Saturating, FlatGeneral, Iterated };
+
+template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
 void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
     const TextureView& tex = su.tex;
     const std::int64_t fracMask = su.texOffset != 0.0 ? ~std::int64_t(0) : ~std::int64_t(255);
     const bool depthOn = st.depthMode != GR_DEPTHBUFFER_DISABLE;
     const bool depthWrite = depthOn && st.depthMask;
+    const __m128i minusVertex = _mm_setr_epi16(short(std::clamp(-sp.fb, -256, 256)), short(std::clamp(-sp.fg, -256, 256)),
+                                               short(std::clamp(-sp.fr, -256, 256)), short(std::clamp(-sp.fa, -256, 256)),
+                                               0, 0, 0, 0);
     for (int i = 0; i < sp.count; ++i) {
         const std::uint32_t z = depthValue(sp.z);
         bool pass;
@@ -209,8 +254,9 @@ void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
                 // Texel coordinates from s/w and t/w; saturated so the
                 // conversion is defined, floored through a positive offset.
                 constexpr double kLimit = double(1 << 22);
-                double fu = sp.sow / sp.oow * tex.texelsPerUnit - su.texOffset;
-                double fv = sp.tow / sp.oow * tex.texelsPerUnit - su.texOffset;
+                const double scale = tex.texelsPerUnit / sp.oow;
+                double fu = sp.sow * scale - su.texOffset;
+                double fv = sp.tow * scale - su.texOffset;
                 if (!(fu >= -kLimit)) fu = -kLimit;
                 if (!(fu <= kLimit)) fu = kLimit;
                 if (!(fv >= -kLimit)) fv = -kLimit;
@@ -226,14 +272,20 @@ void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
                 u &= fracMask;
                 v &= fracMask;
             }
-            const SpreadTexel t = fetch<kFastModes>(tex, u, v, st);
-            Rgba c;
-            if constexpr (kFlat) {
-                c = combine(t, sp.fr, sp.fg, sp.fb, sp.fa);
+            const __m128i t = fetch<kFastModes>(tex, u, v, st);
+            if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
+                sp.colour[i] = combineOpaque(t, minusVertex);
             } else {
-                c = combine(t, iterColour(sp.r), iterColour(sp.g), iterColour(sp.b), iterColour(sp.a));
+                Rgba c;
+                if constexpr (kCombine == CombineKind::Saturating) {
+                    c = unpack(combineOpaque(t, minusVertex));
+                } else if constexpr (kCombine == CombineKind::FlatGeneral) {
+                    c = combine(t, sp.fr, sp.fg, sp.fb, sp.fa);
+                } else {
+                    c = combine(t, iterColour(sp.r), iterColour(sp.g), iterColour(sp.b), iterColour(sp.a));
+                }
+                sp.colour[i] = blend<kBlend>(c, sp.colour[i], st);
             }
-            sp.colour[i] = blend<kBlend>(c, sp.colour[i], st);
             if (kFastModes || depthWrite) sp.depth[i] = std::uint16_t(z);
         }
         sp.z += sp.dz;
@@ -245,7 +297,7 @@ void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
             sp.u += sp.du;
             sp.v += sp.dv;
         }
-        if constexpr (!kFlat) {
+        if constexpr (kCombine == CombineKind::Iterated) {
             sp.r += sp.dr;
             sp.g += sp.dg;
             sp.b += sp.db;
@@ -257,21 +309,30 @@ void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
 using SpanFn = void (*)(Span&, const Setup&, const RenderState&);
 
 template <BlendKind kBlend, bool kFastModes>
-SpanFn pickSpan(bool perspective, bool flat) {
-    if (perspective) {
-        return flat ? drawSpan<kBlend, true, true, kFastModes> : drawSpan<kBlend, true, false, kFastModes>;
+SpanFn pickSpan(bool perspective, CombineKind combine) {
+    switch (combine) {
+        case CombineKind::Saturating:
+            return perspective ? drawSpan<kBlend, true, CombineKind::Saturating, kFastModes>
+                               : drawSpan<kBlend, false, CombineKind::Saturating, kFastModes>;
+        case CombineKind::FlatGeneral:
+            return perspective ? drawSpan<kBlend, true, CombineKind::FlatGeneral, kFastModes>
+                               : drawSpan<kBlend, false, CombineKind::FlatGeneral, kFastModes>;
+        default:
+            return perspective ? drawSpan<kBlend, true, CombineKind::Iterated, kFastModes>
+                               : drawSpan<kBlend, false, CombineKind::Iterated, kFastModes>;
     }
-    return flat ? drawSpan<kBlend, false, true, kFastModes> : drawSpan<kBlend, false, false, kFastModes>;
 }
 
-template <bool kFastModes>
-SpanFn pickSpan(BlendKind blend, bool perspective, bool flat) {
+// The game's depth and texture modes get loops per blend setting; any other
+// mode combination runs the general blend with its checks at run time.
+SpanFn pickSpan(bool fastModes, BlendKind blend, bool perspective, CombineKind combine) {
+    if (!fastModes) return pickSpan<BlendKind::General, false>(perspective, combine);
     switch (blend) {
-        case BlendKind::Opaque: return pickSpan<BlendKind::Opaque, kFastModes>(perspective, flat);
-        case BlendKind::Alpha: return pickSpan<BlendKind::Alpha, kFastModes>(perspective, flat);
-        case BlendKind::Additive: return pickSpan<BlendKind::Additive, kFastModes>(perspective, flat);
-        case BlendKind::AlphaAdditive: return pickSpan<BlendKind::AlphaAdditive, kFastModes>(perspective, flat);
-        default: return pickSpan<BlendKind::General, kFastModes>(perspective, flat);
+        case BlendKind::Opaque: return pickSpan<BlendKind::Opaque, true>(perspective, combine);
+        case BlendKind::Alpha: return pickSpan<BlendKind::Alpha, true>(perspective, combine);
+        case BlendKind::Additive: return pickSpan<BlendKind::Additive, true>(perspective, combine);
+        case BlendKind::AlphaAdditive: return pickSpan<BlendKind::AlphaAdditive, true>(perspective, combine);
+        default: return pickSpan<BlendKind::General, true>(perspective, combine);
     }
 }
 
@@ -367,8 +428,10 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 
     const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
                            !st.clampS && !st.clampT && st.bilinear;
-    const SpanFn span = fastModes ? pickSpan<true>(st.blend, !su.affine, su.flat)
-                                  : pickSpan<false>(st.blend, !su.affine, su.flat);
+    const CombineKind combine = !su.flat                ? CombineKind::Iterated
+                                : su.tex.opaque         ? CombineKind::Saturating
+                                                        : CombineKind::FlatGeneral;
+    const SpanFn span = pickSpan(fastModes, st.blend, !su.affine, combine);
 
     // Steps per pixel, saturated so that a whole row cannot overflow.
     constexpr double kStepLimit = double(std::int64_t(1) << 52);

@@ -15,8 +15,17 @@ Buffers::Buffers() : depth(kPixels, 0xFFFF) {
 
 namespace {
 
+// The last grTexSource arguments, so that a download can refresh the
+// selection (its texels may have been rewritten or moved).
+struct TextureSource {
+    bool set = false;
+    FxU32 address = 0, evenOdd = 0;
+    GrTexInfo info{};
+};
+
 struct Globals {
     RenderState render;
+    TextureSource source;
     Buffers buffers;
     SwapHandler swapHandler = nullptr;
     void* swapUser = nullptr;
@@ -77,6 +86,7 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, G
                     GrOriginLocation_t, int, int) {
     Globals& s = g();
     s.render = RenderState{};
+    s.source = {};
     s.colourFormat = colorFormat;
     s.buffers = Buffers{};
     resetTextureMemory();
@@ -130,10 +140,17 @@ FxU32 grTexMinAddress(GrChipID_t) { return 0; }
 FxU32 grTexMaxAddress(GrChipID_t) { return kTexMemBytes; }
 FxU32 grTexTextureMemRequired(FxU32 evenOdd, GrTexInfo* info) { return textureMemRequired(evenOdd, info); }
 void grTexDownloadMipMap(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
-    if (tmu == GR_TMU0) downloadMipMap(startAddress, evenOdd, info);
+    if (tmu != GR_TMU0) return;
+    downloadMipMap(startAddress, evenOdd, info);
+    TextureSource& src = g().source;
+    if (src.set) state().texture = selectTexture(src.address, src.evenOdd, &src.info);
 }
 void grTexSource(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
-    if (tmu == GR_TMU0) state().texture = selectTexture(startAddress, evenOdd, info);
+    if (tmu != GR_TMU0) return;
+    TextureSource& src = g().source;
+    src.set = info != nullptr;
+    if (info) src = TextureSource{true, startAddress, evenOdd, *info};
+    state().texture = selectTexture(startAddress, evenOdd, info);
 }
 
 // Draws without clipping. Coordinates beyond the range of the fixed-point

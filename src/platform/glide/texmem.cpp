@@ -1,8 +1,9 @@
 // Texture memory of TMU 0: sizes, downloads and texture selection. Texels are
-// kept twice: as the 16-bit words the game downloaded, and expanded to 8 bits
-// a channel in the format they were downloaded with, so that drawing never
-// decodes a texel. Selecting a region in another format than it was written
-// with (never done by the game) decodes the raw words into a scratch copy.
+// kept twice: as the 16-bit words the game downloaded, and, for each download
+// still intact, its largest level expanded to 8 bits a channel in the layout
+// the rasteriser reads, so that drawing never decodes a texel. Selecting
+// memory in another shape or format than it was written with (never done by
+// the game) decodes the raw words into a scratch copy.
 #include <algorithm>
 
 #include "internal.h"
@@ -41,22 +42,22 @@ bool levelKept(FxU32 evenOdd, GrLOD_t lod) {
 
 FxU32 alignUp(FxU32 bytes) { return (bytes + kTexAlign - 1) / kTexAlign * kTexAlign; }
 
-// One download: which texels it wrote and the format they were expanded with.
+// One download: which texels it wrote, its largest level's shape and format,
+// and that level expanded.
 struct Region {
     FxU32 first = 0, count = 0;
     GrTextureFormat_t format = 0;
+    int width = 0, height = 0;
+    bool opaque = false;
+    std::vector<std::uint32_t> texels;  // (width + 1) x (height + 1)
 };
 
 struct TextureMemory {
     std::vector<std::uint16_t> raw;
-    std::vector<SpreadTexel> expanded;
-    std::vector<Region> regions;  // oldest first
-    std::vector<SpreadTexel> scratch;
+    std::vector<Region> regions;
+    Region scratch;
     void ensure() {
-        if (raw.empty()) {
-            raw.assign(kTexMemTexels, 0);
-            expanded.assign(kTexMemTexels, 0);
-        }
+        if (raw.empty()) raw.assign(kTexMemTexels, 0);
     }
 };
 
@@ -65,9 +66,26 @@ TextureMemory& mem() {
     return m;
 }
 
-// More regions than this and the oldest are forgotten; selecting one then
-// takes the decoding path, which gives the same texels.
-constexpr std::size_t kMaxRegions = 256;
+// Expands a level of stored words into the rasteriser's padded layout.
+void expandLevel(const std::uint16_t* words, int w, int h, GrTextureFormat_t format, Region& out) {
+    out.width = w;
+    out.height = h;
+    out.format = format;
+    out.texels.resize(std::size_t(w + 1) * std::size_t(h + 1));
+    out.opaque = true;
+    for (int y = 0; y <= h; ++y) {
+        const std::uint16_t* src = words + (y % h) * w;
+        std::uint32_t* dst = out.texels.data() + std::size_t(y) * std::size_t(w + 1);
+        for (int x = 0; x <= w; ++x) {
+            dst[x] = expandTexel(src[x % w], format);
+            out.opaque = out.opaque && (dst[x] >> 24) == 255;
+        }
+    }
+}
+
+// More downloads than this kept expanded and the oldest are dropped;
+// selecting one then takes the decoding path, which gives the same texels.
+constexpr std::size_t kMaxRegions = 64;
 
 }  // namespace
 
@@ -128,15 +146,21 @@ void downloadMipMap(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
         const Level l = levelSize(lod, info->aspectRatio);
         const FxU32 n = FxU32(l.width * l.height);
         if (levelKept(evenOdd, lod)) {
-            for (FxU32 i = 0; i < n; ++i, ++dst) {
-                m.raw[dst] = src[i];
-                m.expanded[dst] = spread(expandTexel(src[i], info->format));
-            }
+            std::copy(src, src + n, m.raw.begin() + dst);
+            dst += n;
         }
         src += n;
     }
+    // Downloads this one overwrites are stale now.
+    std::erase_if(m.regions, [&](const Region& r) { return r.first < dst && first < r.first + r.count; });
+    if (!levelKept(evenOdd, info->largeLod)) return;
     if (m.regions.size() >= kMaxRegions) m.regions.erase(m.regions.begin());
-    m.regions.push_back(Region{first, dst - first, info->format});
+    const Level top = levelSize(info->largeLod, info->aspectRatio);
+    Region region;
+    region.first = first;
+    region.count = dst - first;
+    expandLevel(m.raw.data() + first, top.width, top.height, info->format, region);
+    m.regions.push_back(std::move(region));
 }
 
 TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
@@ -149,24 +173,20 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
     TextureMemory& m = mem();
     m.ensure();
     const FxU32 first = startAddress / 2;
+    const Region* found = nullptr;
+    for (const Region& r : m.regions) {
+        if (r.first == first && r.format == info->format && r.width == l.width && r.height == l.height) found = &r;
+    }
+    if (!found) {
+        expandLevel(m.raw.data() + first, l.width, l.height, info->format, m.scratch);
+        found = &m.scratch;
+    }
+    view.texels = found->texels.data();
     view.width = l.width;
     view.height = l.height;
+    view.stride = l.width + 1;
     view.texelsPerUnit = double(std::max(l.width, l.height)) / 256.0;
-
-    // The newest download touching these texels decides: if it is exactly
-    // this texture in this format, its expansion is current.
-    for (auto it = m.regions.rbegin(); it != m.regions.rend(); ++it) {
-        const bool overlaps = it->first < first + count && first < it->first + it->count;
-        if (!overlaps) continue;
-        if (it->first == first && it->count >= count && it->format == info->format) {
-            view.texels = m.expanded.data() + first;
-            return view;
-        }
-        break;
-    }
-    m.scratch.resize(count);
-    for (FxU32 i = 0; i < count; ++i) m.scratch[i] = spread(expandTexel(m.raw[first + i], info->format));
-    view.texels = m.scratch.data();
+    view.opaque = found->opaque;
     return view;
 }
 
@@ -174,7 +194,6 @@ void resetTextureMemory() {
     TextureMemory& m = mem();
     m.regions.clear();
     std::fill(m.raw.begin(), m.raw.end(), 0);
-    std::fill(m.expanded.begin(), m.expanded.end(), 0);
 }
 
 }  // namespace softglide::detail
