@@ -24,16 +24,17 @@ const char* usageText() {
            "  --headless           run the game without a window, as fast as possible\n"
            "  --dump-state FILE    write the world as JSON Lines after the last frame\n"
            "  --dump-every K       ... and after every K-th frame\n"
-           "  --screenshot FILE    write the last frame as a PNG file\n"
+           "  --screenshot FILE    write the last frame as a PNG file (also in a window, at exit)\n"
            "  --no-pixels          skip drawing pixels (the game runs exactly the same)\n"
            "\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"
-           "Player 1: keypad 5/2 faster/slower, 1/3 turn, 4/6 turret, Right or Enter fire, P autopilot.\n"
+           "Player 1: keypad 5/2 faster/slower, 1/3 turn, 4/6 turret, Right or Enter fire, P autopilot\n"
+           "          (without a keypad: K/, faster/slower, M/. turn, J/L turret).\n"
            "Player 2: W/S faster/slower, A/D turn, Q/E turret, Space or Ctrl fire, O autopilot.\n"
            "I switches player 2 between co-operative and versus; digits bring computer tanks in and out;\n"
-           "Escape quits.\n";
+           "Alt+Enter toggles full screen; F12 saves a screenshot; Escape quits.\n";
 }
 
 namespace {
