@@ -232,49 +232,62 @@ struct Setup {
 enum class CombineKind { Saturating, FlatGeneral, Iterated };
 
 template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
-void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
-    const TextureView& tex = su.tex;
-    const std::int64_t fracMask = su.texOffset != 0.0 ? ~std::int64_t(0) : ~std::int64_t(255);
+void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
+    // Everything the loop steps or reads lives in locals: the colour writes
+    // could otherwise alias the span record and force it through memory.
+    Span sp = span;
+    const TextureView tex = su.tex;
+    std::uint32_t* const colour = sp.colour;
+    std::uint16_t* const depth = sp.depth;
+    const int count = sp.count;
+    const double texOffset = su.texOffset;
+    const std::int64_t fracMask = texOffset != 0.0 ? ~std::int64_t(0) : ~std::int64_t(255);
     const bool depthOn = st.depthMode != GR_DEPTHBUFFER_DISABLE;
     const bool depthWrite = depthOn && st.depthMask;
+    const GrCmpFnc_t depthFunc = st.depthFunc;
     const __m128i minusVertex = _mm_setr_epi16(short(std::clamp(-sp.fb, -256, 256)), short(std::clamp(-sp.fg, -256, 256)),
                                                short(std::clamp(-sp.fr, -256, 256)), short(std::clamp(-sp.fa, -256, 256)),
                                                0, 0, 0, 0);
-    for (int i = 0; i < sp.count; ++i) {
-        const std::uint32_t z = depthValue(sp.z);
+    std::int64_t z = sp.z, u = sp.u, v = sp.v;
+    const std::int64_t dz = sp.dz, du = sp.du, dv = sp.dv;
+    double sow = sp.sow, tow = sp.tow, oow = sp.oow;
+    const double dsow = sp.dsow, dtow = sp.dtow, doow = sp.doow;
+    std::int64_t r = sp.r, g = sp.g, b = sp.b, a = sp.a;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t zi = depthValue(z);
         bool pass;
         if constexpr (kFastModes) {
-            pass = z <= sp.depth[i];
+            pass = zi <= depth[i];
         } else {
-            pass = !depthOn || depthPasses(st.depthFunc, z, sp.depth[i]);
+            pass = !depthOn || depthPasses(depthFunc, zi, depth[i]);
         }
         if (pass) {
-            std::int64_t u, v;
+            std::int64_t tu, tv;
             if constexpr (kPerspective) {
                 // Texel coordinates from s/w and t/w; saturated so the
                 // conversion is defined, floored through a positive offset.
                 constexpr double kLimit = double(1 << 22);
-                const double scale = tex.texelsPerUnit / sp.oow;
-                double fu = sp.sow * scale - su.texOffset;
-                double fv = sp.tow * scale - su.texOffset;
+                const double scale = tex.texelsPerUnit / oow;
+                double fu = sow * scale - texOffset;
+                double fv = tow * scale - texOffset;
                 if (!(fu >= -kLimit)) fu = -kLimit;
                 if (!(fu <= kLimit)) fu = kLimit;
                 if (!(fv >= -kLimit)) fv = -kLimit;
                 if (!(fv <= kLimit)) fv = kLimit;
                 constexpr double kBias = 2147483648.0;
-                u = std::int64_t(fu * 256.0 + kBias) - std::int64_t(kBias);
-                v = std::int64_t(fv * 256.0 + kBias) - std::int64_t(kBias);
+                tu = std::int64_t(fu * 256.0 + kBias) - std::int64_t(kBias);
+                tv = std::int64_t(fv * 256.0 + kBias) - std::int64_t(kBias);
             } else {
-                u = sp.u >> (kTexBits - 8);
-                v = sp.v >> (kTexBits - 8);
+                tu = u >> (kTexBits - 8);
+                tv = v >> (kTexBits - 8);
             }
             if constexpr (!kFastModes) {
-                u &= fracMask;
-                v &= fracMask;
+                tu &= fracMask;
+                tv &= fracMask;
             }
-            const __m128i t = fetch<kFastModes>(tex, u, v, st);
+            const __m128i t = fetch<kFastModes>(tex, tu, tv, st);
             if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
-                sp.colour[i] = combineOpaque(t, minusVertex);
+                colour[i] = combineOpaque(t, minusVertex);
             } else {
                 Rgba c;
                 if constexpr (kCombine == CombineKind::Saturating) {
@@ -282,31 +295,31 @@ void drawSpan(Span& sp, const Setup& su, const RenderState& st) {
                 } else if constexpr (kCombine == CombineKind::FlatGeneral) {
                     c = combine(t, sp.fr, sp.fg, sp.fb, sp.fa);
                 } else {
-                    c = combine(t, iterColour(sp.r), iterColour(sp.g), iterColour(sp.b), iterColour(sp.a));
+                    c = combine(t, iterColour(r), iterColour(g), iterColour(b), iterColour(a));
                 }
-                sp.colour[i] = blend<kBlend>(c, sp.colour[i], st);
+                colour[i] = blend<kBlend>(c, colour[i], st);
             }
-            if (kFastModes || depthWrite) sp.depth[i] = std::uint16_t(z);
+            if (kFastModes || depthWrite) depth[i] = std::uint16_t(zi);
         }
-        sp.z += sp.dz;
+        z += dz;
         if constexpr (kPerspective) {
-            sp.sow += sp.dsow;
-            sp.tow += sp.dtow;
-            sp.oow += sp.doow;
+            sow += dsow;
+            tow += dtow;
+            oow += doow;
         } else {
-            sp.u += sp.du;
-            sp.v += sp.dv;
+            u += du;
+            v += dv;
         }
         if constexpr (kCombine == CombineKind::Iterated) {
-            sp.r += sp.dr;
-            sp.g += sp.dg;
-            sp.b += sp.db;
-            sp.a += sp.da;
+            r += sp.dr;
+            g += sp.dg;
+            b += sp.db;
+            a += sp.da;
         }
     }
 }
 
-using SpanFn = void (*)(Span&, const Setup&, const RenderState&);
+using SpanFn = void (*)(const Span&, const Setup&, const RenderState&);
 
 template <BlendKind kBlend, bool kFastModes>
 SpanFn pickSpan(bool perspective, CombineKind combine) {
@@ -338,22 +351,37 @@ SpanFn pickSpan(bool fastModes, BlendKind blend, bool perspective, CombineKind c
 
 // A non-horizontal edge from (xa, ya) down to (xb, yb), in 1/16 pixel.
 // Pixel px of row py is right of (or on) the edge when its centre
-// px*16 + 8 >= the edge's x at y = py*16 + 8, i.e. px >= firstColumn(py).
-// Using the same rounding for left and right edges means a pixel on an edge
-// belongs to the triangle on its right: left edges are drawn, right edges not.
-struct Edge {
-    std::int64_t xa, ya, dx, dy;
-    int firstColumn(int py) const {
-        const std::int64_t y = std::int64_t(py) * 16 + 8;
-        const std::int64_t n = xa * dy + (y - ya) * dx - 8 * dy;
-        const std::int64_t c = ceilDiv(n, 16 * dy);
-        return int(std::clamp<std::int64_t>(c, 0, kScreenWidth));
+// px*16 + 8 >= the edge's x at y = py*16 + 8, i.e. px >= ceil(n / d) with
+// n = xa*dy + (y - ya)*dx - 8*dy and d = 16*dy. Using the same rounding for
+// left and right edges means a pixel on an edge belongs to the triangle on
+// its right: left edges are drawn, right edges not. The column is stepped
+// from row to row exactly, as a quotient and remainder, without dividing.
+struct EdgeWalk {
+    std::int64_t column = 0;  // ceil(n / d)
+    std::int64_t excess = 0;  // column * d - n, in [0, d)
+    std::int64_t d = 1, stepColumns = 0, stepExcess = 0;
+
+    EdgeWalk() = default;
+    EdgeWalk(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, int firstRow) {
+        const std::int64_t dx = xb - xa, dy = yb - ya;
+        d = 16 * dy;
+        const std::int64_t n = xa * dy + (std::int64_t(firstRow) * 16 + 8 - ya) * dx - 8 * dy;
+        column = ceilDiv(n, d);
+        excess = column * d - n;
+        // One row down adds 16*dx to n.
+        stepColumns = floorDiv(16 * dx, d);
+        stepExcess = 16 * dx - stepColumns * d;
+    }
+    int screenColumn() const { return int(std::clamp<std::int64_t>(column, 0, kScreenWidth)); }
+    void nextRow() {
+        column += stepColumns;
+        excess -= stepExcess;
+        if (excess < 0) {
+            excess += d;
+            ++column;
+        }
     }
 };
-
-Edge makeEdge(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb) {
-    return Edge{xa, ya, xb - xa, yb - ya};
-}
 
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
 int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
@@ -384,12 +412,12 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     // Parameter planes in pixels relative to vertex 0.
     const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
     const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
-    const double det = dx1 * dy2 - dx2 * dy1;
+    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
     auto plane = [&](double p0, double p1, double p2) {
         Plane p;
         p.p0 = p0;
-        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) / det;
-        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) / det;
+        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
+        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
         return p;
     };
     const Plane ooz = plane(a.ooz, b.ooz, c.ooz);
@@ -460,7 +488,10 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         if (clamped) {
             texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
         } else {
-            texel -= double(size) * std::floor(texel / double(size));
+            const double periods = texel / double(size);  // |periods| < 2^62
+            std::int64_t whole = std::int64_t(periods);
+            whole -= double(whole) > periods;  // floor
+            texel -= double(size) * double(whole);
         }
         return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
     };
@@ -473,7 +504,6 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
     const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);
     const bool longLeft = cross < 0;
-    const Edge longEdge = makeEdge(X[top], Y[top], X[bot], Y[bot]);
     const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
 
     Buffers& buf = buffers();
@@ -481,15 +511,17 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     std::uint16_t* depth = buf.depth.data();
     const double x0 = double(X[0]) / 16.0, y0 = double(Y[0]) / 16.0;
 
+    EdgeWalk longEdge(X[top], Y[top], X[bot], Y[bot], rowTop);
     for (int half = 0; half < 2; ++half) {
         const int rowBegin = half == 0 ? rowTop : rowMid;
         const int rowEnd = half == 0 ? rowMid : rowBot;
         if (rowBegin >= rowEnd) continue;
-        const Edge shortEdge = half == 0 ? makeEdge(X[top], Y[top], X[mid], Y[mid]) : makeEdge(X[mid], Y[mid], X[bot], Y[bot]);
-        const Edge& leftEdge = longLeft ? longEdge : shortEdge;
-        const Edge& rightEdge = longLeft ? shortEdge : longEdge;
-        for (int py = rowBegin; py < rowEnd; ++py) {
-            const int left = leftEdge.firstColumn(py), right = rightEdge.firstColumn(py);
+        EdgeWalk shortEdge = half == 0 ? EdgeWalk(X[top], Y[top], X[mid], Y[mid], rowBegin)
+                                       : EdgeWalk(X[mid], Y[mid], X[bot], Y[bot], rowBegin);
+        EdgeWalk& leftEdge = longLeft ? longEdge : shortEdge;
+        EdgeWalk& rightEdge = longLeft ? shortEdge : longEdge;
+        for (int py = rowBegin; py < rowEnd; ++py, leftEdge.nextRow(), rightEdge.nextRow()) {
+            const int left = leftEdge.screenColumn(), right = rightEdge.screenColumn();
             if (left >= right) continue;
             const double cx = left + 0.5 - x0, cy = py + 0.5 - y0;
             sp.colour = colour + py * kScreenWidth + left;
