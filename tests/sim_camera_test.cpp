@@ -90,6 +90,14 @@ TEST(SimCamera, HoldsStillWithNoTankInPlay) {
     EXPECT_EQ(tb::world.cameraY, 7.0f);
     EXPECT_EQ(tb::world.cameraZ, -1000.0f);
     EXPECT_EQ(tb::world.cameraZoomSpeed, 10.0f);
+    // It still turns, by a single-precision step, and is never wrapped.
+    float angle = tb::world.cameraAngle;
+    for (int n = 0; n < 300000; ++n) {
+        angle = float(double(angle) + double(0.00003f));
+        tb::updateCamera();
+        ASSERT_EQ(tb::world.cameraAngle, angle) << n;
+    }
+    EXPECT_GT(angle, 8.9f);
 }
 
 }  // namespace

@@ -119,6 +119,20 @@ TEST(SimUpdate, MarkersFollowTheHullOrTurnToTheRear) {
     }
 }
 
+TEST(SimUpdate, WanderAngleDriftsInSinglePrecisionSteps) {
+    lone(5000, 5000, 0, 2024);
+    tb::world.tanks[0].active = 0;  // only the drift draws: no tank and no prop near one
+    Lcg g{2024};
+    float wander = 0;
+    for (int n = 0; n < 3000; ++n) {
+        wander = float(double(wander) + step01(g.next()));
+        if (wander > 6.783185308) wander = float(double(wander) - kWholeTurn);
+        if (wander < -0.5) wander = float(double(wander) + kWholeTurn);
+        tb::updateWorld();
+        ASSERT_EQ(tb::world.wanderAngle, wander) << "update " << n;
+    }
+}
+
 TEST(SimUpdate, HeadingAndTurretWrapByOneTurn) {
     struct Case { float in, out; };
     const Case cases[] = {{6.8f, float(double(6.8f) - kWholeTurn)},
@@ -150,7 +164,7 @@ TEST(SimUpdate, HeatCoolsByThreeDownToZero) {
 TEST(SimUpdate, CornersOverTheEdgePushTheTankBack) {
     struct Case { float x, y, heading, wantX, wantY; };
     const float east = float(1.570796327), west = float(-1.570796327);
-    const Case cases[] = {{665, 0, east, 663, 0},  {-665, 0, west, -663, 0}, {659, 0, east, 659, 0},
+    const Case cases[] = {{665, 0, east, 663, 0},  {-665, 0, west, -663, 0}, {659, 0, east, 659, 0}, {660.5f, 0, east, 659.5f, 0},  // the second front corner is tested after the first push
                           {0, 665, 0, 0, 663},      {0, -665, 0, 0, -663},    {690, 690, 0, 688, 688}};
     for (const Case& c : cases) {
         tb::Tank& t = lone(c.x, c.y, c.heading);
@@ -208,6 +222,28 @@ TEST(SimUpdate, HangarsTakeTheMoveBack) {
     tb::updateWorld();
     EXPECT_EQ(u.y, -201.0f);
     EXPECT_EQ(u.speed, 1.0f);
+}
+
+TEST(SimUpdate, WhichTanksTheComputerDrives) {
+    // A computer tank with nobody near enough to stop for sets off (wandering or closing in);
+    // a player's tank keeps its speed setting of 0.
+    struct Case { int tank; std::uint8_t coop, pilot1, pilot2; bool driven; };
+    const Case cases[] = {{0, 1, 0, 0, false}, {0, 1, 1, 0, true},  {1, 1, 0, 0, true},  {1, 0, 0, 0, false},
+                          {1, 0, 0, 1, true},  {2, 1, 0, 0, false}, {2, 1, 0, 1, true},  {2, 0, 0, 0, true},
+                          {7, 1, 0, 0, true},  {11, 0, 0, 0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tank " << c.tank << " coop " << int(c.coop) << " pilots "
+                                        << int(c.pilot1) << int(c.pilot2));
+        lone(5000, 5000, 0);
+        tb::world.tanks[0].active = 0;
+        for (int i = 0; i < 12; ++i) tb::world.tanks[i].team = i % 2, tb::world.tanks[i].target = -1;
+        tb::world.tanks[2].x = 500, tb::world.tanks[2].y = 300, tb::world.tanks[2].health = 16;
+        tb::Tank& t = tb::world.tanks[c.tank];
+        t.active = 1, t.x = -500, t.y = 0, t.health = 16, t.heading = 1;
+        tb::world.coopMode = c.coop, tb::world.autoPilot1 = c.pilot1, tb::world.autoPilot2 = c.pilot2;
+        tb::updateWorld();
+        EXPECT_EQ(t.speed, c.driven ? 1.0f : 0.0f);
+    }
 }
 
 TEST(SimUpdate, CoOperativeModeKeepsTank2InPlay) {
