@@ -18,21 +18,26 @@ constexpr FxU32 kTexMemTexels = kTexMemBytes / 2;
 // Glide places textures on 8-byte boundaries; sizes are rounded up to match.
 constexpr FxU32 kTexAlign = 8;
 
-// The texture the rasteriser reads: texels expanded to 0xAARRGGBB, row by
-// row, with one extra column and one extra row repeating the first ones, so
+// A selected texture: texels expanded to 0xAARRGGBB, row by row (`texels`),
+// and the same with one extra column and one extra row repeating the first
+// ones (`padded`, rows of `stride` = width + 1), which the rasteriser reads so
 // that both taps of a wrapped bilinear fetch sit side by side in memory.
 // width and height are powers of two; texelsPerUnit converts Glide s/t
 // units to texels (N / 256 with N the longer side). `opaque` says every
 // texel has alpha 255, which lets the combine reduce to a saturating subtract.
 struct TextureView {
     const std::uint32_t* texels = nullptr;
+    const std::uint32_t* padded = nullptr;
     int width = 0;
     int height = 0;
-    int stride = 0;  // width + 1
+    int stride = 0;
     double texelsPerUnit = 0.0;
     bool opaque = false;
     bool valid() const { return texels != nullptr; }
 };
+
+// Texels are stored expanded already; kept for code that reads a view's texels.
+inline std::uint32_t unspread(std::uint32_t argb) { return argb; }
 
 // The blend settings that get a specialised span loop; anything else takes
 // the general path.

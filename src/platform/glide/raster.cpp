@@ -74,7 +74,7 @@ inline __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, con
     const unsigned fu = unsigned(u & 255), fv = unsigned(v & 255);
     if (kFastModes || (!st.clampS && !st.clampT)) {
         const int u0 = int(u >> 8) & (tex.width - 1), v0 = int(v >> 8) & (tex.height - 1);
-        const std::uint32_t* p = tex.texels + v0 * tex.stride + u0;
+        const std::uint32_t* p = tex.padded + v0 * tex.stride + u0;
         const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const __m128i bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + tex.stride));
         return filterTaps(_mm_unpacklo_epi32(top, bottom), fu, fv);
@@ -92,8 +92,8 @@ inline __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, con
     int u0, u1, v0, v1;
     taps(u >> 8, tex.width, st.clampS, u0, u1);
     taps(v >> 8, tex.height, st.clampT, v0, v1);
-    const std::uint32_t* r0 = tex.texels + v0 * tex.stride;
-    const std::uint32_t* r1 = tex.texels + v1 * tex.stride;
+    const std::uint32_t* r0 = tex.padded + v0 * tex.stride;
+    const std::uint32_t* r1 = tex.padded + v1 * tex.stride;
     return filterTaps(_mm_setr_epi32(int(r0[u0]), int(r1[u0]), int(r0[u1]), int(r1[u1])), fu, fv);
 }
 

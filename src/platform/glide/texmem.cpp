@@ -49,7 +49,8 @@ struct Region {
     GrTextureFormat_t format = 0;
     int width = 0, height = 0;
     bool opaque = false;
-    std::vector<std::uint32_t> texels;  // (width + 1) x (height + 1)
+    std::vector<std::uint32_t> texels;  // width x height
+    std::vector<std::uint32_t> padded;  // (width + 1) x (height + 1)
 };
 
 struct TextureMemory {
@@ -71,15 +72,17 @@ void expandLevel(const std::uint16_t* words, int w, int h, GrTextureFormat_t for
     out.width = w;
     out.height = h;
     out.format = format;
-    out.texels.resize(std::size_t(w + 1) * std::size_t(h + 1));
+    out.texels.resize(std::size_t(w) * std::size_t(h));
+    out.padded.resize(std::size_t(w + 1) * std::size_t(h + 1));
     out.opaque = true;
+    for (std::size_t i = 0; i < out.texels.size(); ++i) {
+        out.texels[i] = expandTexel(words[i], format);
+        out.opaque = out.opaque && (out.texels[i] >> 24) == 255;
+    }
     for (int y = 0; y <= h; ++y) {
-        const std::uint16_t* src = words + (y % h) * w;
-        std::uint32_t* dst = out.texels.data() + std::size_t(y) * std::size_t(w + 1);
-        for (int x = 0; x <= w; ++x) {
-            dst[x] = expandTexel(src[x % w], format);
-            out.opaque = out.opaque && (dst[x] >> 24) == 255;
-        }
+        const std::uint32_t* src = out.texels.data() + std::size_t(y % h) * std::size_t(w);
+        std::uint32_t* dst = out.padded.data() + std::size_t(y) * std::size_t(w + 1);
+        for (int x = 0; x <= w; ++x) dst[x] = src[x % w];
     }
 }
 
@@ -182,6 +185,7 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
         found = &m.scratch;
     }
     view.texels = found->texels.data();
+    view.padded = found->padded.data();
     view.width = l.width;
     view.height = l.height;
     view.stride = l.width + 1;
