@@ -130,22 +130,22 @@ std::string firstNonFinite(const char* table, const Record (&records)[N], std::i
 std::string nonFiniteField() {
     using namespace tb;
     std::string r;
-    if (!(r = firstNonFinite("tanks", world.tanks,
-                             {&Tank::x, &Tank::y, &Tank::z, &Tank::speed, &Tank::turnRate, &Tank::turretRate,
-                              &Tank::heading, &Tank::turretAngle, &Tank::health, &Tank::trackPhase,
-                              &Tank::markerAngle, &Tank::reload},
-                             {"x", "y", "z", "speed", "turnRate", "turretRate", "heading", "turretAngle", "health",
-                              "trackPhase", "markerAngle", "reload"}))
+    if (!(r = firstNonFinite(
+              "tanks", world.tanks,
+              {&Tank::x, &Tank::y, &Tank::z, &Tank::speed, &Tank::turnRate, &Tank::turretRate, &Tank::heading,
+               &Tank::turretAngle, &Tank::health, &Tank::trackPhase, &Tank::markerAngle, &Tank::reload},
+              {"x", "y", "z", "speed", "turnRate", "turretRate", "heading", "turretAngle", "health", "trackPhase",
+               "markerAngle", "reload"}))
              .empty())
         return r;
     if (!(r = firstNonFinite("shells", world.shells, {&Shell::x, &Shell::y, &Shell::z, &Shell::heading, &Shell::life},
                              {"x", "y", "z", "heading", "life"}))
              .empty())
         return r;
-    if (!(r = firstNonFinite("muzzleSmoke", world.muzzleSmoke,
-                             {&MuzzleSmoke::x, &MuzzleSmoke::y, &MuzzleSmoke::z, &MuzzleSmoke::heading,
-                              &MuzzleSmoke::life},
-                             {"x", "y", "z", "heading", "life"}))
+    if (!(r = firstNonFinite(
+              "muzzleSmoke", world.muzzleSmoke,
+              {&MuzzleSmoke::x, &MuzzleSmoke::y, &MuzzleSmoke::z, &MuzzleSmoke::heading, &MuzzleSmoke::life},
+              {"x", "y", "z", "heading", "life"}))
              .empty())
         return r;
     if (!(r = firstNonFinite("explosions", world.explosions,
@@ -170,8 +170,8 @@ std::string nonFiniteField() {
         return r;
     const float scalars[] = {world.cameraX,     world.cameraY,         world.cameraZ,    world.cameraAngle,
                              world.wanderAngle, world.cameraZoomSpeed, world.teamBalance};
-    const char* scalarNames[] = {"cameraX", "cameraY", "cameraZ", "cameraAngle", "wanderAngle", "cameraZoomSpeed",
-                                 "teamBalance"};
+    const char* scalarNames[] = {"cameraX",     "cameraY",         "cameraZ",    "cameraAngle",
+                                 "wanderAngle", "cameraZoomSpeed", "teamBalance"};
     for (std::size_t i = 0; i < std::size(scalars); ++i)
         if (!std::isfinite(scalars[i])) return std::string(scalarNames[i]) + " is not finite";
     return {};
@@ -225,9 +225,9 @@ std::string inconsistentRecord(const tb::WorldState& before) {
     using namespace tb;
     auto never = [](const auto&) { return false; };
     std::string r;
-    if (!(r = untouchedFreeRecords("shells", before.shells, world.shells,
-                                   [](const Shell& s) { return s.life >= 279.0f; }))
-             .empty())
+    if (!(r = untouchedFreeRecords("shells", before.shells, world.shells, [](const Shell& s) {
+              return s.life >= 279.0f;
+          })).empty())
         return r;
     if (!(r = untouchedFreeRecords("muzzleSmoke", before.muzzleSmoke, world.muzzleSmoke, never)).empty()) return r;
     if (!(r = untouchedFreeRecords("explosions", before.explosions, world.explosions, never)).empty()) return r;
@@ -316,8 +316,8 @@ struct SoakResult {
 SoakResult soak(long passes, std::uint32_t seed, bool pixels) {
     SoakResult result;
     const std::string dir = soakDataDirectory();
-    std::cout << "soak: " << passes << " passes, seed " << seed << ", pixels " << (pixels ? "on" : "off")
-              << ", data " << dir << "\n";
+    std::cout << "soak: " << passes << " passes, seed " << seed << ", pixels " << (pixels ? "on" : "off") << ", data "
+              << dir << "\n";
     platform::setDataDirectory(dir);
     RandomKeyboard keyboard(seed);
     platform::setKeyboard(&keyboard);
@@ -357,7 +357,8 @@ SoakResult soak(long passes, std::uint32_t seed, bool pixels) {
         }
         result.tankPassesInPlay += double(inPlay);
         result.maxTanksInPlay = std::max(result.maxTanksInPlay, inPlay);
-        for (int i = 0; i < tb::kShellCount; ++i) result.shellsSeen += !before.shells[i].active && world.shells[i].active;
+        for (int i = 0; i < tb::kShellCount; ++i)
+            result.shellsSeen += !before.shells[i].active && world.shells[i].active;
     }
     platform::setKeyboard(nullptr);
     softglide::setRasterEnabled(true);
