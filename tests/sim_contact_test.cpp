@@ -18,10 +18,11 @@ void twoTanks(float bx, float by) {
 }
 
 TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
-    // b sits off a's front corner: a's corner 0 (front, -u) touches b's corner 3 (rear, +u),
-    // or, mirrored, a's corner 1 touches b's corner 2.
+    // b off a's front corner: a's corner 0 (front, -u) touches b's corner 3 (rear, +u), or,
+    // mirrored, a's corner 1 touches b's corner 2. Side by side at 50, the nearest corners are
+    // exactly 30 apart: no contact.
     struct Case { float bx, by; double turnA, backA, turnB, backB; };
-    const Case cases[] = {{-40, -75, +1, +1, +1, -1}, {40, -75, -1, +1, -1, -1}};
+    const Case cases[] = {{-40, -75, +1, +1, +1, -1}, {40, -75, -1, +1, -1, -1}, {50, 0, 0, 0, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bx);
         twoTanks(c.bx, c.by);
@@ -37,15 +38,6 @@ TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
         EXPECT_EQ(b.x, float(c.bx - c.backB * 3 * std::sin(hb)));
         EXPECT_EQ(b.y, float(c.by + c.backB * 3 * std::cos(hb)));
     }
-}
-
-TEST(SimContact, CloseCentresWithoutTouchingCornersChangeNothing) {
-    twoTanks(50, 0);  // side by side: the nearest corners are exactly 30 apart in x
-    tb::resolveTankContact(0, 1);
-    EXPECT_EQ(tb::world.tanks[0].x, 0.0f);
-    EXPECT_EQ(tb::world.tanks[0].heading, 0.0f);
-    EXPECT_EQ(tb::world.tanks[1].x, 50.0f);
-    EXPECT_EQ(tb::world.tanks[1].heading, 0.0f);
 }
 
 TEST(SimContact, WrapAngleAddsOrRemovesWholeTurns) {

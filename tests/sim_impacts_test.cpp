@@ -3,33 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 #include "app/world.h"
-#include "platform/sound.h"
 #include "sim/sim.h"
+#include "test_support.h"
 
 namespace {
 
-struct Lcg {
-    std::uint64_t state;
-    int next() {
-        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
-        return int((state / 65536) % 32768);
-    }
-};
-
-struct BangCounter : platform::Sound {
-    int bangs = 0;
-    void play(const char* name) override { bangs += std::strcmp(name, "expl.wav") == 0; }
-};
-
-struct Listening {
-    BangCounter counter;
-    Listening() { platform::setSound(&counter); }
-    ~Listening() { platform::setSound(nullptr); }
-};
+using tbtest::Lcg;
 
 // Tank 3 (team 1) at (0, 0), out of its drive-out, and shell 0 of tank 0 at (sx, sy).
 tb::Tank& target(float heading, float health, float sx, float sy, std::uint32_t seed = 17) {
@@ -83,7 +64,7 @@ void expectTrack(const tb::WreckPart& w, int side, double h, int firstExplosion,
 }
 
 TEST(SimImpacts, ShellAtTheCentreHitsAllFourCornersAndCostsBothTracks) {
-    Listening sound;
+    tbtest::SoundLog sound;
     tb::Tank& t = target(0.3f, 7, 0, 0);
     tb::shellHitsTank(3, 0);
     Lcg g{17};
@@ -98,7 +79,7 @@ TEST(SimImpacts, ShellAtTheCentreHitsAllFourCornersAndCostsBothTracks) {
     EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
     EXPECT_EQ(t.health, 3.0f);
     EXPECT_EQ(tb::world.shells[0].active, 0);
-    EXPECT_EQ(sound.counter.bangs, 4);
+    EXPECT_EQ(sound.count("expl.wav"), 4);
     EXPECT_EQ(tb::world.explosions[8].active, 0);
     EXPECT_EQ(tb::world.wreckParts[2].active, 0);
     float balance = 0.5f;
@@ -130,7 +111,7 @@ TEST(SimImpacts, HitsCountedByCornersAndDamageOnlyAfterTheDriveOut) {
 }
 
 TEST(SimImpacts, FullTablesDrawNothingButTracksStillBang) {
-    Listening sound;
+    tbtest::SoundLog sound;
     target(0, 16, 0, 0);
     for (tb::Debris& d : tb::world.debris) d.active = 1;
     for (tb::Explosion& e : tb::world.explosions) e.active = 1;
@@ -147,7 +128,7 @@ TEST(SimImpacts, FullTablesDrawNothingButTracksStillBang) {
     Lcg g{23};
     for (int n = 0; n < 4; ++n) g.next();  // only the explosions' position jitter
     EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
-    EXPECT_EQ(sound.counter.bangs, 2);
+    EXPECT_EQ(sound.count("expl.wav"), 2);
 }
 
 TEST(SimImpacts, HitBelowZeroWrecksAndRespawnsTheTank) {

@@ -7,16 +7,11 @@
 
 #include "app/world.h"
 #include "sim/sim.h"
+#include "test_support.h"
 
 namespace {
 
-struct Lcg {
-    std::uint64_t state;
-    int next() {
-        state = (state * 1103515245ull + 12345ull) % 4294967296ull;
-        return int((state / 65536) % 32768);
-    }
-};
+using tbtest::Lcg;
 
 const double kTwoPi = 2 * 3.141592654;
 
