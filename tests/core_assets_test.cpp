@@ -2,13 +2,9 @@
 // text mode, packed addresses, the 8192 random numbers) and the model file.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,38 +12,24 @@
 #include "display/display.h"
 #include "platform/glide/internal.h"
 #include "platform/stream.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class TempData {
-public:
-    TempData() {
-        dir_ = fs::temp_directory_path() / ("tankbattle_core_assets_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        platform::setDataDirectory(dir_.string());
-    }
-    ~TempData() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-        platform::setDataDirectory(".");
-    }
-    void write(const char* name, const Bytes& bytes) const {
-        std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
-    void remove(const char* name) const { fs::remove(dir_ / name); }
-
-private:
-    fs::path dir_;
+// A scratch directory that the game reads its data files from.
+struct TempData : tbtest::ScratchDir {
+    TempData() : ScratchDir("core_assets") { platform::setDataDirectory(path().string()); }
+    ~TempData() { platform::setDataDirectory("."); }
+    void remove(const char* name) const { fs::remove(*this / name); }
 };
 
 // A bitmap: 1078 bytes of headers and palette (never read), then the given pixel bytes.
 Bytes bitmap(const Bytes& pixels) {
-    Bytes b(1078, 0x0D);  // carriage returns in the skipped part must not matter
-    b.insert(b.end(), pixels.begin(), pixels.end());
+    Bytes b(1078 + pixels.size(), 0x0D);  // carriage returns in the skipped part must not matter
+    std::copy(pixels.begin(), pixels.end(), b.begin() + 1078);
     return b;
 }
 
@@ -73,24 +55,14 @@ protected:
     static void build() { tb::initDisplay(); }
 };
 
-TEST_F(AssetTextures, NoiseTexturesTakeTheFirst8192NumbersAfterSeeding42) {
+TEST_F(AssetTextures, NoiseTexelsAreGreyLevelsFromTheFirst8192NumbersAfterSeeding42) {
     tb::world.randomState = 777;
     build();
-    std::uint32_t state = 42;
-    for (int i = 0; i < 8192; ++i) state = state * 1103515245u + 12345u;
-    EXPECT_EQ(tb::world.randomState, state);
-}
-
-TEST_F(AssetTextures, NoiseTexelsAreGreyLevelsFromTheRandomSequence) {
-    build();
-    std::uint32_t state = 42;
-    auto next = [&] {
-        state = state * 1103515245u + 12345u;
-        return int((state >> 16) & 0x7FFF);
-    };
+    tbtest::Lcg g{42};
     std::vector<int> first(4096), second(4096);
-    for (int& v : first) v = next() % 6 + 26;
-    for (int& v : second) v = next() % 6 + 10;
+    for (int& v : first) v = g.next() % 6 + 26;
+    for (int& v : second) v = g.next() % 6 + 10;
+    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
     for (int i : {0, 1, 2, 63, 64, 2047, 4095}) {
         expectTexel(0, i, std::uint16_t(first[i] * 0x0421 + 0x8000));
         expectTexel(3, i, std::uint16_t(second[i] * 0x0111 + 0x8000));
@@ -114,61 +86,52 @@ TEST_F(AssetTextures, SpotsPeakAtTheCentreAndVanishAtTheCorners) {
     expectTexel(5, 31 * 64 + 32, 0xBEFF);
 }
 
-TEST_F(AssetTextures, TexBmpPixelsBecomeGreyLevelsFromTexel64) {
-    Bytes pixels(16384, 0);
-    pixels[0] = 3;
-    pixels[1] = 0x0D;  // skipped: pixel 1 reads the 1 after it, and every later pixel moves up by one
-    pixels[2] = 1;
-    pixels[16383 - 64] = 2;  // read as pixel 16318 -> texel 16382
-    data.write("tex.bmp", bitmap(pixels));
-    build();
-    expectTexel(2, 64, 0xF7BD);                                  // 29 * 0x0421 + 0x8000
-    expectTexel(2, 65, std::uint16_t(27 * 0x0421 + 0x8000));     // the byte after the 0x0D
-    expectTexel(2, 16382, std::uint16_t(28 * 0x0421 + 0x8000));
-    // The file ran out one byte early: the last pixel, which lands on texel 63, reads as end of file.
-    expectTexel(2, 63, std::uint16_t(25 * 0x0421 + 0x8000));
-    expectTexel(2, 0, std::uint16_t(26 * 0x0421 + 0x8000));
+TEST_F(AssetTextures, TexBmpBytesBecomeGreyLevelsFromTexel64InTextMode) {
+    // Texel t shows pixel byte p as (p + 26) * 0x0421 + 0x8000; end of file reads as -1.
+    auto grey = [](int p) { return std::uint16_t((p + 26) * 0x0421 + 0x8000); };
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, std::uint8_t>> bytes;  // pixel bytes set in a file of 16384 zeros
+        bool present;
+        std::vector<std::pair<int, int>> texels;  // texel, byte it shows
+    };
+    const Case cases[] = {
+        // 0x0D is skipped: pixel 1 reads the byte after it, every later pixel moves up by one, and
+        // the last pixel (texel 63) finds the end of the file.
+        {"carriage return", {{0, 3}, {1, 0x0D}, {2, 1}, {16383 - 64, 2}}, true,
+         {{64, 3}, {65, 1}, {16382, 2}, {63, -1}, {0, 0}}},
+        {"control Z and overflow", {{0, 255}, {1, 0x1A}, {2, 6}}, true, {{64, 255}, {65, -1}, {66, 6}}},
+        {"missing file", {}, false, {{0, -1}, {64, -1}, {16383, -1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        Bytes pixels(16384, 0);
+        for (auto [at, value] : c.bytes) pixels[std::size_t(at)] = value;
+        if (c.present) data.write("tex.bmp", bitmap(pixels));
+        else data.remove("tex.bmp");
+        build();
+        for (auto [texel, byte] : c.texels) expectTexel(2, texel, grey(byte));
+    }
 }
 
-TEST_F(AssetTextures, TexBmpValuesOverflowIntoTheNextChannelAndControlZReadsAsEndOfFile) {
-    Bytes pixels(16384, 0);
-    pixels[0] = 255;
-    pixels[1] = 0x1A;
-    pixels[2] = 6;
-    data.write("tex.bmp", bitmap(pixels));
-    build();
-    expectTexel(2, 64, std::uint16_t((255 + 26) * 0x0421 + 0x8000));
-    expectTexel(2, 65, std::uint16_t(25 * 0x0421 + 0x8000));
-    expectTexel(2, 66, std::uint16_t(32 * 0x0421 + 0x8000));
-}
-
-TEST_F(AssetTextures, AMissingTexBmpReadsAsEndOfFileEverywhere) {
-    data.remove("tex.bmp");
-    build();
-    for (int i : {0, 64, 16383}) expectTexel(2, i, std::uint16_t(25 * 0x0421 + 0x8000));
-}
-
-TEST_F(AssetTextures, Tex2TripletsStepBackWhenTheSecondByteCarriesAChannel) {
-    // 10 00 20: no step back; next texel from 30 40 50 steps back to 50; then 50 00 60.
-    data.write("tex2.bmp", bitmap({0x10, 0x00, 0x20, 0x30, 0x40, 0x50, 0x00, 0x60}));
-    build();
-    const std::uint16_t* t = tb::world.texelScratch;  // slot 6 is the last texture built
-    EXPECT_EQ(t[27], 0x1120);
-    EXPECT_EQ(t[28], 0x3354);
-    EXPECT_EQ(t[29], 0x5560);
-    EXPECT_EQ(t[30], 0x0000);  // the end of the file reads as zero channels
-    EXPECT_EQ(t[26], 0x0000);
-    expectTexel(6, 28, 0x3354);
-}
-
-TEST_F(AssetTextures, Tex2StepBackIsOnRawBytes) {
-    // 10 30 0D 20: the third read skips the 0x0D and takes 20; the step back
-    // lands on the 20 itself, so the next texel starts 20 00 40.
-    data.write("tex2.bmp", bitmap({0x10, 0x30, 0x0D, 0x20, 0x00, 0x40}));
-    build();
-    const std::uint16_t* t = tb::world.texelScratch;
-    EXPECT_EQ(t[27], 0x1123);
-    EXPECT_EQ(t[28], 0x2240);
+TEST_F(AssetTextures, Tex2TripletsStepBackOnRawBytesWhenTheSecondCarriesAChannel) {
+    struct Case {
+        Bytes pixels;
+        std::vector<std::uint16_t> texels;  // from texel 26 on
+    };
+    const Case cases[] = {
+        // 10 00 20: no step back; 30 40 50 steps back to 50; then 50 00 60; then the end of the file.
+        {{0x10, 0x00, 0x20, 0x30, 0x40, 0x50, 0x00, 0x60}, {0x0000, 0x1120, 0x3354, 0x5560, 0x0000}},
+        // 10 30 0D 20: the third read skips the 0x0D and takes 20; the step back lands on the 20 itself.
+        {{0x10, 0x30, 0x0D, 0x20, 0x00, 0x40}, {0x0000, 0x1123, 0x2240}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        data.write("tex2.bmp", bitmap(c.pixels));
+        build();
+        for (std::size_t i = 0; i < c.texels.size(); ++i) expectTexel(6, int(26 + i), c.texels[i]);
+    }
 }
 
 TEST_F(AssetTextures, SlotsArePackedOneAfterAnother) {
@@ -224,68 +187,43 @@ class AssetModel : public ::testing::Test {
 protected:
     TempData data;
     void SetUp() override { tb::world = tb::WorldState{}; }
-    static bool isZero(const tb::ModelTriangle& t) {
-        const tb::ModelTriangle zero{};
-        return std::memcmp(&t, &zero, sizeof t) == 0;
+    static Bytes records(int count) {
+        Bytes file;
+        for (int i = 0; i < count; ++i) {
+            const Bytes r = record(i == 5 ? 10 : 1, 2.5f + float(i % 32), 0x0A0A);
+            file.insert(file.end(), r.begin(), r.end());
+        }
+        return file;
     }
 };
 
 TEST_F(AssetModel, CarriageReturnBeforeLineFeedLoadsTheLineFeedAlone) {
     // 0x0A inside the values: present 10, x0 with a 0x0A byte, texture 0x0A0A.
-    Bytes file;
-    for (int i = 0; i < 420; ++i) {
-        const Bytes r = record(i == 5 ? 10 : 1, 2.5f + float(i % 32), 0x0A0A);
-        file.insert(file.end(), r.begin(), r.end());
-    }
+    const Bytes file = records(420);
     ASSERT_EQ(std::count(file.begin(), file.end(), 0x0D) + std::count(file.begin(), file.end(), 0x1A), 0);
     ASSERT_GT(std::count(file.begin(), file.end(), 0x0A), 800);
     data.write("Tank.ddo", textMode(file));
     tb::loadModel();
     EXPECT_EQ(std::memcmp(&tb::world.model, file.data(), file.size()), 0);
-    EXPECT_EQ(tb::world.model.triangles[5].present, 10);
-    EXPECT_EQ(tb::world.model.triangles[419].texture, 0x0A0A);
 }
 
-TEST_F(AssetModel, ControlZStopsLoadingInsideTheRecord) {
-    Bytes file;
-    for (int i = 0; i < 4; ++i) {
-        const Bytes r = record(1, 1.0f, 2);
-        file.insert(file.end(), r.begin(), r.end());
+TEST_F(AssetModel, AShortFileOrControlZLeavesTheRestZeroAndExtraBytesAreIgnored) {
+    struct Case { int records, controlZ, loaded; };  // controlZ: byte offset of a 0x1A, or -1
+    const Case cases[] = {{4, 2 * 116 + 20, 2 * 116 + 20}, {100, -1, 100 * 116}, {421, -1, 420 * 116}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.records << " records, 0x1A at " << c.controlZ);
+        SetUp();
+        Bytes file = records(c.records);
+        if (c.controlZ >= 0) file[std::size_t(c.controlZ)] = 0x1A;
+        data.write("Tank.ddo", file);
+        tb::loadModel();
+        const std::uint8_t* loaded = reinterpret_cast<const std::uint8_t*>(&tb::world.model);
+        EXPECT_EQ(std::memcmp(loaded, file.data(), std::size_t(c.loaded)), 0);
+        int nonZero = 0;
+        for (int i = c.loaded; i < 420 * 116; ++i) nonZero += loaded[i] != 0;
+        EXPECT_EQ(nonZero, 0);
+        EXPECT_EQ(tb::world.textureSize[0], 0u);  // the model buffer's neighbours are untouched
     }
-    file[2 * 116 + 20] = 0x1A;  // inside record 2's y
-    data.write("Tank.ddo", file);
-    tb::loadModel();
-    const std::uint8_t* loaded = reinterpret_cast<const std::uint8_t*>(&tb::world.model);
-    EXPECT_EQ(std::memcmp(loaded, file.data(), 2 * 116 + 20), 0);
-    for (int i = 2 * 116 + 20; i < 3 * 116; ++i) EXPECT_EQ(loaded[i], 0) << i;
-    EXPECT_TRUE(isZero(tb::world.model.triangles[3]));
-    EXPECT_EQ(tb::world.model.triangles[2].present, 1);
-}
-
-TEST_F(AssetModel, ATruncatedFileLeavesTheRestZero) {
-    Bytes file;
-    for (int i = 0; i < 100; ++i) {
-        const Bytes r = record(1, float(i), 3);
-        file.insert(file.end(), r.begin(), r.end());
-    }
-    data.write("Tank.ddo", file);
-    tb::loadModel();
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(tb::world.model.triangles[i].x[0], float(i));
-    // Meshes 0 to 3 complete, mesh 4 (first triangle 84) with its first 16 triangles.
-    EXPECT_EQ(tb::world.model.triangles[99].present, 1);
-    for (int i = 100; i < 420; ++i) EXPECT_TRUE(isZero(tb::world.model.triangles[i])) << i;
-}
-
-TEST_F(AssetModel, ExtraBytesAfter420RecordsAreIgnored) {
-    Bytes file;
-    for (int i = 0; i < 421; ++i) {
-        const Bytes r = record(1, float(i % 100), 4);
-        file.insert(file.end(), r.begin(), r.end());
-    }
-    data.write("Tank.ddo", file);
-    tb::loadModel();
-    EXPECT_EQ(tb::world.model.triangles[419].x[0], 19.0f);
-    EXPECT_EQ(tb::world.textureSize[0], 0u);  // the model buffer's neighbours are untouched
 }
 
 }  // namespace

@@ -70,64 +70,38 @@ TEST_F(RenderWorldEffects, HeatSamplesBeyondTheGridReadItsBorderCells) {
     EXPECT_EQ(tb::sampleHeat(-620.0f, 700.0f), 18 * 6 / 9);
 }
 
-TEST_F(RenderWorldEffects, ShellsHeatTheirCellAndTakeOneRandomNumberEach) {
+TEST_F(RenderWorldEffects, ShellsAndExplosionsHeatTheirCellByTenUpToSixtyFive) {
     struct Case {
+        bool shell;
         float x, y;
         int cell;  // -1: outside the battlefield square, nothing heats
-    } cases[] = {{0.0f, 0.0f, cell(7, 7)},        {-700.0f, -700.0f, cell(0, 0)},
-                 {699.9f, 699.9f, cell(15, 15)},  {-612.5f, 87.5f, cell(0, 8)},
-                 {-700.5f, 0.0f, -1},             {700.0f, 0.0f, -1},
-                 {0.0f, 700.0f, -1},              {0.0f, -1500.0f, -1}};
-    int shells = 0;
+        int before, after;
+    } cases[] = {{true, 0.0f, 0.0f, cell(7, 7), 0, 10},         {true, -700.0f, -700.0f, cell(0, 0), 5, 15},
+                 {true, 699.9f, 699.9f, cell(15, 15), 60, 65},  {true, -612.5f, 87.5f, cell(0, 8), 0, 10},
+                 {true, -700.5f, 0.0f, -1, 0, 0},              {true, 700.0f, 0.0f, -1, 0, 0},
+                 {true, 0.0f, 700.0f, -1, 0, 0},               {false, -10.0f, -10.0f, cell(7, 7), 5, 15},
+                 {false, -340.0f, -300.0f, cell(4, 4), 0, 10},  {false, -350.0f, -300.0f, cell(3, 4), 60, 65},
+                 {false, 800.0f, 0.0f, -1, 0, 0}};
     for (const Case& c : cases) {
-        tb::world.heatGrid[0] = 0;
-        std::uint8_t before[256];
-        std::copy(std::begin(tb::world.heatGrid), std::end(tb::world.heatGrid), before);
-        tb::Shell& s = tb::world.shells[shells * 7];
-        s.active = 1;
-        s.x = c.x;
-        s.y = c.y;
-        s.z = 1701.0f;
-        ++shells;
-        // Earlier shells stay active; they raise their cells again.
-        tb::drawShells();
-        EXPECT_EQ(tb::world.randomState, advance(kSeed, shells * (shells + 1) / 2)) << c.x << "," << c.y;
-        for (int k = 0; k < 256; ++k) {
-            int expected = before[k];
-            for (int j = 0; j < shells; ++j) {
-                const Case& earlier = cases[j];
-                if (earlier.cell == k) expected = std::min(expected + 10, 65);
-            }
-            EXPECT_EQ(tb::world.heatGrid[k], expected) << "cell " << k << " after shell " << shells;
+        SCOPED_TRACE(testing::Message() << (c.shell ? "shell at " : "explosion at ") << c.x << ", " << c.y);
+        SetUp();
+        if (c.cell >= 0) tb::world.heatGrid[c.cell] = std::uint8_t(c.before);
+        if (c.shell) {
+            tb::world.shells[239] = tb::Shell{1, 0, 0, c.x, c.y, 1701.0f, 0, 100};
+            tb::drawShells();
+        } else {
+            tb::world.explosions[95] = tb::Explosion{1, 0, c.x, c.y, 1400.0f, 0, 50.0f};
+            tb::drawExplosions();
         }
-        for (std::uint8_t& h : tb::world.heatGrid) h = 0;
+        int total = 0;
+        for (std::uint8_t h : tb::world.heatGrid) total += h;
+        EXPECT_EQ(total, c.after);
+        if (c.cell >= 0) {
+            EXPECT_EQ(tb::world.heatGrid[c.cell], c.after);
+        }
+        // A shell takes one random number whether or not it heats; an explosion none.
+        EXPECT_EQ(tb::world.randomState, advance(kSeed, c.shell ? 1 : 0));
     }
-}
-
-TEST_F(RenderWorldEffects, ExplosionHeatAddsUpAndStopsAtSixtyFive) {
-    tb::world.heatGrid[cell(7, 7)] = 5;
-    tb::world.heatGrid[cell(3, 4)] = 60;
-    auto explode = [](int slot, float x, float y) {
-        tb::Explosion& e = tb::world.explosions[slot];
-        e.active = 1;
-        e.x = x;
-        e.y = y;
-        e.z = 1400.0f;
-        e.life = 50.0f;
-    };
-    explode(2, 0.0f, 0.0f);
-    explode(40, -10.0f, -10.0f);     // the same cell
-    explode(41, -340.0f, -300.0f);   // row 4, column 4
-    explode(42, -350.0f, -300.0f);   // on the boundary of rows 3 and 4: row 3, column 4
-    explode(95, 800.0f, 0.0f);       // outside: nothing
-    tb::drawExplosions();
-    EXPECT_EQ(tb::world.heatGrid[cell(7, 7)], 25);
-    EXPECT_EQ(tb::world.heatGrid[cell(4, 4)], 10);
-    EXPECT_EQ(tb::world.heatGrid[cell(3, 4)], 65);
-    int total = 0;
-    for (std::uint8_t h : tb::world.heatGrid) total += h;
-    EXPECT_EQ(total, 25 + 10 + 65);
-    EXPECT_EQ(tb::world.randomState, kSeed);  // explosions draw no random numbers
 }
 
 TEST_F(RenderWorldEffects, TheGaugeClampsTheBalanceAndStoresIt) {

@@ -3,19 +3,13 @@
 // that must repeat byte for byte.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -23,14 +17,12 @@
 #include "app/dump.h"
 #include "app/world.h"
 #include "platform/replay.h"
-
-#ifndef TANKBATTLE_EXECUTABLE
-#define TANKBATTLE_EXECUTABLE "tankbattle"
-#endif
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tbtest::lines;
 
 // ---- replay parsing ----
 
@@ -113,8 +105,9 @@ TEST(HeadlessReplay, AListedKeyAnswersOnlyTheFirstQueryOfItsPass) {
 }
 
 TEST(HeadlessReplay, LoadErrorsNameTheFileAndTheLine) {
-    const fs::path file = fs::temp_directory_path() / ("tankbattle_core_replay_" + std::to_string(::getpid()) + ".txt");
-    std::ofstream(file) << "tankbattle-replay 1\n0 P\n0 Tab\n";
+    const tbtest::ScratchDir dir("core_replay");
+    const fs::path file = dir / "bad.txt";
+    dir.write("bad.txt", "tankbattle-replay 1\n0 P\n0 Tab\n");
     platform::Replay replay;
     std::string error;
     EXPECT_FALSE(platform::loadReplay(file.string(), replay, error));
@@ -143,20 +136,9 @@ std::uint32_t bitsOf(float f) {
 }
 
 TEST(HeadlessDump, FloatsReadBackToTheSameBits) {
-    const float values[] = {0.1f,
-                            1.0f / 3.0f,
-                            -0.0f,
-                            0.0f,
-                            FLT_MIN,
-                            std::numeric_limits<float>::denorm_min(),
-                            FLT_MAX,
-                            -FLT_MAX,
-                            16777217.0f,
-                            std::nextafter(1.0f, 2.0f),
-                            std::nextafter(700.0f, 0.0f),
-                            -180000.0f,
-                            3.14159274f,
-                            1.0e-7f};
+    const float values[] = {0.1f,        1.0f / 3.0f, -0.0f,       0.0f,     FLT_MIN, std::numeric_limits<float>::denorm_min(),
+                            FLT_MAX,     -FLT_MAX,    16777217.0f, 1.0e-7f,  std::nextafter(1.0f, 2.0f),
+                            std::nextafter(700.0f, 0.0f), -180000.0f, 3.14159274f};
     for (float v : values) {
         tb::world = tb::WorldState{};
         tb::world.tanks[0].x = v;
@@ -245,25 +227,11 @@ TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
 
 class HeadlessRun : public ::testing::Test {
 protected:
-    fs::path dir;
-
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("tankbattle_core_headless_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        writeData();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
-    }
+    tbtest::ScratchDir dir{"core_headless"};
 
     // A small model: two drawn triangles in each of the 16 drawn meshes (so the
     // team markers draw random numbers), bitmaps of a few bytes, any sounds.
-    void writeData() const {
+    void SetUp() override {
         std::vector<tb::ModelTriangle> model(420);
         for (int m = 0; m < 16; ++m) {
             for (int k = 0; k < 2; ++k) {
@@ -277,43 +245,23 @@ protected:
                 t.texture = (m + k) % 7;
             }
         }
-        std::string bytes(reinterpret_cast<const char*>(model.data()), model.size() * sizeof(tb::ModelTriangle));
-        write("Tank.ddo", bytes);
-        write("tex.bmp", std::string(1078, '\0') + "\x01\x02\x03\x04\x05");
-        write("tex2.bmp", std::string(1078, '\0') + "\x10\x20\x30\x40\x50");
-        write("expl.wav", "RIFF");
-        write("bumm.wav", "RIFF");
+        dir.write("Tank.ddo", std::string(reinterpret_cast<const char*>(model.data()), model.size() * sizeof(tb::ModelTriangle)));
+        dir.write("tex.bmp", std::string(1078, '\0') + "\x01\x02\x03\x04\x05");
+        dir.write("tex2.bmp", std::string(1078, '\0') + "\x10\x20\x30\x40\x50");
+        dir.write("expl.wav", "RIFF");
+        dir.write("bumm.wav", "RIFF");
     }
 
     struct Result {
-        int status = -1;
-        std::string dump;
-        std::string errors;
+        int status;
+        std::string dump, errors;
     };
-
     Result run(const std::string& arguments, const std::string& dumpName) const {
         const fs::path dump = dir / dumpName, err = dir / (dumpName + ".err");
-        const std::string command = std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --data '" + dir.string() +
-                                    "' --dump-state '" + dump.string() + "' " + arguments + " 2>'" + err.string() + "'";
-        Result r;
-        const int status = std::system(command.c_str());
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(dump, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        r.dump = text.str();
-        std::ifstream errIn(err);
-        std::ostringstream errText;
-        errText << errIn.rdbuf();
-        r.errors = errText.str();
-        return r;
-    }
-
-    static std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> out;
-        std::istringstream in(text);
-        for (std::string l; std::getline(in, l);) out.push_back(l);
-        return out;
+        const int status = tbtest::run(std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --data '" +
+                                       dir.path().string() + "' --dump-state '" + dump.string() + "' " + arguments +
+                                       " 2>'" + err.string() + "'");
+        return {status, tbtest::readText(dump), tbtest::readText(err)};
     }
 };
 
@@ -328,7 +276,7 @@ TEST_F(HeadlessRun, BadReplaysStopBeforeAnyPassWithStatusTwo) {
     int n = 0;
     for (const auto& c : cases) {
         const std::string name = "bad" + std::to_string(n++) + ".replay";
-        write(name, c.text);
+        dir.write(name, c.text);
         const Result r = run("--frames 5 --replay '" + (dir / name).string() + "'", name + ".jsonl");
         EXPECT_EQ(r.status, 2) << c.text;
         EXPECT_NE(r.errors.find(name + c.where), std::string::npos) << r.errors;
@@ -337,7 +285,7 @@ TEST_F(HeadlessRun, BadReplaysStopBeforeAnyPassWithStatusTwo) {
 }
 
 TEST_F(HeadlessRun, EscapeInTheFirstPassEndsTheRunAfterThatPass) {
-    write("escape.replay", "tankbattle-replay 1\n0 Escape P\n");
+    dir.write("escape.replay", "tankbattle-replay 1\n0 Escape P\n");
     const Result r = run("--frames 50 --replay '" + (dir / "escape.replay").string() + "'", "escape.jsonl");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> l = lines(r.dump);
@@ -365,7 +313,7 @@ TEST_F(HeadlessRun, DumpsAfterEveryKthPassAndOnceAfterTheLast) {
 
 TEST_F(HeadlessRun, TheSameReplayGivesTheSameDumpsWithAndWithoutPixels) {
     // Computer tanks join, both players drive and fire, hand over to the computer and take back.
-    write("battle.replay",
+    dir.write("battle.replay",
           "tankbattle-replay 1\n"
           "1 1 2 3 4 5 7 8 9 0\n"
           "2 KP5 W Right Space\n"
