@@ -3,67 +3,46 @@
 // message that names the missing file, the places tried and what to do.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/datadir.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using platform::checkDataFiles;
 using platform::DataSearch;
-using platform::findDataDirectory;
-
-void touch(const fs::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fputs("x", f);
-    std::fclose(f);
-}
 
 class DesktopDataDirTest : public ::testing::Test {
 protected:
+    tbtest::ScratchDir root{"datadir"};
+    fs::path oldCwd = fs::current_path();
+    std::optional<std::string> oldEnv;
+
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("tankbattle_datadir_" + std::to_string(::getpid()));
-        fs::create_directories(root_ / "empty");
-        fs::create_directories(root_ / "full");
-        fs::create_directories(root_ / "other");
+        for (const char* dir : {"empty", "full", "other"}) fs::create_directories(root / dir);
         for (const std::string& name : platform::dataFileNames()) {
-            touch(root_ / "full" / name);
-            touch(root_ / "other" / name);
+            root.write("full/" + name, "x");
+            root.write("other/" + name, "x");
         }
-        oldCwd_ = fs::current_path();
-        if (const char* env = std::getenv("TANKBATTLE_DATA")) oldEnv_ = env;
-        ::unsetenv("TANKBATTLE_DATA");
+        if (const char* env = std::getenv("TANKBATTLE_DATA")) oldEnv = env;
     }
     void TearDown() override {
-        fs::current_path(oldCwd_);
-        if (oldEnv_) ::setenv("TANKBATTLE_DATA", oldEnv_->c_str(), 1);
+        fs::current_path(oldCwd);
+        if (oldEnv) ::setenv("TANKBATTLE_DATA", oldEnv->c_str(), 1);
         else ::unsetenv("TANKBATTLE_DATA");
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
-    fs::path root_;
-    fs::path oldCwd_;
-    std::optional<std::string> oldEnv_;
 };
 
 TEST_F(DesktopDataDirTest, TheFirstSourceThatIsGivenOrHoldsTheModelWins) {
     struct Case {
         const char* what;
-        std::string explicitDir;  // relative to root_, empty: none
-        std::string env;          // relative to root_, empty: unset
-        std::string cwd;          // relative to root_
-        std::string expectDir;    // relative to root_, "." for the current directory, empty: none
+        std::string explicitDir, env, cwd;  // below root; empty: none
+        std::string expectDir;              // below root, "." for the current directory, empty: none
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"--data wins over everything", "other", "full", "full", "other"},
         {"--data is taken even without the files", "empty", "full", "full", "empty"},
         {"the environment wins over the current directory", "", "other", "full", "other"},
@@ -71,64 +50,47 @@ TEST_F(DesktopDataDirTest, TheFirstSourceThatIsGivenOrHoldsTheModelWins) {
         {"an empty current directory is passed over", "", "", "empty", ""},
     };
     for (const Case& c : cases) {
-        fs::current_path(root_ / c.cwd);
-        if (!c.env.empty()) ::setenv("TANKBATTLE_DATA", (root_ / c.env).c_str(), 1);
+        SCOPED_TRACE(c.what);
+        fs::current_path(root / c.cwd);
+        if (!c.env.empty()) ::setenv("TANKBATTLE_DATA", (root / c.env).c_str(), 1);
         else ::unsetenv("TANKBATTLE_DATA");
-        std::string explicitDir = c.explicitDir.empty() ? "" : (root_ / c.explicitDir).string();
-        DataSearch search = findDataDirectory(explicitDir, "/nonexistent/bin/tankbattle");
-        if (c.expectDir.empty()) {
-            // Unless this machine has the game installed, nothing is found.
-            if (!search.directory.empty()) {
-                EXPECT_NE(search.directory, ".") << c.what;
-            }
-        } else if (c.expectDir == ".") {
-            EXPECT_EQ(search.directory, ".") << c.what;
+        const DataSearch search =
+            platform::findDataDirectory(c.explicitDir.empty() ? "" : (root / c.explicitDir).string(), "tankbattle");
+        ASSERT_FALSE(search.tried.empty());
+        if (c.expectDir == ".") {
+            EXPECT_EQ(search.directory, ".");
+        } else if (!c.expectDir.empty()) {
+            EXPECT_EQ(search.directory, (root / c.expectDir).string());
+            EXPECT_EQ(search.tried, std::vector<std::string>{search.directory});
         } else {
-            EXPECT_EQ(search.directory, (root_ / c.expectDir).string()) << c.what;
+            // Each place once: here, beside the executable (the test program), ..., the installed place.
+            const fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
+            ASSERT_GE(search.tried.size(), 3u);
+            EXPECT_EQ(search.tried[0], ".");
+            EXPECT_EQ(search.tried[1], (self / "data").string());
+            EXPECT_NE(search.tried.back().find("share/tankbattle"), std::string::npos);
+            for (std::size_t i = 0; i < search.tried.size(); ++i)
+                for (std::size_t j = i + 1; j < search.tried.size(); ++j) EXPECT_NE(search.tried[i], search.tried[j]);
+            EXPECT_NE(search.directory, ".");  // found only if this machine has the game installed
         }
-        ASSERT_FALSE(search.tried.empty()) << c.what;
-        EXPECT_EQ(search.tried.back(), search.directory.empty() ? search.tried.back() : search.directory) << c.what;
     }
-}
-
-TEST_F(DesktopDataDirTest, TheSearchTriesEachPlaceOnceInOrder) {
-    fs::current_path(root_ / "empty");
-    DataSearch search = findDataDirectory("", "tankbattle");
-    ASSERT_GE(search.tried.size(), 2u);
-    EXPECT_EQ(search.tried.front(), ".");
-    // Beside the executable (the test program here) comes before any installed place.
-    fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
-    std::vector<std::string> expectedOrder = {".", (self / "data").string()};
-    for (std::size_t i = 0; i < expectedOrder.size() && i < search.tried.size(); ++i)
-        EXPECT_EQ(search.tried[i], expectedOrder[i]) << i;
-    for (std::size_t i = 0; i < search.tried.size(); ++i)
-        for (std::size_t j = i + 1; j < search.tried.size(); ++j) EXPECT_NE(search.tried[i], search.tried[j]);
-    bool installedShare = false;
-    for (const std::string& dir : search.tried)
-        installedShare = installedShare || dir.find("share/tankbattle") != std::string::npos;
-    EXPECT_TRUE(installedShare);
 }
 
 TEST_F(DesktopDataDirTest, AMissingFileIsNamedWithThePlacesTriedAndWhatToDo) {
-    struct Case {
-        std::string removed;  // "" : nothing missing
-    };
-    for (const Case& c : std::vector<Case>{{""}, {"Tank.ddo"}, {"tex2.bmp"}, {"bumm.wav"}}) {
-        if (!c.removed.empty()) fs::remove(root_ / "full" / c.removed);
-        DataSearch search{(root_ / "full").string(), {(root_ / "full").string()}};
+    const std::string full = (root / "full").string();
+    for (const std::string removed : {"", "Tank.ddo", "tex2.bmp", "bumm.wav"}) {
+        if (!removed.empty()) fs::remove(root / ("full/" + removed));
         std::string error;
-        bool ok = checkDataFiles(search, error);
-        EXPECT_EQ(ok, c.removed.empty()) << c.removed;
-        if (!c.removed.empty()) {
-            EXPECT_NE(error.find("\"" + c.removed + "\""), std::string::npos) << error;
-            EXPECT_NE(error.find((root_ / "full").string()), std::string::npos) << error;
+        EXPECT_EQ(platform::checkDataFiles(DataSearch{full, {full}}, error), removed.empty()) << removed;
+        if (!removed.empty()) {
+            EXPECT_NE(error.find("\"" + removed + "\""), std::string::npos) << error;
+            EXPECT_NE(error.find(full), std::string::npos) << error;
             EXPECT_NE(error.find("--data"), std::string::npos) << error;
-            touch(root_ / "full" / c.removed);
+            root.write("full/" + removed, "x");
         }
     }
-    DataSearch none{"", {".", "/somewhere/else"}};
     std::string error;
-    EXPECT_FALSE(checkDataFiles(none, error));
+    EXPECT_FALSE(platform::checkDataFiles(DataSearch{"", {".", "/somewhere/else"}}, error));
     EXPECT_NE(error.find("/somewhere/else"), std::string::npos) << error;
     EXPECT_NE(error.find("TANKBATTLE_DATA"), std::string::npos) << error;
 }

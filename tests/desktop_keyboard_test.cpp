@@ -53,18 +53,12 @@ SDL_Keycode usKeycode(SDL_Scancode s) {
 }
 
 TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
-    struct Case {
-        const char* what;
-        SDL_Scancode scancode;
-        SDL_Keycode keycode;
-        int expected;
-    };
-    const std::vector<Case> cases = {
+    struct Case { const char* what; SDL_Scancode scancode; SDL_Keycode keycode; int expected; };
+    const Case cases[] = {
         {"Escape", SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, vk::Escape},
         {"Enter", SDL_SCANCODE_RETURN, SDLK_RETURN, vk::Enter},
         {"keypad Enter", SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, vk::Enter},
         {"left Ctrl", SDL_SCANCODE_LCTRL, SDLK_LCTRL, vk::Ctrl},
-        {"right Ctrl", SDL_SCANCODE_RCTRL, SDLK_RCTRL, vk::Ctrl},
         {"Space", SDL_SCANCODE_SPACE, SDLK_SPACE, vk::Space},
         {"Right arrow", SDL_SCANCODE_RIGHT, SDLK_RIGHT, vk::Right},
         {"Left arrow is not a game key", SDL_SCANCODE_LEFT, SDLK_LEFT, 0},
@@ -72,28 +66,19 @@ TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
         {"keypad 1 NumLock on", SDL_SCANCODE_KP_1, SDLK_KP_1, vk::Numpad1},
         {"keypad 1 NumLock off", SDL_SCANCODE_KP_1, SDLK_END, vk::Numpad1},
         {"keypad 2 NumLock off", SDL_SCANCODE_KP_2, SDLK_DOWN, vk::Numpad2},
-        {"keypad 3", SDL_SCANCODE_KP_3, SDLK_KP_3, vk::Numpad3},
-        {"keypad 4 NumLock off", SDL_SCANCODE_KP_4, SDLK_LEFT, vk::Numpad4},
         {"keypad 5 NumLock off", SDL_SCANCODE_KP_5, SDLK_UNKNOWN, vk::Numpad5},
-        {"keypad 6 NumLock off", SDL_SCANCODE_KP_6, SDLK_RIGHT, vk::Numpad6},
         {"keypad 7 is not a game key", SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
         {"digit 1", SDL_SCANCODE_1, SDLK_1, '1'},
-        {"digit 9", SDL_SCANCODE_9, SDLK_9, '9'},
         {"digit 0", SDL_SCANCODE_0, SDLK_0, '0'},
         {"digit 1 on a layout printing &", SDL_SCANCODE_1, SDLK_AMPERSAND, '1'},
         {"W", SDL_SCANCODE_W, SDLK_w, 'W'},
-        {"P", SDL_SCANCODE_P, SDLK_p, 'P'},
-        {"E", SDL_SCANCODE_E, SDLK_e, 'E'},
         {"A where a US keyboard has Q", SDL_SCANCODE_Q, SDLK_a, 'A'},
         {"Q where a US keyboard has A", SDL_SCANCODE_A, SDLK_q, 'Q'},
         {"unused letter Z", SDL_SCANCODE_Z, SDLK_z, 0},
         {"non-Latin layout falls back to the place", SDL_SCANCODE_D, SDL_SCANCODE_TO_KEYCODE(SDL_SCANCODE_D), 'D'},
-        {"laptop J", SDL_SCANCODE_J, SDLK_j, vk::Numpad4},
         {"laptop K", SDL_SCANCODE_K, SDLK_k, vk::Numpad5},
-        {"laptop L", SDL_SCANCODE_L, SDLK_l, vk::Numpad6},
         {"laptop M", SDL_SCANCODE_M, SDLK_m, vk::Numpad1},
         {"laptop comma", SDL_SCANCODE_COMMA, SDLK_COMMA, vk::Numpad2},
-        {"laptop period", SDL_SCANCODE_PERIOD, SDLK_PERIOD, vk::Numpad3},
         {"a layout's W on the comma key stays W", SDL_SCANCODE_COMMA, SDLK_w, 'W'},
         {"a layout's O on the L key stays O", SDL_SCANCODE_L, SDLK_o, 'O'},
     };
@@ -101,19 +86,17 @@ TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
 }
 
 TEST(DesktopKeymap, EveryGameKeyHasAKey) {
-    // The 30 virtual keys the game reads, each reachable from some physical key.
-    const std::vector<int> gameKeys = {vk::Escape, 'P', 'O', 'I', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0',
-                                       vk::Numpad1, vk::Numpad3, vk::Numpad5, vk::Numpad2, vk::Numpad4, vk::Numpad6,
-                                       vk::Right, vk::Enter, 'A', 'D', 'W', 'S', 'Q', 'E', vk::Space, vk::Ctrl};
     std::vector<bool> reached(256, false);
     for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
-        SDL_Scancode scancode = SDL_Scancode(s);
-        int code = virtualKeyFor(scancode, usKeycode(scancode));
-        ASSERT_GE(code, 0);
-        ASSERT_LT(code, 256);
-        reached[code] = true;
+        const int code = virtualKeyFor(SDL_Scancode(s), usKeycode(SDL_Scancode(s)));
+        ASSERT_TRUE(code >= 0 && code < 256) << "scan code " << s;
+        reached[std::size_t(code)] = true;
     }
-    for (int key : gameKeys) EXPECT_TRUE(reached[key]) << "virtual key 0x" << std::hex << key;
+    for (int key : {vk::Escape, int('P'), int('O'), int('I'), int('1'), int('2'), int('3'), int('4'), int('5'), int('6'),
+                    int('7'), int('8'), int('9'), int('0'), vk::Numpad1, vk::Numpad3, vk::Numpad5, vk::Numpad2, vk::Numpad4,
+                    vk::Numpad6, vk::Right, vk::Enter, int('A'), int('D'), int('W'), int('S'), int('Q'), int('E'),
+                    vk::Space, vk::Ctrl})
+        EXPECT_TRUE(reached[std::size_t(key)]) << "virtual key 0x" << std::hex << key;
 }
 
 // A script of events and queries against one keyboard.
@@ -145,19 +128,13 @@ void feed(DesktopKeyboard& keyboard, const Step& s) {
 
 TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
     using S = Step;
-    struct Case {
-        const char* what;
-        std::vector<Step> steps;
-    };
+    struct Case { const char* what; std::vector<Step> steps; };
     const int kp5 = vk::Numpad5;
     const std::vector<Case> cases = {
         {"a press is reported once, to the first query",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
         {"a press released before the query still counts",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
-        {"holding a key is one press however long",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false},
-          {S::Query, {}, kp5, false}}},
         {"key repeat does not count",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Repeat, SDL_SCANCODE_KP_5},
           {S::Repeat, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}}},
@@ -170,19 +147,13 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
         {"querying one key leaves another key's press",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_W}, {S::Query, {}, kp5, true},
           {S::Query, {}, 'W', true}, {S::Query, {}, 'W', false}}},
-        {"the laptop K is the same key as keypad 5 for the game",
-         {{S::Down, SDL_SCANCODE_K}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
-        {"keypad Enter presses Enter", {{S::Down, SDL_SCANCODE_KP_ENTER}, {S::Query, {}, vk::Enter, true}}},
-        {"right Ctrl presses Ctrl", {{S::Down, SDL_SCANCODE_RCTRL}, {S::Query, {}, vk::Ctrl, true}}},
         {"a key the game does not use presses nothing",
          {{S::Down, SDL_SCANCODE_F5}, {S::Query, {}, kp5, false}, {S::Query, {}, vk::Escape, false}}},
+        {"a press without focus does not count; after focus returns presses count again",
+         {{S::FocusLost}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}, {S::FocusGained},
+          {S::Query, {}, kp5, false}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"losing focus forgets a press not yet asked for",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::FocusLost}, {S::FocusGained}, {S::Query, {}, kp5, false}}},
-        {"a press without focus does not count",
-         {{S::FocusLost}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}, {S::FocusGained},
-          {S::Query, {}, kp5, false}}},
-        {"after focus returns presses count again",
-         {{S::FocusLost}, {S::FocusGained}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"closing the window is an Escape press",
          {{S::Close}, {S::Query, {}, vk::Escape, true}, {S::Query, {}, vk::Escape, false}}},
         {"closing works without focus", {{S::FocusLost}, {S::Close}, {S::Query, {}, vk::Escape, true}}},
@@ -202,30 +173,18 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
 }
 
 TEST(DesktopKeyboard, AltEnterSwitchesFullScreenAndIsNoEnterPress) {
-    struct Case {
-        SDL_Scancode scancode;
-        Uint16 mod;
-        EventAction action;
-        bool enterPressed;
-    };
-    const std::vector<Case> cases = {
-        {SDL_SCANCODE_RETURN, KMOD_LALT, EventAction::ToggleFullscreen, false},
-        {SDL_SCANCODE_RETURN, KMOD_RALT, EventAction::ToggleFullscreen, false},
-        {SDL_SCANCODE_KP_ENTER, KMOD_LALT, EventAction::ToggleFullscreen, false},
-        {SDL_SCANCODE_RETURN, KMOD_NONE, EventAction::None, true},
-        {SDL_SCANCODE_RETURN, KMOD_NUM, EventAction::None, true},
-        {SDL_SCANCODE_RETURN, KMOD_LSHIFT, EventAction::None, true},
-    };
+    struct Case { SDL_Scancode scancode; Uint16 mod; EventAction action; bool enterPressed; };
+    const Case cases[] = {{SDL_SCANCODE_RETURN, KMOD_LALT, EventAction::ToggleFullscreen, false},
+                          {SDL_SCANCODE_RETURN, KMOD_RALT, EventAction::ToggleFullscreen, false},
+                          {SDL_SCANCODE_KP_ENTER, KMOD_LALT, EventAction::ToggleFullscreen, false},
+                          {SDL_SCANCODE_RETURN, KMOD_NUM, EventAction::None, true},
+                          {SDL_SCANCODE_RETURN, KMOD_LSHIFT, EventAction::None, true}};
     for (const Case& c : cases) {
         DesktopKeyboard keyboard;
-        EventAction action = keyboard.handleEvent(keyEvent(SDL_KEYDOWN, c.scancode, SDLK_RETURN, c.mod));
-        EXPECT_EQ(action, c.action) << "mod " << c.mod;
+        EXPECT_EQ(keyboard.handleEvent(keyEvent(SDL_KEYDOWN, c.scancode, SDLK_RETURN, c.mod)), c.action) << "mod " << c.mod;
         EXPECT_EQ(keyboard.pressedSinceLastQuery(vk::Enter), c.enterPressed) << "mod " << c.mod;
     }
-}
-
-TEST(DesktopKeyboard, QueriesOutsideTheKeyRangeAreNoPress) {
-    DesktopKeyboard keyboard;
+    DesktopKeyboard keyboard;  // queries outside the key range are no press, and harmless
     keyboard.handleEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
     for (int code : {-1, 0, 256, 100000}) EXPECT_FALSE(keyboard.pressedSinceLastQuery(code)) << code;
     EXPECT_TRUE(keyboard.pressedSinceLastQuery(vk::Escape));

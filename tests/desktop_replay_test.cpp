@@ -3,16 +3,9 @@
 // and through the headless runner.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,10 +18,7 @@
 #include "platform/replay.h"
 #include "platform/stream.h"
 #include "sim/sim.h"
-
-#ifndef TANKBATTLE_EXECUTABLE
-#define TANKBATTLE_EXECUTABLE "tankbattle"
-#endif
+#include "test_support.h"
 
 namespace {
 
@@ -52,17 +42,6 @@ private:
     std::set<int> latched_;
 };
 
-// The data the game starts from: the generated set when it has been built, else
-// a zero-filled stand-in (empty model, flat textures) made here.
-std::string dataDirectory(const fs::path& scratch) {
-#ifdef TANKBATTLE_GENERATED_DATA
-    if (fs::exists(fs::path(TANKBATTLE_GENERATED_DATA) / "Tank.ddo")) return TANKBATTLE_GENERATED_DATA;
-#endif
-    fs::create_directories(scratch);
-    for (const std::string& name : platform::dataFileNames()) std::ofstream(scratch / name, std::ios::binary);
-    return scratch.string();
-}
-
 // Runs a session of at most `passes` passes with the given keyboard; returns the
 // state dump after every `every`-th pass and after the last one.
 template <class PassStart>
@@ -85,31 +64,27 @@ std::vector<std::string> runSession(platform::Keyboard& keyboard, std::int64_t p
     return dumps;
 }
 
-std::vector<std::string> readLines(const fs::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 class DesktopReplayTest : public ::testing::Test {
 protected:
+    tbtest::ScratchDir dir{"replay"};
+    std::string data, previousData;
+
+    // The generated data set when it has been built, else a zero-filled stand-in (empty model, flat textures).
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tankbattle_replay_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        previousData_ = platform::dataDirectory();
-        data_ = dataDirectory(dir_ / "data");
-        platform::setDataDirectory(data_);
+        data = (dir / "data").string();
+#ifdef TANKBATTLE_GENERATED_DATA
+        if (fs::exists(fs::path(TANKBATTLE_GENERATED_DATA) / "Tank.ddo")) data = TANKBATTLE_GENERATED_DATA;
+#endif
+        fs::create_directories(dir / "data");
+        for (const std::string& name : platform::dataFileNames()) dir.write("data/" + name, "");
+        previousData = platform::dataDirectory();
+        platform::setDataDirectory(data);
         softglide::setRasterEnabled(false);  // pixels change nothing in the world; this keeps the test quick
     }
     void TearDown() override {
         softglide::setRasterEnabled(true);
-        platform::setDataDirectory(previousData_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        platform::setDataDirectory(previousData);
     }
-    fs::path dir_;
-    std::string data_, previousData_;
 };
 
 TEST_F(DesktopReplayTest, ARecordedSessionReplaysToTheSameWorld) {
@@ -153,7 +128,7 @@ TEST_F(DesktopReplayTest, ARecordedSessionReplaysToTheSameWorld) {
         });
 
         // Through the file, as --record writes it and --replay reads it.
-        const fs::path file = dir_ / "session.replay";
+        const fs::path file = dir / "session.replay";
         std::string error;
         ASSERT_TRUE(platform::saveReplay(file.string(), recorder.recorded(), error)) << c.what << ": " << error;
         platform::Replay replay;
@@ -170,13 +145,12 @@ TEST_F(DesktopReplayTest, ARecordedSessionReplaysToTheSameWorld) {
             ASSERT_EQ(replayed[i], recorded[i]) << c.what << ", dump " << i;
 
         // The headless runner writes the same dumps from the same file.
-        const fs::path dump = dir_ / "dump.jsonl";
-        std::string command = std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --no-pixels --data '" +
-                              data_ + "' --frames " + std::to_string(c.passes) + " --replay '" + file.string() +
-                              "' --dump-state '" + dump.string() + "' --dump-every " + std::to_string(every);
-        int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << ": " << command;
-        std::vector<std::string> headless = readLines(dump);
+        const fs::path dump = dir / "dump.jsonl";
+        const std::string command = std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --no-pixels --data '" +
+                                    data + "' --frames " + std::to_string(c.passes) + " --replay '" + file.string() +
+                                    "' --dump-state '" + dump.string() + "' --dump-every " + std::to_string(every);
+        ASSERT_EQ(tbtest::run(command), 0) << c.what << ": " << command;
+        const std::vector<std::string> headless = tbtest::lines(tbtest::readText(dump));
         ASSERT_EQ(headless.size(), recorded.size()) << c.what;
         for (std::size_t i = 0; i < recorded.size(); ++i)
             ASSERT_EQ(headless[i], recorded[i]) << c.what << ", dump " << i;

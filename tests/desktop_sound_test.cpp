@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/sdl/sound.h"
 #include "platform/stream.h"
+#include "test_support.h"
 
 namespace {
 
@@ -26,7 +24,8 @@ void putLE(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }
 
 // A PCM WAV file holding the given raw sample bytes.
-void writeWav(const fs::path& path, int frequency, int channels, int bits, const std::vector<std::uint8_t>& data) {
+void writeWav(const tbtest::ScratchDir& dir, const char* name, int frequency, int channels, int bits,
+              const std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> out;
     auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
     tag("RIFF");
@@ -43,10 +42,7 @@ void writeWav(const fs::path& path, int frequency, int channels, int bits, const
     tag("data");
     putLE(out, std::uint32_t(data.size()), 4);
     out.insert(out.end(), data.begin(), data.end());
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(out.data(), 1, out.size(), f);
-    std::fclose(f);
+    dir.write(name, out);
 }
 
 std::vector<std::uint8_t> s16Samples(int count, std::int16_t value) {
@@ -61,46 +57,46 @@ std::vector<std::int16_t> asS16(const std::vector<std::uint8_t>& bytes) {
     return out;
 }
 
+SoundOptions exactly(int channels) {
+    SoundOptions options;
+    options.frequency = 22050;
+    options.format = AUDIO_S16LSB;
+    options.channels = channels;
+    options.allowDeviceChanges = false;
+    options.startPaused = true;  // only the test mixes
+    return options;
+}
+
 class DesktopSoundTest : public ::testing::Test {
 protected:
+    tbtest::ScratchDir dir{"sound"};
+    std::string previousDataDir;
+
     void SetUp() override {
         SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_AUDIO), 0) << SDL_GetError();
-        dir_ = fs::temp_directory_path() / ("tankbattle_sound_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        previousDataDir_ = platform::dataDirectory();
-        platform::setDataDirectory(dir_.string());
+        previousDataDir = platform::dataDirectory();
+        platform::setDataDirectory(dir.path().string());
         // Distinct constant levels tell the sounds apart in the output.
-        writeWav(dir_ / "bumm.wav", 22050, 1, 16, s16Samples(100, 1000));
-        writeWav(dir_ / "expl.wav", 22050, 1, 16, s16Samples(50, -2000));
+        writeWav(dir, "bumm.wav", 22050, 1, 16, s16Samples(100, 1000));
+        writeWav(dir, "expl.wav", 22050, 1, 16, s16Samples(50, -2000));
     }
     void TearDown() override {
-        platform::setDataDirectory(previousDataDir_);
+        platform::setDataDirectory(previousDataDir);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
-    // A device in exactly the files' format, paused so that only the test mixes.
-    void openExact(DesktopSound& sound) {
-        SoundOptions options;
-        options.frequency = 22050;
-        options.format = AUDIO_S16LSB;
-        options.channels = 1;
-        options.allowDeviceChanges = false;
-        options.startPaused = true;
+    // A device in exactly the files' format.
+    static void openExact(DesktopSound& sound) {
         std::string error;
-        ASSERT_TRUE(sound.open(options, error)) << error;
+        ASSERT_TRUE(sound.open(exactly(1), error)) << error;
         ASSERT_EQ(sound.deviceSpec().format, AUDIO_S16LSB);
         ASSERT_EQ(sound.deviceSpec().channels, 1);
     }
-    std::vector<std::int16_t> mix(DesktopSound& sound, int samples) {
+    static std::vector<std::int16_t> mix(DesktopSound& sound, int samples) {
         std::vector<std::uint8_t> out(std::size_t(samples) * 2, 0xAB);
         sound.mix(out.data(), int(out.size()));
         return asS16(out);
     }
-
-    fs::path dir_;
-    std::string previousDataDir_;
 };
 
 // Expected output as runs of (count, level).
@@ -149,10 +145,7 @@ TEST_F(DesktopSoundTest, ANewSoundReplacesThePlayingOne) {
 }
 
 TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
-    std::FILE* f = std::fopen((dir_ / "broken.wav").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("RIFF not really a wave", f);
-    std::fclose(f);
+    dir.write("broken.wav", "RIFF not really a wave");
     for (const char* name : {"missing.wav", "broken.wav"}) {
         DesktopSound sound;
         openExact(sound);
@@ -160,59 +153,50 @@ TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
         sound.preload(name);
         sound.play(name);
         sound.play(name);
-        std::string messages = ::testing::internal::GetCapturedStderr();
+        const std::string messages = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << name << ": " << messages;
         EXPECT_NE(messages.find(name), std::string::npos) << messages;
-        EXPECT_TRUE(sound.samples(name).empty()) << name;
         EXPECT_EQ(mix(sound, 8), runs({{8, 0}})) << name;
     }
 }
 
-TEST_F(DesktopSoundTest, FilesAreReadOnceAndKept) {
-    DesktopSound sound;
-    openExact(sound);
-    sound.preload("bumm.wav");
-    // Changing or removing the file afterwards does not change what is heard.
-    fs::remove(dir_ / "bumm.wav");
-    sound.play("bumm.wav");
-    EXPECT_EQ(mix(sound, 100), runs({{100, 1000}}));
-    EXPECT_EQ(&sound.samples("bumm.wav"), &sound.samples("bumm.wav"));
-}
+TEST_F(DesktopSoundTest, FilesAreReadOnceAndConvertedToTheDeviceFormat) {
+    {
+        DesktopSound kept;
+        openExact(kept);
+        kept.preload("bumm.wav");
+        fs::remove(dir / "bumm.wav");  // removing the file afterwards does not change what is heard
+        kept.play("bumm.wav");
+        EXPECT_EQ(mix(kept, 100), runs({{100, 1000}}));
+    }
 
-TEST_F(DesktopSoundTest, FilesAreConvertedToTheDeviceFormat) {
     // 8-bit unsigned mono at 11025 Hz into 16-bit stereo at 22050 Hz: twice the frames,
     // two channels, and the level (192 - 128) * 256 in the steady middle.
-    writeWav(dir_ / "low.wav", 11025, 1, 8, std::vector<std::uint8_t>(400, 192));
+    writeWav(dir, "low.wav", 11025, 1, 8, std::vector<std::uint8_t>(400, 192));
     DesktopSound sound;
-    SoundOptions options;
-    options.frequency = 22050;
-    options.format = AUDIO_S16LSB;
-    options.channels = 2;
-    options.allowDeviceChanges = false;
-    options.startPaused = true;
     std::string error;
-    ASSERT_TRUE(sound.open(options, error)) << error;
-    std::vector<std::int16_t> samples = asS16(sound.samples("low.wav"));
+    ASSERT_TRUE(sound.open(exactly(2), error)) << error;
+    const std::vector<std::int16_t> samples = asS16(sound.samples("low.wav"));
     ASSERT_NEAR(double(samples.size()), 400.0 * 2 * 2, 16.0);
     for (std::size_t i = samples.size() / 4; i < samples.size() * 3 / 4; ++i)
         ASSERT_NEAR(samples[i], 64 * 256, 256) << "sample " << i;
 }
 
-TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilent) {
-    DesktopSound sound;  // never opened
-    EXPECT_FALSE(sound.hasDevice());
-    sound.play("bumm.wav");
-    std::vector<std::uint8_t> out(32, 0xAB);
-    sound.mix(out.data(), int(out.size()));
-    EXPECT_EQ(out, std::vector<std::uint8_t>(32, 0));
-    EXPECT_TRUE(sound.samples("bumm.wav").empty());
-}
+TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilentAndWithOneTheBufferIsSmall) {
+    {
+        DesktopSound silent;  // never opened
+        EXPECT_FALSE(silent.hasDevice());
+        silent.play("bumm.wav");
+        std::vector<std::uint8_t> out(32, 0xAB);
+        silent.mix(out.data(), int(out.size()));
+        EXPECT_EQ(out, std::vector<std::uint8_t>(32, 0));
+        EXPECT_TRUE(silent.samples("bumm.wav").empty());
+    }
 
-TEST_F(DesktopSoundTest, TheDeviceBufferIsSmall) {
-    DesktopSound sound;
-    std::string error;
+    DesktopSound sound;  // the device's defaults: a short buffer keeps the bang close to the shot
     SoundOptions options;
     options.startPaused = true;
+    std::string error;
     ASSERT_TRUE(sound.open(options, error)) << error;
     EXPECT_GE(sound.deviceSpec().samples, 512);
     EXPECT_LE(sound.deviceSpec().samples, 1024);

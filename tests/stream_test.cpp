@@ -28,12 +28,13 @@ TEST(TextStream, BlockReadStopsAtControlZAndPacksFilteredBytes) {
 }
 
 TEST(TextStream, SeekUsesRawOffsets) {
-    TextStream s({0x0D, 0x10, 0x20, 0x30});
-    s.seek(2, 0);
+    TextStream s({0x07, 0x0D, 0x10, 0x20});
+    s.seek(3, 0);
     EXPECT_EQ(s.getc(), 0x20);
     s.seek(-1, 1);
     EXPECT_EQ(s.getc(), 0x20);
-    s.seek(-100, 1);
+    s.seek(-100, 1);  // before the start: the first byte
+    EXPECT_EQ(s.getc(), 0x07);
     EXPECT_EQ(s.getc(), 0x10);
     TextStream closed;
     EXPECT_EQ(closed.getc(), -1);
