@@ -12,19 +12,17 @@ using platform::sdl::FramePacer;
 using Nanos = FramePacer::Nanos;
 constexpr Nanos kSecond = FramePacer::kSecond;
 
-TEST(DesktopPacing, PassNStartsAtOriginPlusNSixtiethsHoweverLateEachIsShown) {
-    // A display that shows a frame some time after it is asked to (its retrace at 75 or
-    // 144 Hz, or a presenter that takes a while) makes each pass end after its deadline,
-    // by less than a period; the schedule stays put (rounded down to the nanosecond).
+TEST(DesktopPacing, PassNStartsAtOriginPlusNSixtiethsWhenLessThanAPeriodLate) {
+    // A pass shown before its successor is due (a 75 or 144 Hz retrace), or after it by less
+    // than a period (a presenter that takes a while), keeps the schedule: pass n may start at
+    // origin + n/60 s, rounded down to the nanosecond, so rounding never piles up.
     for (Nanos origin : {Nanos(0), Nanos(123'456'789), 5 * kSecond + 7, -kSecond}) {
-        for (Nanos lateness : {Nanos(0), kSecond / 144, kSecond / 75, kSecond / 61}) {
+        for (Nanos lateness : {-kSecond / 75, Nanos(0), kSecond / 144, kSecond / 75, kSecond / 61}) {
             FramePacer pacer;
             pacer.start(origin);
-            Nanos now = origin;
             for (int n = 1; n <= 3600; ++n) {
-                const Nanos deadline = pacer.nextDeadline(now);
-                ASSERT_EQ(deadline, origin + Nanos(n) * kSecond / 60) << "origin " << origin << " lateness " << lateness << " pass " << n;
-                now = deadline + lateness;
+                const Nanos due = origin + Nanos(n) * kSecond / 60;
+                ASSERT_EQ(pacer.nextDeadline(due + lateness), due) << "origin " << origin << " lateness " << lateness << " pass " << n;
             }
             EXPECT_EQ(pacer.restarts(), 0);
         }

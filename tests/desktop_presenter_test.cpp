@@ -20,6 +20,7 @@ TEST(DesktopPresenter, LetterboxKeepsTheShapeCentredInside) {
         {2560, 1440, true, {320, 0, 1920, 1440}},   // three times fits exactly in height
         {800, 600, true, {80, 60, 640, 480}},
         {800, 600, false, {0, 0, 800, 600}},
+        {801, 600, false, {0, 0, 800, 600}},          // an odd pixel of margin goes to the right
         {1000, 500, false, {167, 0, 666, 500}},
         {320, 240, true, {0, 0, 320, 240}},         // smaller than the picture: smooth fit
         {321, 1000, false, {0, 380, 321, 240}},

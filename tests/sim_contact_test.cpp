@@ -20,14 +20,15 @@ void twoTanks(float bx, float by) {
 TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
     // b off a's front corner: a's corner 0 (front, -u) touches b's corner 3 (rear, +u), or,
     // mirrored, a's corner 1 touches b's corner 2. Side by side at 50, the nearest corners are
-    // exactly 30 apart: no contact.
-    struct Case { float bx, by; double turnA, backA, turnB, backB; };
-    const Case cases[] = {{-40, -75, +1, +1, +1, -1}, {40, -75, -1, +1, -1, -1}, {50, 0, 0, 0, 0, 0}};
+    // exactly 30 apart: no contact. At heading 0.04 the turn's single-precision 0.05 shows.
+    struct Case { float headingA, bx, by; double turnA, backA, turnB, backB; };
+    const Case cases[] = {{0.04f, -40, -75, +1, +1, +1, -1}, {0.04f, 40, -75, -1, +1, -1, -1}, {0, 50, 0, 0, 0, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bx);
         twoTanks(c.bx, c.by);
+        tb::world.tanks[0].heading = c.headingA;
         tb::resolveTankContact(0, 1);
-        const double ha = float(c.turnA * double(0.05f)), hb = float(c.turnB * double(0.05f));
+        const double ha = float(double(c.headingA) + c.turnA * double(0.05f)), hb = float(c.turnB * double(0.05f));
         const tb::Tank& a = tb::world.tanks[0];
         const tb::Tank& b = tb::world.tanks[1];
         EXPECT_EQ(a.heading, float(ha));
