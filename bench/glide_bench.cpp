@@ -173,6 +173,7 @@ enum Scene { kStart, kBattle, kCloseZoom };
 // with every computer tank keyed in; the same battle at the closest zoom.
 bool prepareScene(Scene scene) {
     platform::setDataDirectory(TANKBATTLE_BENCH_DATA);
+    tb::world = tb::WorldState{};  // every scene from the same start, whatever ran before
     tb::initGame();
     if (scene == kStart) return true;
     // Digits 1-5 and 7-0 bring in tanks 3, 5, 7, 9, 11 and 4, 6, 8, 10; tank 2 plays from the start.

@@ -83,6 +83,10 @@ std::uint32_t expandTexel(std::uint16_t texel, GrTextureFormat_t format);
 constexpr float kSafeCoord = 16384.0f;
 void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 
+// Whether spans may use the eight-pixel loops (on by default where the CPU
+// has AVX2); they draw the same pixels as the one-pixel loops, which tests check.
+void useWideSpans(bool enabled);
+
 // Clips against the screen rectangle and draws the pieces as a fan.
 void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 

@@ -4,7 +4,7 @@
 // (saturating for flat colour on an opaque texture, general otherwise), with
 // the depth and sampler modes the game uses compiled in; any other mode goes
 // through a loop that checks them at run time.
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -200,6 +200,162 @@ inline int iterColour(std::int64_t c) {
     return int(v < -kColourLimit ? -kColourLimit : (v > kColourLimit ? kColourLimit : v));
 }
 
+
+// ---------------------------------------------------------------------------
+// Eight pixels at a time (AVX2, chosen at run time) for affine spans in the
+// game's modes: wrapped bilinear fetch, LEQUAL depth test with writes. The
+// arithmetic is the scalar stages' own, lane by lane, so the pixels are
+// identical. Only the low 32 bits of the 24-bit-fraction coordinates matter
+// (a texture is at most 256 texels wide), so they step in wrapping 32-bit
+// lanes. Channels are held two to a 32-bit lane (blue and red, green and
+// alpha), where every product of the filter fits 16 bits.
+
+bool& wideSpans() {
+    static bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+bool haveAvx2() { return wideSpans(); }
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+// Depth of a run of n pixels as 16-bit lanes; false when the 32-bit lanes
+// cannot hold every value of the run (the caller then stays scalar).
+struct DepthRun {
+    bool constant = true;
+    std::uint32_t value = 0, z = 0, dz = 0;
+    bool init(std::int64_t z0, std::int64_t step, int n) {
+        if (step == 0) {
+            value = depthValue(z0);
+            return true;
+        }
+        constexpr std::int64_t kMax = 0x7FFFFFFF;
+        const std::int64_t last = z0 + std::int64_t(n - 1) * step;
+        if (z0 < 0 || z0 > kMax || last < 0 || last > kMax) return false;
+        constant = false;
+        z = std::uint32_t(z0);
+        dz = std::uint32_t(step);
+        return true;
+    }
+};
+
+// Taps of eight pixels: top-left, top-right, bottom-left and bottom-right
+// texels as 0xAARRGGBB in 32-bit lanes, and the fractions in 256ths.
+struct Taps8 {
+    __m256i tl, tr, bl, br, fu, fv;
+};
+
+// Each pixel's two taps of a row sit side by side: one 64-bit load per pixel,
+// then the left and right taps of the eight pixels are sorted into two vectors.
+inline __m128i tapPairs(const std::uint32_t* row, const std::int32_t* ix, int a, int b) {
+    return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ix[a])),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ix[b])));
+}
+
+inline void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i& left, __m256i& right) {
+    const __m256 x0 = _mm256_castsi256_ps(
+        _mm256_inserti128_si256(_mm256_castsi128_si256(tapPairs(row, ix, 0, 1)), tapPairs(row, ix, 4, 5), 1));
+    const __m256 x1 = _mm256_castsi256_ps(
+        _mm256_inserti128_si256(_mm256_castsi128_si256(tapPairs(row, ix, 2, 3)), tapPairs(row, ix, 6, 7), 1));
+    left = _mm256_castps_si256(_mm256_shuffle_ps(x0, x1, 0x88));
+    right = _mm256_castps_si256(_mm256_shuffle_ps(x0, x1, 0xDD));
+}
+
+inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v,
+                                                    __m256i wMask, __m256i hMask) {
+    const __m256i byteMask = _mm256_set1_epi32(255);
+    Taps8 t;
+    t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
+    t.fv = _mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask);
+    const __m256i ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
+    const __m256i vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
+    alignas(32) std::int32_t ix[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ix), _mm256_add_epi32(_mm256_mullo_epi32(vi, _mm256_set1_epi32(stride)), ui));
+    tapRow(padded, ix, t.tl, t.tr);
+    tapRow(padded + stride, ix, t.bl, t.br);
+    return t;
+}
+
+// The bilinear filter of fetch on two channels per 32-bit lane.
+inline __m256i lerp16(__m256i p, __m256i q, __m256i wp, __m256i wq) {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, wp), _mm256_mullo_epi16(q, wq)), 8);
+}
+
+// Filtered texels as two planes: blue and red, green and alpha.
+inline void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
+    const __m256i m = _mm256_set1_epi32(0x00FF00FF), whole = _mm256_set1_epi32(0x01000100);
+    const __m256i fu = _mm256_or_si256(t.fu, _mm256_slli_epi32(t.fu, 16));
+    const __m256i fv = _mm256_or_si256(t.fv, _mm256_slli_epi32(t.fv, 16));
+    const __m256i gu = _mm256_sub_epi16(whole, fu), gv = _mm256_sub_epi16(whole, fv);
+    const __m256i topBR = lerp16(_mm256_and_si256(t.tl, m), _mm256_and_si256(t.tr, m), gu, fu);
+    const __m256i botBR = lerp16(_mm256_and_si256(t.bl, m), _mm256_and_si256(t.br, m), gu, fu);
+    const __m256i topGA = lerp16(_mm256_srli_epi16(t.tl, 8), _mm256_srli_epi16(t.tr, 8), gu, fu);
+    const __m256i botGA = lerp16(_mm256_srli_epi16(t.bl, 8), _mm256_srli_epi16(t.br, 8), gu, fu);
+    br = lerp16(topBR, botBR, gv, fv);
+    ga = lerp16(topGA, botGA, gv, fv);
+}
+
+// Lanes p0, p0 + step, ... p0 + 7 step, wrapping.
+inline __m256i lanesFrom(std::uint32_t p0, std::uint32_t step) {
+    return _mm256_add_epi32(_mm256_set1_epi32(int(p0)),
+                            _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(step))));
+}
+
+// Two negated vertex values, clamped to +-256 (which changes no saturated
+// result), as the 16-bit halves of a lane.
+inline std::uint32_t negatedPair(int lo, int hi) {
+    return std::uint32_t(std::uint16_t(std::clamp(-lo, -256, 256))) |
+           (std::uint32_t(std::uint16_t(std::clamp(-hi, -256, 256))) << 16);
+}
+
+// An affine span of an opaque texture with flat colour under the opaque
+// blend (the ground): combine as a saturating subtract. Draws the first
+// multiple of eight pixels and returns how many it drew (0 when the depth
+// of the run does not fit its lanes).
+int opaqueAffineSpan8(const TextureView& tex, std::uint32_t* colour,
+                                                     std::uint16_t* depth, int count, std::int64_t z,
+                                                     std::int64_t dz, std::int64_t u, std::int64_t du,
+                                                     std::int64_t v, std::int64_t dv, int fr, int fg, int fb,
+                                                     int fa) {
+    const int n = count & ~7;
+    DepthRun zr;
+    if (n == 0 || !zr.init(z, dz, n)) return 0;
+    __m256i U = lanesFrom(std::uint32_t(u), std::uint32_t(du)), V = lanesFrom(std::uint32_t(v), std::uint32_t(dv));
+    __m256i Z = lanesFrom(zr.z, zr.dz);
+    const __m256i U8 = _mm256_set1_epi32(int(std::uint32_t(du) * 8u)), V8 = _mm256_set1_epi32(int(std::uint32_t(dv) * 8u));
+    const __m256i Z8 = _mm256_set1_epi32(int(zr.dz * 8u));
+    const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
+    const __m256i minusBR = _mm256_set1_epi32(int(negatedPair(fb, fr))), minusGA = _mm256_set1_epi32(int(negatedPair(fg, fa)));
+    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255);
+    const __m128i constZ = _mm_set1_epi16(short(zr.value));
+    for (int i = 0; i < n; i += 8) {
+        __m128i zi = constZ;
+        if (!zr.constant) {
+            const __m256i q = _mm256_min_epi32(_mm256_srli_epi32(Z, kIterBits), _mm256_set1_epi32(0xFFFF));
+            zi = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(q, q), 0x08));
+            Z = _mm256_add_epi32(Z, Z8);
+        }
+        const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
+        const __m128i nearer = _mm_min_epu16(zi, stored);
+        const __m128i pass = _mm_cmpeq_epi16(nearer, zi);
+        if (_mm_movemask_epi8(pass) != 0) {
+            __m256i br, ga;
+            filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
+            br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, minusBR), zero), top);
+            ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, minusGA), zero), top);
+            const __m256i pixel = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
+            __m256i* out = reinterpret_cast<__m256i*>(colour + i);
+            _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_loadu_si256(out), pixel, _mm256_cvtepi16_epi32(pass)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), nearer);
+        }
+        U = _mm256_add_epi32(U, U8);
+        V = _mm256_add_epi32(V, V8);
+    }
+    return n;
+}
+
+#pragma GCC pop_options
+
 // ---------------------------------------------------------------------------
 // Triangle setup.
 
@@ -253,7 +409,16 @@ void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
     double sow = sp.sow, tow = sp.tow, oow = sp.oow;
     const double dsow = sp.dsow, dtow = sp.dtow, doow = sp.doow;
     std::int64_t r = sp.r, g = sp.g, b = sp.b, a = sp.a;
-    for (int i = 0; i < count; ++i) {
+    int i = 0;
+    if constexpr (kBlend == BlendKind::Opaque && !kPerspective && kCombine == CombineKind::Saturating && kFastModes) {
+        if (count >= 8 && haveAvx2()) {
+            i = opaqueAffineSpan8(tex, colour, depth, count, z, dz, u, du, v, dv, sp.fr, sp.fg, sp.fb, sp.fa);
+            z += dz * i;
+            u += du * i;
+            v += dv * i;
+        }
+    }
+    for (; i < count; ++i) {
         const std::uint32_t zi = depthValue(z);
         bool pass;
         if constexpr (kFastModes) {
@@ -387,6 +552,8 @@ struct EdgeWalk {
 int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
 
 }  // namespace
+
+void useWideSpans(bool enabled) { wideSpans() = enabled && __builtin_cpu_supports("avx2"); }
 
 void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     const RenderState& st = state();
