@@ -548,6 +548,12 @@ struct EdgeWalk {
     }
 };
 
+// Floor of a value whose magnitude is far below 2^62 (snapped coordinates).
+inline std::int64_t floorToInt(double h) {
+    const std::int64_t t = std::int64_t(h);
+    return t - (double(t) > h);
+}
+
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
 int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
 
@@ -566,8 +572,8 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     // Snap to 12.4 fixed point.
     std::int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = std::int64_t(std::floor(double(v[i]->x) * 16.0 + 0.5));
-        Y[i] = std::int64_t(std::floor(double(v[i]->y) * 16.0 + 0.5));
+        X[i] = floorToInt(double(v[i]->x) * 16.0 + 0.5);
+        Y[i] = floorToInt(double(v[i]->y) * 16.0 + 0.5);
     }
 
     // Signed area in the order passed; zero draws nothing.
@@ -605,7 +611,11 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
         w = plane(a.oow, b.oow, c.oow);
     }
-    Span sp{};
+    Span sp;
+    sp.dr = sp.dg = sp.db = sp.da = sp.r = sp.g = sp.b = sp.a = 0;
+    sp.u = sp.v = sp.du = sp.dv = 0;
+    sp.sow = sp.tow = sp.oow = sp.dsow = sp.dtow = sp.doow = 0.0;
+    sp.fr = sp.fg = sp.fb = sp.fa = 0;
     if (su.flat) {
         auto flatValue = [](float f) {
             return int(std::clamp<std::int64_t>(saturate(std::floor(double(f)), 1e9), -kColourLimit, kColourLimit));
@@ -650,12 +660,14 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     // A texel coordinate at the start of a span, kept small: wrapping
     // removes whole texture widths, clamping keeps it in a range where the
     // clamp to the edge texel is the same.
+    const double invWidth = 1.0 / double(su.tex.width), invHeight = 1.0 / double(su.tex.height);
     auto texStart = [&](double texel, int size, bool clamped) {
         if (!(std::fabs(texel) < 1e15)) texel = 0.0;
         if (clamped) {
             texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
         } else {
-            const double periods = texel / double(size);  // |periods| < 2^62
+            // size is a power of two, so this product is the exact quotient.
+            const double periods = texel * (size == su.tex.width ? invWidth : invHeight);  // |periods| < 2^62
             std::int64_t whole = std::int64_t(periods);
             whole -= double(whole) > periods;  // floor
             texel -= double(size) * double(whole);
@@ -664,9 +676,11 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     };
 
     // Sort by y for the scan: top, middle, bottom.
-    int order[3] = {0, 1, 2};
-    std::sort(order, order + 3, [&](int i, int j) { return Y[i] < Y[j] || (Y[i] == Y[j] && i < j); });
-    const int top = order[0], mid = order[1], bot = order[2];
+    // (Ties keep the order passed.)
+    int top = 0, mid = 1, bot = 2;
+    if (Y[mid] < Y[top]) std::swap(top, mid);
+    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
+    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
     if (Y[top] == Y[bot]) return;
     // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
     const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);

@@ -145,9 +145,15 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTe
     TextureSource& src = g().source;
     if (src.set) state().texture = selectTexture(src.address, src.evenOdd, &src.info);
 }
+// The game selects a texture for every triangle, mostly the one already
+// selected; that keeps the selection (downloads refresh it themselves).
 void grTexSource(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
     if (tmu != GR_TMU0) return;
     TextureSource& src = g().source;
+    if (info && src.set && src.address == startAddress && src.evenOdd == evenOdd &&
+        src.info.largeLod == info->largeLod && src.info.smallLod == info->smallLod &&
+        src.info.aspectRatio == info->aspectRatio && src.info.format == info->format)
+        return;
     src.set = info != nullptr;
     if (info) src = TextureSource{true, startAddress, evenOdd, *info};
     state().texture = selectTexture(startAddress, evenOdd, info);
