@@ -210,6 +210,10 @@ inline int iterColour(std::int64_t c) {
 // lanes. Channels are held two to a 32-bit lane (blue and red, green and
 // alpha), where every product of the filter fits 16 bits.
 
+// How the combine runs for a triangle: on all channels at once (flat colour,
+// opaque texture) or channel by channel (anything else).
+enum class CombineKind { Saturating, FlatGeneral, Iterated };
+
 bool& wideSpans() {
     static bool wide = __builtin_cpu_supports("avx2");
     return wide;
@@ -308,15 +312,45 @@ inline std::uint32_t negatedPair(int lo, int hi) {
            (std::uint32_t(std::uint16_t(std::clamp(-hi, -256, 256))) << 16);
 }
 
-// An affine span of an opaque texture with flat colour under the opaque
-// blend (the ground): combine as a saturating subtract. Draws the first
-// multiple of eight pixels and returns how many it drew (0 when the depth
-// of the run does not fit its lanes).
-int opaqueAffineSpan8(const TextureView& tex, std::uint32_t* colour,
-                                                     std::uint16_t* depth, int count, std::int64_t z,
-                                                     std::int64_t dz, std::int64_t u, std::int64_t du,
-                                                     std::int64_t v, std::int64_t dv, int fr, int fg, int fb,
-                                                     int fa) {
+// One channel (at bit `shift`) of eight packed pixels as 32-bit lanes.
+inline __m256i channel8(__m256i p, int shift) {
+    return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(255));
+}
+
+inline __m256i clamp8(__m256i v) {
+    return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+}
+
+// combine() on eight pixels, one channel: ((texel - vertex) * scale) >> 8, clamped.
+inline __m256i combine8(__m256i texel, __m256i vertex, __m256i scale) {
+    return clamp8(_mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(texel, vertex), scale), 8));
+}
+
+// blend<kBlend>() on eight pixels, one channel; fs and fd as in blend().
+template <BlendKind kBlend>
+inline __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
+    const __m256i top = _mm256_set1_epi32(255);
+    if constexpr (kBlend == BlendKind::Alpha) {
+        return _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(sc, fs), _mm256_mullo_epi32(dc, fd)), 8);
+    } else if constexpr (kBlend == BlendKind::Additive) {
+        (void)fs, (void)fd;
+        return _mm256_min_epi32(_mm256_add_epi32(sc, dc), top);
+    } else {
+        (void)fd;
+        return _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi32(sc, fs), 8), dc), top);
+    }
+}
+
+// An affine span with flat colour in the game's depth and sampler modes,
+// under one of the four blend settings. The opaque texture under the opaque
+// blend (the ground) keeps the filter's two-to-a-lane planes through the
+// saturating combine; everything else works one channel per 32-bit lane.
+// Draws the first multiple of eight pixels and returns how many it drew (0
+// when the depth of the run does not fit its lanes).
+template <BlendKind kBlend, CombineKind kCombine>
+int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* depth, int count, std::int64_t z,
+                std::int64_t dz, std::int64_t u, std::int64_t du, std::int64_t v, std::int64_t dv, int fr, int fg,
+                int fb, int fa) {
     const int n = count & ~7;
     DepthRun zr;
     if (n == 0 || !zr.init(z, dz, n)) return 0;
@@ -326,7 +360,10 @@ int opaqueAffineSpan8(const TextureView& tex, std::uint32_t* colour,
     const __m256i Z8 = _mm256_set1_epi32(int(zr.dz * 8u));
     const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
     const __m256i minusBR = _mm256_set1_epi32(int(negatedPair(fb, fr))), minusGA = _mm256_set1_epi32(int(negatedPair(fg, fa)));
-    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255);
+    const __m256i vr = _mm256_set1_epi32(fr), vg = _mm256_set1_epi32(fg), vb = _mm256_set1_epi32(fb),
+                  va = _mm256_set1_epi32(fa);
+    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi32(1),
+                  whole = _mm256_set1_epi32(256), low16 = _mm256_set1_epi32(0xFFFF);
     const __m128i constZ = _mm_set1_epi16(short(zr.value));
     for (int i = 0; i < n; i += 8) {
         __m128i zi = constZ;
@@ -341,11 +378,39 @@ int opaqueAffineSpan8(const TextureView& tex, std::uint32_t* colour,
         if (_mm_movemask_epi8(pass) != 0) {
             __m256i br, ga;
             filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
-            br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, minusBR), zero), top);
-            ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, minusGA), zero), top);
-            const __m256i pixel = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
             __m256i* out = reinterpret_cast<__m256i*>(colour + i);
-            _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_loadu_si256(out), pixel, _mm256_cvtepi16_epi32(pass)));
+            const __m256i dst = _mm256_loadu_si256(out);
+            __m256i pixel;
+            if constexpr (kCombine == CombineKind::Saturating) {
+                br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, minusBR), zero), top);
+                ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, minusGA), zero), top);
+            }
+            if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
+                pixel = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
+            } else {
+                __m256i cr, cg, cb, ca;
+                if constexpr (kCombine == CombineKind::Saturating) {
+                    cb = _mm256_and_si256(br, low16);
+                    cr = _mm256_srli_epi32(br, 16);
+                    cg = _mm256_and_si256(ga, low16);
+                    ca = _mm256_srli_epi32(ga, 16);
+                } else {
+                    const __m256i ta = _mm256_srli_epi32(ga, 16), scale = _mm256_add_epi32(ta, one);
+                    cb = combine8(_mm256_and_si256(br, low16), vb, scale);
+                    cr = combine8(_mm256_srli_epi32(br, 16), vr, scale);
+                    cg = combine8(_mm256_and_si256(ga, low16), vg, scale);
+                    ca = combine8(ta, va, scale);
+                }
+                if constexpr (kBlend != BlendKind::Opaque) {
+                    const __m256i fs = _mm256_add_epi32(ca, one), fd = _mm256_sub_epi32(whole, ca);
+                    cr = blend8<kBlend>(cr, channel8(dst, 16), fs, fd);
+                    cg = blend8<kBlend>(cg, channel8(dst, 8), fs, fd);
+                    cb = blend8<kBlend>(cb, channel8(dst, 0), fs, fd);
+                }
+                pixel = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(ca, 24), _mm256_slli_epi32(cr, 16)),
+                                        _mm256_or_si256(_mm256_slli_epi32(cg, 8), cb));
+            }
+            _mm256_storeu_si256(out, _mm256_blendv_epi8(dst, pixel, _mm256_cvtepi16_epi32(pass)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), nearer);
         }
         U = _mm256_add_epi32(U, U8);
@@ -383,9 +448,6 @@ struct Setup {
     bool affine, flat;
 };
 
-// How the combine runs for a triangle: on all channels at once (flat colour,
-// opaque texture) or channel by channel (anything else).
-enum class CombineKind { Saturating, FlatGeneral, Iterated };
 
 template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
 void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
@@ -410,9 +472,10 @@ void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
     const double dsow = sp.dsow, dtow = sp.dtow, doow = sp.doow;
     std::int64_t r = sp.r, g = sp.g, b = sp.b, a = sp.a;
     int i = 0;
-    if constexpr (kBlend == BlendKind::Opaque && !kPerspective && kCombine == CombineKind::Saturating && kFastModes) {
+    if constexpr (kBlend != BlendKind::General && !kPerspective && kCombine != CombineKind::Iterated && kFastModes) {
         if (count >= 8 && haveAvx2()) {
-            i = opaqueAffineSpan8(tex, colour, depth, count, z, dz, u, du, v, dv, sp.fr, sp.fg, sp.fb, sp.fa);
+            i = affineSpan8<kBlend, kCombine>(tex, colour, depth, count, z, dz, u, du, v, dv, sp.fr, sp.fg, sp.fb,
+                                              sp.fa);
             z += dz * i;
             u += du * i;
             v += dv * i;
