@@ -220,8 +220,12 @@ bool& wideSpans() {
 }
 bool haveAvx2() { return wideSpans(); }
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 // Depth of a run of n pixels as 16-bit lanes; false when the 32-bit lanes
 // cannot hold every value of the run (the caller then stays scalar).
@@ -419,7 +423,11 @@ int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* de
     return n;
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 // ---------------------------------------------------------------------------
 // Triangle setup.
