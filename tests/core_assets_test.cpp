@@ -10,7 +10,7 @@
 
 #include "app/world.h"
 #include "display/display.h"
-#include "platform/glide/internal.h"
+#include "platform/glide/softglide.h"
 #include "platform/stream.h"
 #include "test_support.h"
 
@@ -44,12 +44,10 @@ protected:
 
     // Texel `index` of a slot as texture memory holds it, against the 16-bit value expected there.
     static void expectTexel(int slot, int index, std::uint16_t expected) {
-        const softglide::detail::TextureView view = softglide::detail::selectTexture(
-            tb::world.textureAddress[slot], GR_MIPMAPLEVELMASK_BOTH, &tb::world.textureInfo[slot]);
-        ASSERT_TRUE(view.valid()) << "slot " << slot;
-        ASSERT_LT(index, view.width * view.height);
-        EXPECT_EQ(softglide::detail::unspread(view.texels[index]),
-                  softglide::detail::expandTexel(expected, kFormats[slot]))
+        std::uint32_t argb = 0;
+        ASSERT_TRUE(softglide::textureTexel(tb::world.textureAddress[slot], &tb::world.textureInfo[slot], index, argb))
+            << "slot " << slot << " texel " << index;
+        EXPECT_EQ(argb, softglide::expandedTexel(expected, kFormats[slot]))
             << "slot " << slot << " texel " << index << " expected 0x" << std::hex << expected;
     }
     static void build() { tb::initDisplay(); }

@@ -36,9 +36,6 @@ struct TextureView {
     bool valid() const { return texels != nullptr; }
 };
 
-// Texels are stored expanded already; kept for code that reads a view's texels.
-inline std::uint32_t unspread(std::uint32_t argb) { return argb; }
-
 // The blend settings that get a specialised span loop; anything else takes
 // the general path.
 enum class BlendKind { Opaque, Alpha, Additive, AlphaAdditive, General };

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "glide.h"
+
 namespace softglide {
 
 constexpr int kScreenWidth = 640;
@@ -23,6 +25,15 @@ const std::uint32_t* frontBuffer();
 // 0xFFFF farthest), same layout; for tests and tools.
 const std::uint32_t* backBuffer();
 const std::uint16_t* depthBuffer();
+
+// Texel `index` (row by row) of the largest level of the texture at
+// startAddress with this shape and format, as the pipeline expanded it
+// (0xAARRGGBB); false when no such texture or index can be selected.
+bool textureTexel(FxU32 startAddress, const GrTexInfo* info, int index, std::uint32_t& argb);
+
+// A stored 16-bit texel of a format expanded to 0xAARRGGBB as the pipeline
+// does it (0 for a format it does not know).
+std::uint32_t expandedTexel(std::uint16_t texel, GrTextureFormat_t format);
 
 // When off, triangles and clears are accepted and ignored; state calls still apply.
 void setRasterEnabled(bool enabled);

@@ -201,3 +201,13 @@ void resetTextureMemory() {
 }
 
 }  // namespace softglide::detail
+
+namespace softglide {
+bool textureTexel(FxU32 startAddress, const GrTexInfo* info, int index, std::uint32_t& argb) {
+    const detail::TextureView view = detail::selectTexture(startAddress, GR_MIPMAPLEVELMASK_BOTH, info);
+    if (!view.valid() || index < 0 || index >= view.width * view.height) return false;
+    argb = view.texels[index];
+    return true;
+}
+std::uint32_t expandedTexel(std::uint16_t texel, GrTextureFormat_t format) { return detail::expandTexel(texel, format); }
+}  // namespace softglide
