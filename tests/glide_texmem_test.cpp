@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/glide/glide.h"
-#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
 
 namespace {
@@ -70,7 +69,7 @@ TEST(GlideTexels, ExpandByBitReplication) {
         {0x3, 0xFFFF, 0},  // a format the game never uses
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(softglide::detail::expandTexel(c.texel, c.format), c.argb)
+        EXPECT_EQ(softglide::expandedTexel(c.texel, c.format), c.argb)
             << "format " << c.format << " texel " << std::hex << c.texel;
     }
 }
@@ -148,7 +147,7 @@ TEST_F(GlideTextureMemory, SevenSlotsPackWithoutOverlap) {
         grBufferClear(0, 0, 0xFFFF);
         grTexSource(GR_TMU0, address[s], GR_MIPMAPLEVELMASK_BOTH, &info[s]);
         drawTexelsOneToOne(std::max(slots[s].w, slots[s].h), slots[s].w, slots[s].h);
-        const auto expand = [&](std::uint16_t t) { return shown(softglide::detail::expandTexel(t, slots[s].format)); };
+        const auto expand = [&](std::uint16_t t) { return shown(softglide::expandedTexel(t, slots[s].format)); };
         EXPECT_EQ(pixel(0, 0), expand(0xFFFF));
         EXPECT_EQ(pixel(1, 1), expand(std::uint16_t(0xFF00 | s)));
         EXPECT_EQ(pixel(slots[s].w - 1, slots[s].h - 1), expand(0xF0F0));
