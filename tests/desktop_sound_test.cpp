@@ -146,7 +146,11 @@ TEST_F(DesktopSoundTest, ANewSoundReplacesThePlayingOne) {
 
 TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
     dir.write("broken.wav", "RIFF not really a wave");
-    for (const char* name : {"missing.wav", "broken.wav"}) {
+    // A well-formed header whose data chunk claims 2 GB: refused before anything is allocated.
+    const std::string fmt("\x01\x00\x01\x00\x22\x56\x00\x00\x44\xac\x00\x00\x02\x00\x10\x00", 16);
+    dir.write("lying.wav", std::string("RIFF\xf0\xff\xff\xffWAVEfmt \x10\x00\x00\x00", 20) + fmt +
+                               std::string("data\xff\xff\xff\x7f\x00\x00\x00\x00", 12));
+    for (const char* name : {"missing.wav", "broken.wav", "lying.wav"}) {
         DesktopSound sound;
         openExact(sound);
         ::testing::internal::CaptureStderr();
@@ -156,6 +160,7 @@ TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
         const std::string messages = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << name << ": " << messages;
         EXPECT_NE(messages.find(name), std::string::npos) << messages;
+        if (std::string(name) == "lying.wav") EXPECT_NE(messages.find("claims"), std::string::npos) << messages;
         EXPECT_EQ(mix(sound, 8), runs({{8, 0}})) << name;
     }
 }

@@ -69,7 +69,7 @@ constexpr Map kTurretTop{96, 24, 2, 2};          // turret plan centred on (0, 4
 constexpr Map kRoofPanels{160, 32, 0.42f, 0.7f};  // hangar roofs
 constexpr Map kRough{224, 32, 1.5f, 1.5f};         // worn metal and concrete
 // Regions of the colour texture ("tex2.bmp", 64 x 64 texels, four units per texel).
-constexpr Map kFire{64, 64, 1, 1};        // radial fire, hot in the middle, radius 60 units
+// The quadrant at (64, 64) holds radial fire, hot in the middle; the explosion sprites map onto it.
 constexpr Map kFoliage{192, 64, 2.5f, 2.5f};
 constexpr Map kLamp{64, 192, 3, 3};        // soft round light
 constexpr Map kWhite{192, 192, 0, 0};      // plain opaque white: shows the paint as it is

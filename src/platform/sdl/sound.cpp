@@ -2,12 +2,42 @@
 #include "platform/sdl/sound.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/stream.h"
 
 namespace platform::sdl {
+
+// A WAV file is RIFF chunks; a chunk that claims more bytes than the file holds
+// would have the loader allocate what the header says (up to 4 GB) for nothing.
+bool chunksFitTheFile(const std::vector<std::uint8_t>& file, std::string& why) {
+    auto le32 = [&](std::size_t at) {
+        return std::uint32_t(file[at]) | std::uint32_t(file[at + 1]) << 8 | std::uint32_t(file[at + 2]) << 16 |
+               std::uint32_t(file[at + 3]) << 24;
+    };
+    if (file.size() > std::size_t(INT32_MAX)) {
+        why = "the file is too large for a sound";
+        return false;
+    }
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+        why = "not a RIFF WAVE file";
+        return false;
+    }
+    for (std::size_t at = 12; at + 8 <= file.size();) {
+        const std::uint32_t length = le32(at + 4);
+        const std::size_t room = file.size() - at - 8;
+        if (length > room) {
+            why = "its \"" + std::string(reinterpret_cast<const char*>(file.data() + at), 4) + "\" chunk claims " +
+                  std::to_string(length) + " bytes but only " + std::to_string(room) + " follow";
+            return false;
+        }
+        at += 8 + std::size_t(length) + (length & 1u);
+    }
+    return true;
+}
 
 DesktopSound::~DesktopSound() {
     if (device_) SDL_CloseAudioDevice(device_);
@@ -55,10 +85,16 @@ const std::vector<std::uint8_t>& DesktopSound::load(const std::string& fileName)
     if (!device_) return kept;
 
     std::string path = dataPath(fileName.c_str());
+    std::vector<std::uint8_t> file;
+    std::string why;
+    if (!readWholeFile(path, file, why) || !chunksFitTheFile(file, why)) {
+        std::fprintf(stderr, "tankbattle: sound \"%s\" stays silent: %s\n", path.c_str(), why.c_str());
+        return kept;
+    }
     SDL_AudioSpec fileSpec;
     Uint8* data = nullptr;
     Uint32 size = 0;
-    if (!SDL_LoadWAV(path.c_str(), &fileSpec, &data, &size)) {
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.data(), int(file.size())), 1, &fileSpec, &data, &size)) {
         std::fprintf(stderr, "tankbattle: sound \"%s\" stays silent: %s\n", path.c_str(), SDL_GetError());
         return kept;
     }

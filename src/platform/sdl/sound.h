@@ -22,6 +22,9 @@ struct SoundOptions {
     bool startPaused = false;  // the device stays silent until unpaused (mix can still be called)
 };
 
+// False, with the reason, when the file is not RIFF WAVE or a chunk claims more bytes than follow it.
+bool chunksFitTheFile(const std::vector<std::uint8_t>& file, std::string& why);
+
 class DesktopSound : public platform::Sound {
 public:
     DesktopSound() = default;
