@@ -4,6 +4,7 @@
 
 #include "app/world.h"
 #include "play/play.h"
+#include "sim/sim.h"
 
 namespace tb {
 namespace {
@@ -40,16 +41,11 @@ void fourExplosions(const Tank& t) {
 // Back to the hangar with the start heading; nobody aims at the tank or owns its shells any more.
 void resetTank(int tank) {
     Tank& t = world.tanks[tank];
-    t.x = float(500 - 1000 * t.team);
-    t.y = float(200 * (tank / 2) - 500);
-    t.runIn = 130;
+    placeInHangar(tank);
     t.turretAngle = 0;
     t.turretRate = 0;
     t.speed = 0;
     t.turnRate = 0;
-    t.health = 16.0f;
-    t.target = -1;
-    t.heading = float(t.team * kPi - kHalfPi);
     for (Tank& other : world.tanks)
         if (other.target == tank) other.target = -1;
     for (Shell& s : world.shells)

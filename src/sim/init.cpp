@@ -6,21 +6,25 @@
 
 namespace tb {
 
+void placeInHangar(int tank) {
+    Tank& t = world.tanks[tank];
+    t.x = float(500 - 1000 * t.team);
+    t.y = float(200 * (tank / 2) - 500);
+    t.heading = float(t.team * kPi - kHalfPi);
+    t.runIn = 130;
+    t.health = 16.0f;
+    t.target = -1;
+}
+
 void initTanks() {
     for (int i = 0; i < kTankCount; ++i) {
         Tank& t = world.tanks[i];
         t = Tank{};
-        const int team = i % 2, slot = i / 2;
         t.active = i < 2 ? 1 : 0;
-        t.team = team;
-        t.target = -1;
+        t.team = i % 2;
         t.wanderTimer = tb::rand() % 190 - 150;
-        t.runIn = 130;
-        t.x = float(500 - 1000 * team);
-        t.y = float(200 * slot - 500);
         t.z = 1.0f;
-        t.heading = float(team * kPi - kHalfPi);
-        t.health = 16.0f;
+        placeInHangar(i);
     }
 }
 

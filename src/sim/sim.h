@@ -10,6 +10,9 @@ namespace tb {
 void initGame();
 void initTanks();
 void initProps();
+// A tank's place at the start and after a wreck or removal: the centre of its own
+// hangar, facing the field, with a fresh drive-out, full health and no target.
+void placeInHangar(int tank);
 
 // Frame update.
 void updateWorld();
