@@ -303,6 +303,21 @@ inline void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
     ga = lerp16(topGA, botGA, gv, fv);
 }
 
+// Copies n < 8 elements, unrolled: a loop here would become a library call.
+template <typename T>
+inline void copyFew(const T* from, T* to, int n) {
+    switch (n) {
+        case 7: to[6] = from[6]; [[fallthrough]];
+        case 6: to[5] = from[5]; [[fallthrough]];
+        case 5: to[4] = from[4]; [[fallthrough]];
+        case 4: to[3] = from[3]; [[fallthrough]];
+        case 3: to[2] = from[2]; [[fallthrough]];
+        case 2: to[1] = from[1]; [[fallthrough]];
+        case 1: to[0] = from[0]; [[fallthrough]];
+        default: break;
+    }
+}
+
 // Lanes p0, p0 + step, ... p0 + 7 step, wrapping.
 inline __m256i lanesFrom(std::uint32_t p0, std::uint32_t step) {
     return _mm256_add_epi32(_mm256_set1_epi32(int(p0)),
@@ -349,15 +364,14 @@ inline __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
 // under one of the four blend settings. The opaque texture under the opaque
 // blend (the ground) keeps the filter's two-to-a-lane planes through the
 // saturating combine; everything else works one channel per 32-bit lane.
-// Draws the first multiple of eight pixels and returns how many it drew (0
-// when the depth of the run does not fit its lanes).
+// Returns how many pixels it drew: all, or none when the depth of the run
+// does not fit its lanes.
 template <BlendKind kBlend, CombineKind kCombine>
 int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* depth, int count, std::int64_t z,
                 std::int64_t dz, std::int64_t u, std::int64_t du, std::int64_t v, std::int64_t dv, int fr, int fg,
                 int fb, int fa) {
-    const int n = count & ~7;
     DepthRun zr;
-    if (n == 0 || !zr.init(z, dz, n)) return 0;
+    if (count <= 0 || !zr.init(z, dz, count)) return 0;
     __m256i U = lanesFrom(std::uint32_t(u), std::uint32_t(du)), V = lanesFrom(std::uint32_t(v), std::uint32_t(dv));
     __m256i Z = lanesFrom(zr.z, zr.dz);
     const __m256i U8 = _mm256_set1_epi32(int(std::uint32_t(du) * 8u)), V8 = _mm256_set1_epi32(int(std::uint32_t(dv) * 8u));
@@ -369,20 +383,21 @@ int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* de
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi32(1),
                   whole = _mm256_set1_epi32(256), low16 = _mm256_set1_epi32(0xFFFF);
     const __m128i constZ = _mm_set1_epi16(short(zr.value));
-    for (int i = 0; i < n; i += 8) {
+    // Eight pixels at colour and depth; `lanes` limits the depth test to the
+    // pixels that belong to the span.
+    auto eight = [&](std::uint32_t* colour, std::uint16_t* depth, __m128i lanes) {
         __m128i zi = constZ;
         if (!zr.constant) {
             const __m256i q = _mm256_min_epi32(_mm256_srli_epi32(Z, kIterBits), _mm256_set1_epi32(0xFFFF));
             zi = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(q, q), 0x08));
             Z = _mm256_add_epi32(Z, Z8);
         }
-        const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
-        const __m128i nearer = _mm_min_epu16(zi, stored);
-        const __m128i pass = _mm_cmpeq_epi16(nearer, zi);
+        const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+        const __m128i pass = _mm_and_si128(_mm_cmpeq_epi16(_mm_min_epu16(zi, stored), zi), lanes);
         if (_mm_movemask_epi8(pass) != 0) {
             __m256i br, ga;
             filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
-            __m256i* out = reinterpret_cast<__m256i*>(colour + i);
+            __m256i* out = reinterpret_cast<__m256i*>(colour);
             const __m256i dst = _mm256_loadu_si256(out);
             __m256i pixel;
             if constexpr (kCombine == CombineKind::Saturating) {
@@ -415,12 +430,25 @@ int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* de
                                         _mm256_or_si256(_mm256_slli_epi32(cg, 8), cb));
             }
             _mm256_storeu_si256(out, _mm256_blendv_epi8(dst, pixel, _mm256_cvtepi16_epi32(pass)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), nearer);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(stored, zi, pass));
         }
         U = _mm256_add_epi32(U, U8);
         V = _mm256_add_epi32(V, V8);
+    };
+    const int n = count & ~7;
+    const __m128i all = _mm_set1_epi16(-1);
+    for (int i = 0; i < n; i += 8) eight(colour + i, depth + i, all);
+    // The last pixels go through a copy, so nothing past the span is read or written.
+    if (const int rest = count - n; rest > 0) {
+        alignas(32) std::uint32_t c8[8] = {};
+        alignas(16) std::uint16_t d8[8] = {};
+        copyFew(colour + n, c8, rest);
+        copyFew(depth + n, d8, rest);
+        eight(c8, d8, _mm_cmpgt_epi16(_mm_set1_epi16(short(rest)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)));
+        copyFew(c8, colour + n, rest);
+        copyFew(d8, depth + n, rest);
     }
-    return n;
+    return count;
 }
 
 #if defined(__clang__)
@@ -481,7 +509,7 @@ void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
     std::int64_t r = sp.r, g = sp.g, b = sp.b, a = sp.a;
     int i = 0;
     if constexpr (kBlend != BlendKind::General && !kPerspective && kCombine != CombineKind::Iterated && kFastModes) {
-        if (count >= 8 && haveAvx2()) {
+        if (haveAvx2()) {
             i = affineSpan8<kBlend, kCombine>(tex, colour, depth, count, z, dz, u, du, v, dv, sp.fr, sp.fg, sp.fb,
                                               sp.fa);
             z += dz * i;
