@@ -185,16 +185,28 @@ TEST_F(GlideTextureMemory, GameTextureEdgeCasesThroughDownload) {
     EXPECT_EQ(pixel(0, 0), 0xFFFFFFFFu);
 }
 
-TEST_F(GlideTextureMemory, SelectingInAnotherFormatDecodesTheStoredWords) {
-    std::vector<std::uint16_t> texels(64, 0x7C00);  // 1555: red, alpha clear
-    GrTexInfo as1555{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, texels.data()};
-    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+// What a selection shows follows the memory: in another format the stored
+// words are decoded again, and the same selection made again after a
+// download over it (or before any download) shows the new texels.
+TEST_F(GlideTextureMemory, SelectionShowsWhatMemoryHoldsNow) {
+    std::vector<std::uint16_t> red(64, 0x7C00), white(64, 0xFFFF);  // 1555: red with alpha clear; opaque white
+    GrTexInfo as1555{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, red.data()};
     GrTexInfo as4444 = as1555;
     as4444.format = GR_TEXFMT_ARGB_4444;
-    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &as4444);
+    grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    drawTexelsOneToOne(8, 8, 8);
+    EXPECT_EQ(pixel(3, 3), 0u);  // memory still zero: transparent black
+    grTexDownloadMipMap(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as4444);
     drawTexelsOneToOne(8, 8, 8);
     // As 4444: alpha 7 -> 119, red 12 -> 204; colour 204*120 >> 8 = 95, alpha 119*120 >> 8 = 55.
     EXPECT_EQ(pixel(3, 3), 0x375F0000u);
+    as1555.data = white.data();
+    grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    grTexDownloadMipMap(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    drawTexelsOneToOne(8, 8, 8);
+    EXPECT_EQ(pixel(3, 3), 0xFFFFFFFFu);
 }
 
 TEST_F(GlideTextureMemory, BadAddressesAndDescriptionsDrawNothing) {
