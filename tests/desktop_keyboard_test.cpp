@@ -55,32 +55,20 @@ SDL_Keycode usKeycode(SDL_Scancode s) {
 TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
     struct Case { const char* what; SDL_Scancode scancode; SDL_Keycode keycode; int expected; };
     const Case cases[] = {
-        {"Escape", SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, vk::Escape},
-        {"Enter", SDL_SCANCODE_RETURN, SDLK_RETURN, vk::Enter},
+        // Every game key is reached on a US layout (below); these rows are the rules beyond that.
         {"keypad Enter", SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, vk::Enter},
-        {"left Ctrl", SDL_SCANCODE_LCTRL, SDLK_LCTRL, vk::Ctrl},
-        {"Space", SDL_SCANCODE_SPACE, SDLK_SPACE, vk::Space},
-        {"Right arrow", SDL_SCANCODE_RIGHT, SDLK_RIGHT, vk::Right},
-        {"Left arrow is not a game key", SDL_SCANCODE_LEFT, SDLK_LEFT, 0},
-        // NumLock on gives digit key codes, off gives navigation key codes: same key.
-        {"keypad 1 NumLock on", SDL_SCANCODE_KP_1, SDLK_KP_1, vk::Numpad1},
-        {"keypad 1 NumLock off", SDL_SCANCODE_KP_1, SDLK_END, vk::Numpad1},
+        // NumLock on gives digit key codes, off gives navigation key codes or none: same key.
         {"keypad 2 NumLock off", SDL_SCANCODE_KP_2, SDLK_DOWN, vk::Numpad2},
         {"keypad 5 NumLock off", SDL_SCANCODE_KP_5, SDLK_UNKNOWN, vk::Numpad5},
         {"keypad 7 is not a game key", SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
-        {"digit 1", SDL_SCANCODE_1, SDLK_1, '1'},
-        {"digit 0", SDL_SCANCODE_0, SDLK_0, '0'},
         {"digit 1 on a layout printing &", SDL_SCANCODE_1, SDLK_AMPERSAND, '1'},
-        {"W", SDL_SCANCODE_W, SDLK_w, 'W'},
         {"A where a US keyboard has Q", SDL_SCANCODE_Q, SDLK_a, 'A'},
-        {"Q where a US keyboard has A", SDL_SCANCODE_A, SDLK_q, 'Q'},
         {"unused letter Z", SDL_SCANCODE_Z, SDLK_z, 0},
         {"non-Latin layout falls back to the place", SDL_SCANCODE_D, SDL_SCANCODE_TO_KEYCODE(SDL_SCANCODE_D), 'D'},
         {"laptop K", SDL_SCANCODE_K, SDLK_k, vk::Numpad5},
         {"laptop M", SDL_SCANCODE_M, SDLK_m, vk::Numpad1},
         {"laptop comma", SDL_SCANCODE_COMMA, SDLK_COMMA, vk::Numpad2},
         {"a layout's W on the comma key stays W", SDL_SCANCODE_COMMA, SDLK_w, 'W'},
-        {"a layout's O on the L key stays O", SDL_SCANCODE_L, SDLK_o, 'O'},
     };
     for (const Case& c : cases) EXPECT_EQ(virtualKeyFor(c.scancode, c.keycode), c.expected) << c.what;
 }
@@ -131,8 +119,9 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
     struct Case { const char* what; std::vector<Step> steps; };
     const int kp5 = vk::Numpad5;
     const std::vector<Case> cases = {
-        {"a press is reported once, to the first query",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
+        {"a press is reported once, to the first query; a second press after it again",
+         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}, {S::Up, SDL_SCANCODE_KP_5},
+          {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"a press released before the query still counts",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"key repeat does not count",
@@ -141,9 +130,6 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
         {"two presses between queries are one press",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_KP_5},
           {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
-        {"a second press after a query is reported again",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Up, SDL_SCANCODE_KP_5},
-          {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"querying one key leaves another key's press",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_W}, {S::Query, {}, kp5, true},
           {S::Query, {}, 'W', true}, {S::Query, {}, 'W', false}}},
@@ -154,10 +140,9 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
           {S::Query, {}, kp5, false}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"losing focus forgets a press not yet asked for",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::FocusLost}, {S::FocusGained}, {S::Query, {}, kp5, false}}},
-        {"closing the window is an Escape press",
-         {{S::Close}, {S::Query, {}, vk::Escape, true}, {S::Query, {}, vk::Escape, false}}},
-        {"closing works without focus", {{S::FocusLost}, {S::Close}, {S::Query, {}, vk::Escape, true}}},
-        {"the quit request is an Escape press", {{S::Quit}, {S::Query, {}, vk::Escape, true}}},
+        {"closing the window, even without focus, and the quit request are Escape presses",
+         {{S::FocusLost}, {S::Close}, {S::Query, {}, vk::Escape, true}, {S::Query, {}, vk::Escape, false}, {S::Quit},
+          {S::Query, {}, vk::Escape, true}}},
     };
     for (const Case& c : cases) {
         DesktopKeyboard keyboard;
