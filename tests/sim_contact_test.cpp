@@ -1,15 +1,12 @@
-// Tank contact (corner pairs that touch turn and shove both tanks) and the angle wrap.
+// Tank contact: corner pairs that touch turn and shove both tanks.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "app/world.h"
 #include "sim/sim.h"
 
 namespace {
-
-const double kWholeTurn = double(float(2.0 * 3.14159265358979323846));
 
 void twoTanks(float bx, float by) {
     tb::world = tb::WorldState{};
@@ -38,31 +35,6 @@ TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
         EXPECT_EQ(a.y, float(0 + c.backA * 3 * std::cos(ha)));
         EXPECT_EQ(b.x, float(c.bx - c.backB * 3 * std::sin(hb)));
         EXPECT_EQ(b.y, float(c.by + c.backB * 3 * std::cos(hb)));
-    }
-}
-
-TEST(SimContact, WrapAngleAddsOrRemovesWholeTurns) {
-    struct Case { float in, out; };
-    const Case cases[] = {
-        {-0.5f, -0.5f},
-        {-0.6f, float(double(-0.6f) + kWholeTurn)},
-        {6.79f, float(double(6.79f) - kWholeTurn)},
-        {-7.0f, float(double(float(-7.0 + kWholeTurn)) + kWholeTurn)},
-        {20.0f, float(double(float(double(float(20.0 - kWholeTurn)) - kWholeTurn)) - kWholeTurn)},
-        {3.0f, 3.0f},
-    };
-    for (const Case& c : cases) EXPECT_EQ(tb::wrapAngle(c.in), c.out) << c.in;
-}
-
-TEST(SimContact, WrapAngleRefusesToLoopForever) {
-    const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_TRUE(std::isnan(tb::wrapAngle(std::numeric_limits<float>::quiet_NaN())));
-    EXPECT_EQ(tb::wrapAngle(inf), inf);
-    EXPECT_EQ(tb::wrapAngle(-inf), -inf);
-    for (float far : {1e30f, -1e30f, 123456.7f, -98765.4f}) {
-        const float w = tb::wrapAngle(far);
-        EXPECT_GE(w, -0.5f) << far;
-        EXPECT_LE(double(w), 6.783185308) << far;
     }
 }
 

@@ -2,6 +2,9 @@
 // the order of the random draws, heat decay and the passes that follow a tank's move.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "app/world.h"
 #include "sim/sim.h"
 #include "test_support.h"
@@ -125,18 +128,34 @@ TEST(SimUpdate, WanderAngleDriftsInSinglePrecisionSteps) {
     }
 }
 
-TEST(SimUpdate, HeadingAndTurretWrapByOneTurn) {
-    struct Case { float in, out; };
-    const Case cases[] = {{6.8f, float(double(6.8f) - kWholeTurn)},
-                          {-0.6f, float(double(-0.6f) + kWholeTurn)},
-                          {-0.5f, -0.5f},
-                          {6.7f, 6.7f}};
+// wrapAngle adds or removes whole turns into -0.5..2 pi + 0.5 and gives up on
+// values it could never bring there; an update wraps heading and turret by one turn.
+TEST(SimUpdate, AnglesWrapByWholeTurns) {
+    auto turn = [](float x, int turns) { return float(double(x) + turns * kWholeTurn); };
+    struct Case { float in, wrapped, updated; };
+    const Case cases[] = {
+        {-0.5f, -0.5f, -0.5f},
+        {-0.6f, turn(-0.6f, 1), turn(-0.6f, 1)},
+        {6.7f, 6.7f, 6.7f},
+        {6.79f, turn(6.79f, -1), turn(6.79f, -1)},
+        {-7.0f, turn(turn(-7.0f, 1), 1), turn(-7.0f, 1)},
+        {20.0f, turn(turn(turn(20.0f, -1), -1), -1), turn(20.0f, -1)},
+    };
     for (const Case& c : cases) {
+        EXPECT_EQ(tb::wrapAngle(c.in), c.wrapped) << c.in;
         tb::Tank& t = lone(0, 0, c.in);
         t.turretAngle = c.in;
         tb::updateWorld();
-        EXPECT_EQ(t.heading, c.out) << c.in;
-        EXPECT_EQ(t.turretAngle, c.out) << c.in;
+        EXPECT_EQ(t.heading, c.updated) << c.in;
+        EXPECT_EQ(t.turretAngle, c.updated) << c.in;
+    }
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_TRUE(std::isnan(tb::wrapAngle(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_EQ(tb::wrapAngle(inf), inf);
+    EXPECT_EQ(tb::wrapAngle(-inf), -inf);
+    for (float far : {1e30f, -1e30f, 123456.7f, -98765.4f}) {
+        const float w = tb::wrapAngle(far);
+        EXPECT_TRUE(w >= -0.5f && double(w) <= 6.783185308) << far;
     }
 }
 
