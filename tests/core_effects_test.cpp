@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/world.h"
@@ -209,24 +210,17 @@ TEST_F(PlayEffects, TheResetPutsTheTankInItsHangarAndForgetsIt) {
         tb::world.shells[201].owner = 3;
         tb::wreckTank(tank);
         SCOPED_TRACE(tank);
-        EXPECT_EQ(t.x, tank % 2 == 0 ? 500.0f : -500.0f);
-        EXPECT_EQ(t.y, 100.0f);  // 200 * (tank / 2) - 500
-        EXPECT_EQ(t.heading, tank % 2 == 0 ? float(-1.570796327) : float(3.141592654 - 1.570796327));
-        EXPECT_EQ(t.runIn, 130);
-        EXPECT_EQ(t.turretAngle, 0.0f);
-        EXPECT_EQ(t.turretRate, 0.0f);
-        EXPECT_EQ(t.speed, 0.0f);
-        EXPECT_EQ(t.turnRate, 0.0f);
-        EXPECT_EQ(t.health, 16.0f);
-        EXPECT_EQ(t.target, -1);
-        EXPECT_EQ(t.reload, 33.0f);  // left alone
-        EXPECT_EQ(t.markerAngle, 0.25f);
-        EXPECT_EQ(tb::world.tanks[0].target, -1);
-        EXPECT_EQ(tb::world.tanks[11].target, -1);
-        EXPECT_EQ(tb::world.tanks[1].target, 3);
-        EXPECT_EQ(tb::world.shells[10].owner, -1);
-        EXPECT_EQ(tb::world.shells[200].owner, -1);
-        EXPECT_EQ(tb::world.shells[201].owner, 3);
+        // Back in its hangar (y = 200 * (tank / 2) - 500) and standing; reload and marker left alone.
+        const float heading = tank % 2 == 0 ? float(-1.570796327) : float(3.141592654 - 1.570796327);
+        EXPECT_EQ(std::tuple(t.x, t.y, t.heading, t.runIn, t.turretAngle, t.turretRate, t.speed, t.turnRate, t.health,
+                             t.target, t.reload, t.markerAngle),
+                  std::tuple(tank % 2 == 0 ? 500.0f : -500.0f, 100.0f, heading, 130, 0.0f, 0.0f, 0.0f, 0.0f, 16.0f, -1,
+                             33.0f, 0.25f));
+        // No tank aims at it and no shell, flying or free, is its any more.
+        EXPECT_EQ(std::tuple(tb::world.tanks[0].target, tb::world.tanks[11].target, tb::world.tanks[1].target),
+                  std::tuple(-1, -1, 3));
+        EXPECT_EQ(std::tuple(tb::world.shells[10].owner, tb::world.shells[200].owner, tb::world.shells[201].owner),
+                  std::tuple(-1, -1, 3));
     }
     // Team 0 raised the balance, team 1 lowered it again, each in single precision.
     EXPECT_EQ(tb::world.teamBalance, 0.5f + 0.05f - 0.05f);

@@ -178,48 +178,40 @@ TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
     EXPECT_EQ(member(dump, "pass"), "123456789012");
     EXPECT_EQ(member(dump, "rng"), "4294967295");
     EXPECT_EQ(member(dump, "frameCounter"), "-7");
-    const char* order[] = {"pass",        "rng",         "quitRequested", "firstFrame",  "autoPilot1",
-                           "autoPilot2",  "coopMode",    "frameCounter",  "cameraX",     "cameraY",
-                           "cameraZ",     "cameraAngle", "wanderAngle",   "cameraZoomSpeed", "teamBalance",
-                           "heatGrid",    "tanks",       "shells",        "muzzleSmoke", "explosions",
-                           "props",       "wreckParts",  "debris"};
+    // Every member in order; a table's records counted by one field of theirs up to the next member.
+    const struct {
+        const char* name;
+        const char* field = nullptr;
+        int records = 0;
+    } members[] = {{"pass"},        {"rng"},           {"quitRequested"}, {"firstFrame"},
+                   {"autoPilot1"},  {"autoPilot2"},    {"coopMode"},      {"frameCounter"},
+                   {"cameraX"},     {"cameraY"},       {"cameraZ"},       {"cameraAngle"},
+                   {"wanderAngle"}, {"cameraZoomSpeed"}, {"teamBalance"}, {"heatGrid"},
+                   {"tanks", "reload", 12},      {"shells", "owner", 240},  {"muzzleSmoke", "life", 36},
+                   {"explosions", "spin", 96},   {"props", "state", 256},   {"wreckParts", "heading", 48},
+                   {"debris", "spinSense", 240}};
+    auto at = [&](const char* name, std::size_t from = 0) { return dump.find(std::string("\"") + name + "\":", from); };
     std::size_t last = 0;
-    for (const char* name : order) {
-        const std::size_t at = dump.find(std::string("\"") + name + "\":");
-        ASSERT_NE(at, std::string::npos) << name;
-        EXPECT_GT(at + 1, last) << name;
-        last = at + 1;
+    for (std::size_t m = 0; m < std::size(members); ++m) {
+        const std::size_t from = at(members[m].name);
+        ASSERT_NE(from, std::string::npos) << members[m].name;
+        EXPECT_GT(from + 1, last) << members[m].name;
+        last = from + 1;
+        if (!members[m].field) continue;
+        const std::size_t to = m + 1 < std::size(members) ? at(members[m + 1].name) : dump.size();
+        int n = 0;
+        for (std::size_t f = at(members[m].field, from); f < to; f = at(members[m].field, f + 1)) ++n;
+        EXPECT_EQ(n, members[m].records) << members[m].name;
     }
-    // Counts of records: the number of times each table's first field name appears after it.
-    const std::size_t heat = dump.find("\"heatGrid\":[");
+    const std::size_t heat = at("heatGrid");
     const std::string grid = dump.substr(heat, dump.find(']', heat) - heat);
     EXPECT_EQ(std::count(grid.begin(), grid.end(), ','), 255);
     EXPECT_NE(grid.find(",65"), std::string::npos);
-    auto countIn = [&](const char* table, const char* next, const char* field) {
-        const std::size_t from = dump.find(std::string("\"") + table + "\":");
-        const std::size_t to = next ? dump.find(std::string("\"") + next + "\":") : dump.size();
-        const std::string part = dump.substr(from, to - from);
-        int n = 0;
-        for (std::size_t at = part.find(field); at != std::string::npos; at = part.find(field, at + 1)) ++n;
-        return n;
-    };
-    EXPECT_EQ(countIn("tanks", "shells", "\"reload\":"), 12);
-    EXPECT_EQ(countIn("shells", "muzzleSmoke", "\"owner\":"), 240);
-    EXPECT_EQ(countIn("muzzleSmoke", "explosions", "\"life\":"), 36);
-    EXPECT_EQ(countIn("explosions", "props", "\"spin\":"), 96);
-    EXPECT_EQ(countIn("props", "wreckParts", "\"state\":"), 256);
-    EXPECT_EQ(countIn("wreckParts", "debris", "\"heading\":"), 48);
-    EXPECT_EQ(countIn("debris", nullptr, "\"spinSense\":"), 240);
-    const char* tankFields[] = {"active", "team",       "target",  "wanderTimer", "runIn",   "x",
-                                "y",      "z",          "speed",   "turnRate",    "turretRate", "heading",
-                                "turretAngle", "health", "trackPhase", "markerAngle", "reload"};
-    const std::size_t tanks = dump.find("\"tanks\":");
-    std::size_t at = tanks;
-    for (const char* f : tankFields) {
-        const std::size_t next = dump.find(std::string("\"") + f + "\":", at);
-        EXPECT_NE(next, std::string::npos) << f;
-        EXPECT_LT(next, dump.find('}', tanks)) << f;
-        at = next;
+    std::size_t field = at("tanks");  // a tank's members, in order, within the first record
+    for (const char* f : {"active", "team", "target", "wanderTimer", "runIn", "x", "y", "z", "speed", "turnRate",
+                          "turretRate", "heading", "turretAngle", "health", "trackPhase", "markerAngle", "reload"}) {
+        field = at(f, field);
+        EXPECT_LT(field, dump.find('}', at("tanks"))) << f;
     }
 }
 
