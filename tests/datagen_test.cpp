@@ -49,25 +49,6 @@ TEST(DatagenModel, LoadsBackThroughTheGameLoaderAsDesigned) {
             << "record " << i;
 }
 
-TEST(DatagenModel, MeshesHaveTheirTrianglesAndTheSpareMeshesAreEmpty) {
-    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
-    for (int m = 0; m < 20; ++m) {
-        int present = 0;
-        for (int i = 0; i < tb::kMeshTriangles; ++i) present += model[m * tb::kMeshTriangles + i].present == 1;
-        const int designed = int(datagen::designMesh(m).size());
-        EXPECT_EQ(present, designed) << "mesh " << m;
-        if (m < 16) {
-            EXPECT_GT(present, 0) << "mesh " << m << " is drawn by the game and must not be empty";
-        } else {
-            EXPECT_EQ(present, 0) << "mesh " << m;
-        }
-    }
-    // Each drawn marker triangle costs six random numbers, so its count is part of the game.
-    int markers = 0;
-    for (int i = 0; i < tb::kMeshTriangles; ++i) markers += model[3 * tb::kMeshTriangles + i].present;
-    EXPECT_EQ(markers, 4);
-}
-
 TEST(DatagenModel, FileSafeMovesOnlyUnsafeFloatsAndOnlyByAFewUlps) {
     struct Case {
         std::uint32_t bits;
@@ -113,30 +94,6 @@ TEST(DatagenModel, TextModeWriteIsUndoneByTheGameReader) {
     }
 }
 
-TEST(DatagenModel, EveryTriangleFacesTheCamera) {
-    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
-    for (int i = 0; i < tb::kModelTriangleCount; ++i) {
-        const tb::ModelTriangle& r = model[i];
-        if (r.present != 1) continue;
-        // The screen is the plan rotated and scaled, so the culling sign is the plan's.
-        for (double heading : {0.0, 1.0, 2.5, -2.0}) {
-            double sx[3], sy[3];
-            for (int k = 0; k < 3; ++k) {
-                sx[k] = std::trunc(320 + 0.5 * (r.x[k] * std::cos(heading) - r.y[k] * std::sin(heading)) * 8);
-                sy[k] = std::trunc(240 + 0.5 * (r.x[k] * std::sin(heading) + r.y[k] * std::cos(heading)) * 8);
-            }
-            const double area = (sx[0] - sx[1]) * (sy[1] - sy[2]) - (sx[1] - sx[2]) * (sy[0] - sy[1]);
-            EXPECT_LE(area, 0) << "record " << i << " heading " << heading;
-        }
-        EXPECT_LT(datagen::cullArea(datagen::Face{{}, {{{r.x[0], r.y[0], 0, 0, 0}, {r.x[1], r.y[1], 0, 0, 0},
-                                                       {r.x[2], r.y[2], 0, 0, 0}}}}),
-                  0)
-            << "record " << i;
-        EXPECT_GE(r.texture, 0);
-        EXPECT_LE(r.texture, 6);
-    }
-}
-
 // Extent of a mesh in plan view and height.
 struct Extent {
     float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f, minZ = 1e9f, maxZ = -1e9f;
@@ -152,35 +109,78 @@ Extent extentOf(int mesh) {
     return e;
 }
 
-TEST(DatagenModel, TankPartsFitTheTankGeometry) {
-    const Extent hull = extentOf(datagen::kHull), track = extentOf(datagen::kTrack), turret = extentOf(datagen::kTurret);
-    // The gun ends exactly where the shell starts, 40 ahead of the tank's centre.
-    EXPECT_FLOAT_EQ(turret.minY, -40.0f);
-    // Hull, turret and the tracks at +-20 stay in the 48 x 80 boundary box (tracks
-    // may touch its side by two units), and cover the 20 x 50 hit footprint.
-    for (const Extent& e : {hull, turret}) {
-        EXPECT_GE(e.minX, -24.0f);
-        EXPECT_LE(e.maxX, 24.0f);
-        EXPECT_GE(e.minY, -40.0f);
-        EXPECT_LE(e.maxY, 40.0f);
+// What the game draws: the meshes it draws have triangles and the spare ones none,
+// every triangle faces the camera, and shadows and translucent faces come in the
+// order the depth buffer needs.
+TEST(DatagenModel, MeshesFaceTheCameraInTheirDrawOrder) {
+    const std::vector<tb::ModelTriangle> model = datagen::intendedModel();
+    for (int m = 0; m < 20; ++m) {
+        int present = 0;
+        for (int i = 0; i < tb::kMeshTriangles; ++i) present += model[m * tb::kMeshTriangles + i].present == 1;
+        EXPECT_EQ(present, int(datagen::designMesh(m).size())) << "mesh " << m;
+        EXPECT_EQ(present > 0, m < 16) << "mesh " << m << ": the game draws exactly meshes 0..15";
+        // Each drawn marker triangle costs six random numbers, so its count is part of the game.
+        if (m == 3) {
+            EXPECT_EQ(present, 4);
+        }
     }
-    EXPECT_LE(20 + track.maxX, 26.0f);
-    EXPECT_GE(20 + track.minX, 12.0f);
-    EXPECT_LE(hull.minX, -10.0f);
-    EXPECT_LE(hull.minY, -25.0f);
-    EXPECT_GE(hull.maxY, 25.0f);
-    // Tracks are seen beside the hull: the hull covers at most their inner edge.
-    EXPECT_LT(hull.maxX, 20 + track.minX + 2.0f);
-    // Everything stands above the ground it is drawn on.
-    for (const Extent& e : {hull, track, turret}) EXPECT_GT(e.minZ, 0.0f);
+    for (int i = 0; i < tb::kModelTriangleCount; ++i) {
+        const tb::ModelTriangle& r = model[i];
+        if (r.present != 1) continue;
+        // The screen is the plan rotated and scaled, so the culling sign is the plan's.
+        for (double heading : {0.0, 1.0, 2.5, -2.0}) {
+            double sx[3], sy[3];
+            for (int k = 0; k < 3; ++k) {
+                sx[k] = std::trunc(320 + 0.5 * (r.x[k] * std::cos(heading) - r.y[k] * std::sin(heading)) * 8);
+                sy[k] = std::trunc(240 + 0.5 * (r.x[k] * std::sin(heading) + r.y[k] * std::cos(heading)) * 8);
+            }
+            const double area = (sx[0] - sx[1]) * (sy[1] - sy[2]) - (sx[1] - sx[2]) * (sy[0] - sy[1]);
+            EXPECT_LE(area, 0) << "record " << i << " heading " << heading;
+        }
+        EXPECT_TRUE(r.texture >= 0 && r.texture <= 6) << "record " << i;
+    }
+    // The shell is drawn again at ground level with alpha blending: the faces that
+    // leave a shadow come first, as a transparent face drawn earlier would still
+    // write depth and hide them.
+    int shadowFaces = 0, coreFaces = 0;
+    for (const datagen::Face& f : datagen::designMesh(datagen::kShell)) {
+        if (f.paint.alpha >= 255) ++coreFaces;
+        else {
+            EXPECT_EQ(coreFaces, 0) << "a shadow face after an invisible one";
+            ++shadowFaces;
+        }
+    }
+    EXPECT_GT(shadowFaces, 0);
+    EXPECT_GT(coreFaces, 0);
+    // Translucent meshes are drawn from the bottom up.
+    for (int mesh : {datagen::kMuzzleSmoke, datagen::kBigExplosion, datagen::kSmallExplosion, datagen::kShellGlow}) {
+        float previous = -1e9f;
+        for (const datagen::Face& f : datagen::designMesh(mesh)) {
+            const float z = std::min({f.corner[0].z, f.corner[1].z, f.corner[2].z});
+            EXPECT_GE(z, previous) << "mesh " << mesh;
+            previous = z;
+        }
+    }
 }
 
-TEST(DatagenModel, HangarsLeaveTheWayOutClearHidePropsAndPassUnderTurrets) {
-    const Extent e = extentOf(datagen::kHangar), prop = extentOf(datagen::kProp), turret = extentOf(datagen::kTurret);
-    EXPECT_GE(e.minX, -70.0f);
-    EXPECT_LE(e.maxX, 70.0f);
-    EXPECT_GE(e.minY, -90.0f);
-    EXPECT_LE(e.maxY, 90.0f);
+// The parts fit the game's numbers: the tank's boxes, the hangar's way out, the
+// heights at which props hide and turrets are drawn.
+TEST(DatagenModel, PartsFitTheTankAndHangarGeometry) {
+    const Extent hull = extentOf(datagen::kHull), track = extentOf(datagen::kTrack), turret = extentOf(datagen::kTurret),
+                 hangar = extentOf(datagen::kHangar), prop = extentOf(datagen::kProp);
+    // The gun ends exactly where the shell starts, 40 ahead of the tank's centre.
+    EXPECT_FLOAT_EQ(turret.minY, -40.0f);
+    // Hull and turret stay in the 48 x 80 boundary box, the tracks at +-20 may
+    // touch its side by two units; the hull covers the 20 x 50 hit footprint and
+    // at most the tracks' inner edge.
+    for (const Extent& e : {hull, turret})
+        EXPECT_TRUE(e.minX >= -24 && e.maxX <= 24 && e.minY >= -40 && e.maxY <= 40);
+    EXPECT_LE(20 + track.maxX, 26.0f);
+    EXPECT_GE(20 + track.minX, 12.0f);
+    EXPECT_TRUE(hull.minX <= -10 && hull.minY <= -25 && hull.maxY >= 25);
+    EXPECT_LT(hull.maxX, 20 + track.minX + 2.0f);
+    for (const Extent& e : {hull, track, turret, prop}) EXPECT_GT(e.minZ, 0.0f);  // above the ground
+    EXPECT_TRUE(hangar.minX >= -70 && hangar.maxX <= 70 && hangar.minY >= -90 && hangar.maxY <= 90);
     // The tank rolls out along +y from the centre; nothing taller than the floor
     // may cover the lane it drives through (tank width 52, its back 40 behind).
     float lowestRoof = 1e9f;
@@ -195,43 +195,13 @@ TEST(DatagenModel, HangarsLeaveTheWayOutClearHidePropsAndPassUnderTurrets) {
             EXPECT_LT(maxZ, 20.0f) << "a hangar face over the way out";
         }
     }
-    EXPECT_GT(lowestRoof, prop.maxZ);        // a prop inside a hangar stays hidden
-    EXPECT_LT(e.maxZ, 1400 + turret.minZ);   // turrets are drawn at +1400
-    EXPECT_GT(prop.maxZ, 400.0f);            // a prop's tip shows while it still stands at -399
-    EXPECT_GT(prop.minZ, 0.0f);
+    EXPECT_GT(lowestRoof, prop.maxZ);            // a prop inside a hangar stays hidden
+    EXPECT_LT(hangar.maxZ, 1400 + turret.minZ);  // turrets are drawn at +1400
+    EXPECT_GT(prop.maxZ, 400.0f);                // a prop's tip shows while it still stands at -399
     for (int mesh : {datagen::kTrack, datagen::kHangar}) {  // track and hangar floor scroll
         int striped = 0;
         for (const datagen::Face& f : datagen::designMesh(mesh)) striped += f.paint.texture == datagen::kStripes;
         EXPECT_GE(striped, 2) << "mesh " << mesh;
-    }
-}
-
-TEST(DatagenModel, ShellShadowShowsOnlyTheCasing) {
-    // Drawn again at ground level with alpha blending, the faces that leave a
-    // shadow must come first: a transparent face drawn earlier would still write
-    // depth and hide them.
-    const datagen::Mesh shell = datagen::designMesh(datagen::kShell);
-    bool coreSeen = false;
-    int shadowFaces = 0;
-    for (const datagen::Face& f : shell) {
-        if (f.paint.alpha >= 255) coreSeen = true;
-        else {
-            EXPECT_FALSE(coreSeen) << "a shadow face after an invisible one";
-            ++shadowFaces;
-        }
-    }
-    EXPECT_GT(shadowFaces, 0);
-    EXPECT_TRUE(coreSeen);
-}
-
-TEST(DatagenModel, TranslucentMeshesAreDrawnFromTheBottomUp) {
-    for (int mesh : {datagen::kMuzzleSmoke, datagen::kBigExplosion, datagen::kSmallExplosion, datagen::kShellGlow}) {
-        float previous = -1e9f;
-        for (const datagen::Face& f : datagen::designMesh(mesh)) {
-            const float z = std::min({f.corner[0].z, f.corner[1].z, f.corner[2].z});
-            EXPECT_GE(z, previous) << "mesh " << mesh;
-            previous = z;
-        }
     }
 }
 
@@ -307,7 +277,7 @@ const SoundCase kSounds[] = {
     {"expl.wav", datagen::explosionSound, 1.3, 1.7},
 };
 
-TEST(DatagenSounds, SdlLoadsThemAsSixteenBitMonoPcmOfTheirLength) {
+TEST(DatagenSounds, SixteenBitMonoPcmOfTheirLengthLoudAndFadedToSilence) {
     for (const SoundCase& c : kSounds) {
         SCOPED_TRACE(c.name);
         const Bytes b = c.make();
@@ -325,13 +295,7 @@ TEST(DatagenSounds, SdlLoadsThemAsSixteenBitMonoPcmOfTheirLength) {
         EXPECT_GE(seconds, c.minSeconds);
         EXPECT_LE(seconds, c.maxSeconds);
         SDL_FreeWAV(buffer);
-    }
-}
-
-TEST(DatagenSounds, LoudWithoutClippingAndFadedToSilence) {
-    for (const SoundCase& c : kSounds) {
-        SCOPED_TRACE(c.name);
-        const Bytes b = c.make();
+        // Loud without clipping and faded to silence.
         std::vector<int> s;
         for (std::size_t i = 44; i + 1 < b.size(); i += 2) s.push_back(std::int16_t(le16(b, i)));
         int peak = 0;
