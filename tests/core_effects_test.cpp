@@ -47,22 +47,12 @@ TEST_F(PlayEffects, FiringMakesAShellAndSmokeAtTheMuzzle) {
     tb::fireShell(3);
     const float d = 0.3f + 0.45f;
     const tb::Shell& s = tb::world.shells[0];
+    const float x = float(100.0 + 40.0 * std::sin(double(d))), y = float(-50.0 - 40.0 * std::cos(double(d)));
     EXPECT_EQ(t.reload, 40.0f);
-    EXPECT_EQ(s.active, 1);
-    EXPECT_EQ(s.owner, 3);
-    EXPECT_EQ(s.team, 1);
-    EXPECT_EQ(s.heading, d);
-    EXPECT_EQ(s.x, float(100.0 + 40.0 * std::sin(double(d))));
-    EXPECT_EQ(s.y, float(-50.0 - 40.0 * std::cos(double(d))));
-    EXPECT_EQ(s.z, 1701.0f);
-    EXPECT_EQ(s.life, 280.0f);
+    EXPECT_EQ(std::tuple(int(s.active), int(s.owner), int(s.team), s.heading, s.x, s.y, s.z, s.life),
+              std::tuple(1, 3, 1, d, x, y, 1701.0f, 280.0f));
     const tb::MuzzleSmoke& m = tb::world.muzzleSmoke[0];
-    EXPECT_EQ(m.active, 1);
-    EXPECT_EQ(m.x, s.x);
-    EXPECT_EQ(m.y, s.y);
-    EXPECT_EQ(m.z, 2101.0f);
-    EXPECT_EQ(m.heading, d);
-    EXPECT_EQ(m.life, 200.0f);
+    EXPECT_EQ(std::tuple(int(m.active), m.x, m.y, m.z, m.heading, m.life), std::tuple(1, x, y, 2101.0f, d, 200.0f));
     EXPECT_EQ(sound.played, Names{"bumm.wav"});
     EXPECT_EQ(tb::world.randomState, kSeed);  // firing draws no random numbers
 }
@@ -97,13 +87,8 @@ TEST_F(PlayEffects, AnExplosionTakesOneRandomNumberAndOnlyTheBigKindSounds) {
     tb::spawnExplosion(12.5f, -3.25f, 1);
     Lcg lcg{kSeed};
     const tb::Explosion& e = tb::world.explosions[1];
-    EXPECT_EQ(e.active, 1);
-    EXPECT_EQ(e.kind, 1);
-    EXPECT_EQ(e.x, 12.5f);
-    EXPECT_EQ(e.y, -3.25f);
-    EXPECT_EQ(e.z, 1400.0f);
-    EXPECT_EQ(e.life, 100.0f);
-    EXPECT_EQ(e.spin, float(lcg.next()));
+    EXPECT_EQ(std::tuple(int(e.active), int(e.kind), e.x, e.y, e.z, e.life, e.spin),
+              std::tuple(1, 1, 12.5f, -3.25f, 1400.0f, 100.0f, float(lcg.next())));
     EXPECT_EQ(tb::world.randomState, lcg.state);
     EXPECT_TRUE(sound.played.empty());
     tb::spawnExplosion(0, 0, 0);
@@ -125,12 +110,8 @@ void expectPart(const tb::WreckPart& w, int kind, float z, Lcg& lcg, double x, d
     const int jx = -n + lcg.next() % m;
     const int jy = -n + lcg.next() % m;
     const double a = double(lcg.next() % 1000 - 500) / 10000.0;
-    EXPECT_EQ(w.active, 1);
-    EXPECT_EQ(w.kind, kind);
-    EXPECT_EQ(w.z, z);
-    EXPECT_EQ(w.x, float(x + jx));
-    EXPECT_EQ(w.y, float(y + jy));
-    EXPECT_EQ(w.heading, float(heading + a));
+    EXPECT_EQ(std::tuple(int(w.active), int(w.kind), w.z, w.x, w.y, w.heading),
+              std::tuple(1, kind, z, float(x + jx), float(y + jy), float(heading + a)));
 }
 
 // The four explosions: forward/sideways offsets, y jitter drawn before x, then the spin.
