@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "app/world.h"
 #include "sim/sim.h"
@@ -23,38 +24,28 @@ tb::Tank& target(float heading, float health, float sx, float sy, std::uint32_t 
     return t;
 }
 
-// What one hit draws for its debris piece, checked against the record.
+// What one hit draws for its debris piece, in order: direction, spin, kind,
+// spin sense, speed, turn, climb; checked against the record.
 void expectDebris(const tb::Debris& d, Lcg& g) {
-    EXPECT_EQ(d.active, 1);
-    EXPECT_EQ(d.z, 1701.0f);
-    EXPECT_EQ(d.direction, float(g.next()));
-    EXPECT_EQ(d.spin, float(g.next()));
-    EXPECT_EQ(d.kind, g.next() % 3 + 13);
-    EXPECT_EQ(d.spinSense, g.next() % 2);
-    EXPECT_EQ(d.speed, float(4 + g.next() % 300 / 100));
-    EXPECT_EQ(d.turn, float((g.next() % 100 - 50) / 1000.0));
-    EXPECT_EQ(d.climb, float(g.next() % 200 + 100));
+    const int r[7] = {g.next(), g.next(), g.next(), g.next(), g.next(), g.next(), g.next()};
+    EXPECT_EQ(std::tuple(int(d.active), d.z, d.direction, d.spin, int(d.kind), int(d.spinSense), d.speed, d.turn,
+                         d.climb),
+              std::tuple(1, 1701.0f, float(r[0]), float(r[1]), r[2] % 3 + 13, r[3] % 2, float(4 + r[4] % 300 / 100),
+                         float((r[5] % 100 - 50) / 1000.0), float(r[6] % 200 + 100)));
 }
 
 void expectExplosion(const tb::Explosion& e, int kind, float x, float y, Lcg& g) {
-    EXPECT_EQ(e.active, 1);
-    EXPECT_EQ(e.kind, kind);
-    EXPECT_EQ(e.x, x);
-    EXPECT_EQ(e.y, y);
-    EXPECT_EQ(e.z, 1400.0f);
-    EXPECT_EQ(e.life, 100.0f);
-    EXPECT_EQ(e.spin, float(g.next()));
+    EXPECT_EQ(std::tuple(int(e.active), int(e.kind), e.x, e.y, e.z, e.life, e.spin),
+              std::tuple(1, kind, x, y, 1400.0f, 100.0f, float(g.next())));
 }
 
 // A lost track at u = 20 * side: the wreck part, then explosions at v = +20 and v = -20.
 void expectTrack(const tb::WreckPart& w, int side, double h, int firstExplosion, Lcg& g) {
     const double c = std::cos(h), s = std::sin(h), u = 20.0 * side;
-    EXPECT_EQ(w.active, 1);
-    EXPECT_EQ(w.kind, 1);
-    EXPECT_EQ(w.z, 0.0f);
-    EXPECT_EQ(w.x, float(u * c - 1 + g.next() % 3));
-    EXPECT_EQ(w.y, float(u * s - 1 + g.next() % 3));
-    EXPECT_EQ(w.heading, float(h + (g.next() % 1000 - 500) / 10000.0));
+    const int r[3] = {g.next(), g.next(), g.next()};  // x jitter, y jitter, heading offset
+    EXPECT_EQ(std::tuple(int(w.active), int(w.kind), w.z, w.x, w.y, w.heading),
+              std::tuple(1, 1, 0.0f, float(u * c - 1 + r[0] % 3), float(u * s - 1 + r[1] % 3),
+                         float(h + (r[2] % 1000 - 500) / 10000.0)));
     for (int end = 0; end < 2; ++end) {
         const double v = end == 0 ? 20 : -20;
         const int ry = g.next() % 3, rx = g.next() % 3;
