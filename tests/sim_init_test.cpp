@@ -2,6 +2,8 @@
 // props scattered below the ground, every draw taken in its fixed order.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/world.h"
 #include "sim/sim.h"
 #include "test_support.h"
@@ -26,29 +28,20 @@ TEST(SimInit, TanksStartInTheirHangarsAndPropsTakeFourDrawsEach) {
     for (int i = 0; i < 12; ++i) {
         const tb::Tank& t = tb::world.tanks[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(t.active, i < 2 ? 1 : 0);  // players 1 and 2 (versus) start in play
-        EXPECT_EQ(t.team, i % 2);
-        EXPECT_EQ(t.target, -1);
-        EXPECT_EQ(t.wanderTimer, g.next() % 190 - 150);
-        EXPECT_EQ(t.runIn, 130);
-        EXPECT_EQ(t.x, i % 2 == 0 ? 500.0f : -500.0f);
-        EXPECT_EQ(t.y, float(-500 + 200 * (i / 2)));
-        EXPECT_EQ(t.z, 1.0f);
-        EXPECT_EQ(t.heading, float(i % 2 == 0 ? -1.570796327 : 1.570796327));
-        EXPECT_EQ(t.health, 16.0f);
-        EXPECT_EQ(t.speed, 0.0f);
-        EXPECT_EQ(t.reload, 0.0f);
+        // Players 1 and 2 (versus) start in play; each tank draws its wander timer.
+        EXPECT_EQ(std::tuple(int(t.active), int(t.team), int(t.target), int(t.wanderTimer), int(t.runIn)),
+                  std::tuple(i < 2 ? 1 : 0, i % 2, -1, g.next() % 190 - 150, 130));
+        EXPECT_EQ(std::tuple(t.x, t.y, t.z, t.heading, t.health, t.speed, t.reload),
+                  std::tuple(i % 2 == 0 ? 500.0f : -500.0f, float(-500 + 200 * (i / 2)), 1.0f,
+                             float(i % 2 == 0 ? -1.570796327 : 1.570796327), 16.0f, 0.0f, 0.0f));
     }
     tb::initProps();
     for (int p = 0; p < 256; ++p) {
         const tb::Prop& prop = tb::world.props[p];
         SCOPED_TRACE(p);
         const int x = g.next(), y = g.next(), z = g.next(), a = g.next();
-        EXPECT_EQ(prop.state, 1);
-        EXPECT_EQ(prop.x, float(x % 1400 - 700));
-        EXPECT_EQ(prop.y, float(y % 1400 - 700));
-        EXPECT_EQ(prop.z, -float(z % 400));
-        EXPECT_EQ(prop.angle, float(a));
+        EXPECT_EQ(std::tuple(int(prop.state), prop.x, prop.y, prop.z, prop.angle),
+                  std::tuple(1, float(x % 1400 - 700), float(y % 1400 - 700), -float(z % 400), float(a)));
     }
     EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
 }
