@@ -2,6 +2,8 @@
 // tanks, zooms out fast and in slowly around the screen margins, turns, and stops at 40000.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <initializer_list>
 
 #include "app/world.h"
@@ -82,10 +84,8 @@ TEST(SimCamera, HoldsStillWithNoTankInPlay) {
     tb::world.tanks[0].active = 0;
     tb::world.cameraX = 5, tb::world.cameraY = 7;
     tb::updateCamera();
-    EXPECT_EQ(tb::world.cameraX, 5.0f);
-    EXPECT_EQ(tb::world.cameraY, 7.0f);
-    EXPECT_EQ(tb::world.cameraZ, -1000.0f);
-    EXPECT_EQ(tb::world.cameraZoomSpeed, 10.0f);
+    EXPECT_EQ(std::tuple(tb::world.cameraX, tb::world.cameraY, tb::world.cameraZ, tb::world.cameraZoomSpeed),
+              std::tuple(5.0f, 7.0f, -1000.0f, 10.0f));
     // It still turns, by a single-precision step, and is never wrapped.
     float angle = tb::world.cameraAngle;
     for (int n = 0; n < 300000; ++n) {

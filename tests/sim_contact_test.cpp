@@ -1,6 +1,8 @@
 // Tank contact: corner pairs that touch turn and shove both tanks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 
 #include "app/world.h"
@@ -28,13 +30,11 @@ TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
         const double ha = float(double(c.headingA) + c.turnA * double(0.05f)), hb = float(c.turnB * double(0.05f));
         const tb::Tank& a = tb::world.tanks[0];
         const tb::Tank& b = tb::world.tanks[1];
-        EXPECT_EQ(a.heading, float(ha));
-        EXPECT_EQ(b.heading, float(hb));
         // Moving back along the heading is +cos in y; moving forward is -cos.
-        EXPECT_EQ(a.x, float(0 - c.backA * 3 * std::sin(ha)));
-        EXPECT_EQ(a.y, float(0 + c.backA * 3 * std::cos(ha)));
-        EXPECT_EQ(b.x, float(c.bx - c.backB * 3 * std::sin(hb)));
-        EXPECT_EQ(b.y, float(c.by + c.backB * 3 * std::cos(hb)));
+        EXPECT_EQ(std::tuple(a.heading, a.x, a.y),
+                  std::tuple(float(ha), float(0 - c.backA * 3 * std::sin(ha)), float(0 + c.backA * 3 * std::cos(ha))));
+        EXPECT_EQ(std::tuple(b.heading, b.x, b.y), std::tuple(float(hb), float(c.bx - c.backB * 3 * std::sin(hb)),
+                                                              float(c.by + c.backB * 3 * std::cos(hb))));
     }
 }
 

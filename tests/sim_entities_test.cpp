@@ -77,15 +77,12 @@ TEST(SimEntities, DebrisLandsBurstsAndSinks) {
         tb::updateEntities();
         const tb::Debris& d = tb::world.debris[9];
         const double direction = float(1.0 + double(0.02f));
-        EXPECT_EQ(d.climb, -40.0f);
-        EXPECT_EQ(d.direction, float(direction));
-        EXPECT_EQ(d.x, float(100 + std::cos(direction) * 5));  // along (cos, sin), unlike a tank
-        EXPECT_EQ(d.y, float(200 + std::sin(direction) * 5));
-        EXPECT_EQ(d.spin, float(2.0 + (sense ? -1 : 1) * double(0.18f)));
-        EXPECT_EQ(d.z, -1.0f);  // landed at 0, then sank one unit in the same update
-        EXPECT_EQ(tb::world.explosions[0].active, 1);
-        EXPECT_EQ(tb::world.explosions[0].kind, 1);
-        EXPECT_EQ(tb::world.explosions[0].x, d.x);
+        // It travels along (cos, sin), unlike a tank; it landed at 0 and sank one unit in the same update.
+        EXPECT_EQ(std::tuple(d.climb, d.direction, d.x, d.y, d.spin, d.z),
+                  std::tuple(-40.0f, float(direction), float(100 + std::cos(direction) * 5),
+                             float(200 + std::sin(direction) * 5), float(2.0 + (sense ? -1 : 1) * double(0.18f)), -1.0f));
+        const tb::Explosion& burst = tb::world.explosions[0];
+        EXPECT_EQ(std::tuple(int(burst.active), int(burst.kind), burst.x), std::tuple(1, 1, d.x));
         for (int n = 0; n < 509; ++n) tb::updateEntities();
         EXPECT_EQ(d.active, 1);
         EXPECT_EQ(d.x, float(100 + std::cos(direction) * 5));  // no travel in the ground

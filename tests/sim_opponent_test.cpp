@@ -2,6 +2,8 @@
 // and the whole-turn difference with its long-way quirk.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <cstdint>
 
@@ -147,10 +149,8 @@ TEST(SimOpponent, WandersWithoutAnEnemy) {
         if (want < -150) want = 40;
         tb::runOpponent(3);
         SCOPED_TRACE(timer);
-        EXPECT_EQ(me.wanderTimer, want);
-        EXPECT_EQ(me.turnRate, wantTurn);
-        EXPECT_EQ(me.speed, 1.0f);
-        EXPECT_EQ(me.turretRate, -0.25f);
+        EXPECT_EQ(std::tuple(int(me.wanderTimer), me.turnRate, me.speed, me.turretRate),
+                  std::tuple(want, wantTurn, 1.0f, -0.25f));
         EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
     }
 }

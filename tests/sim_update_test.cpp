@@ -2,6 +2,8 @@
 // the order of the random draws, heat decay and the passes that follow a tank's move.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <limits>
 
@@ -49,14 +51,10 @@ TEST(SimUpdate, SettingsAreLimitedAndDamageStopsTheTank) {
         tb::Tank& t = lone(0, 0, 0);
         t.speed = c.speed, t.turnRate = c.turn, t.turretRate = c.turret, t.health = c.health;
         tb::updateWorld();
-        EXPECT_EQ(t.speed, c.wantSpeed);
-        EXPECT_EQ(t.turnRate, c.wantTurn);
-        EXPECT_EQ(t.turretRate, c.wantTurret);
-        EXPECT_EQ(t.turretAngle, c.wantTurret);
-        EXPECT_EQ(t.heading, c.wantHeading);
-        EXPECT_EQ(t.x, 0.0f);
-        EXPECT_EQ(t.y, -c.wantSpeed);  // heading 0 drives toward -y, with the heading before the turn
-        EXPECT_EQ(t.trackPhase, c.wantSpeed * 7);
+        // Heading 0 drives toward -y, with the heading before the turn.
+        EXPECT_EQ(std::tuple(t.speed, t.turnRate, t.turretRate, t.turretAngle, t.heading, t.x, t.y, t.trackPhase),
+                  std::tuple(c.wantSpeed, c.wantTurn, c.wantTurret, c.wantTurret, c.wantHeading, 0.0f, -c.wantSpeed,
+                             c.wantSpeed * 7));
     }
 }
 
@@ -209,12 +207,8 @@ TEST(SimUpdate, ContactIsResolvedInBothTanksTurns) {
     tb::world = before;
     tb::updateWorld();
     EXPECT_NE(onceA.x, twiceA.x);
-    EXPECT_EQ(tb::world.tanks[0].x, twiceA.x);
-    EXPECT_EQ(tb::world.tanks[0].y, twiceA.y);
-    EXPECT_EQ(tb::world.tanks[0].heading, twiceA.heading);
-    EXPECT_EQ(tb::world.tanks[1].x, twiceB.x);
-    EXPECT_EQ(tb::world.tanks[1].y, twiceB.y);
-    EXPECT_EQ(tb::world.tanks[1].heading, twiceB.heading);
+    for (const auto& [after, twice] : {std::pair{tb::world.tanks[0], twiceA}, std::pair{tb::world.tanks[1], twiceB}})
+        EXPECT_EQ(std::tuple(after.x, after.y, after.heading), std::tuple(twice.x, twice.y, twice.heading));
     EXPECT_NE(onceB.heading, twiceB.heading);
 }
 
