@@ -4,24 +4,21 @@
 //
 // TANKBATTLE_SOAK_PASSES sets the length (default 100000; the release soak is
 // 1000000, see scripts/soak.sh), TANKBATTLE_SOAK_SEED the key sequence,
-// TANKBATTLE_DATA the data directory (default: "data" in the build directory).
+// TANKBATTLE_DATA the data directory (default: the data this build generated),
+// TANKBATTLE_SOAK_PIXEL_PASSES the length of the soak that also draws.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "app/frame_loop.h"
 #include "app/world.h"
-#include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
@@ -30,7 +27,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using tb::world;
 
 long envLong(const char* name, long fallback) {
@@ -41,21 +37,10 @@ long envLong(const char* name, long fallback) {
     return (end && *end == 0 && n >= 0) ? n : fallback;
 }
 
-// The game's data files: $TANKBATTLE_DATA, else "data" in the build directory
-// (where the game_data target writes them), else empty files, which load as zeros.
+// The game's data files: $TANKBATTLE_DATA, else the ones this build generated.
 std::string soakDataDirectory() {
-    if (const char* env = std::getenv("TANKBATTLE_DATA"); env && *env) return env;
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        for (fs::path dir = exe.parent_path(); !dir.empty() && dir != dir.root_path(); dir = dir.parent_path()) {
-            if (fs::exists(dir / "data" / "Tank.ddo") && fs::exists(dir / "CMakeCache.txt")) return dir / "data";
-        }
-    }
-    fs::path empty = fs::temp_directory_path() / ("tankbattle-soak-" + std::to_string(::getpid()));
-    fs::create_directories(empty);
-    for (const std::string& name : platform::dataFileNames()) std::ofstream(empty / name, std::ios::binary);
-    return empty.string();
+    const char* env = std::getenv("TANKBATTLE_DATA");
+    return env && *env ? env : TANKBATTLE_GENERATED_DATA;
 }
 
 // Presses chosen at random per pass. Driving and firing keys are pressed often,
