@@ -99,8 +99,10 @@ void openDisplay() {
 void drawGroundQuad(double cameraZ, double angle) {
     const double c = std::cos(-angle), s = std::sin(-angle), d = (60000.0 - cameraZ) * 0.0000153846;
     const float oow = 1.0f / 60000.0f;
-    const double corners[4][4] = {{0.5, 0.5, -319.5, -239.5}, {640.5, 0.5, 319.5, -239.5},
-                                  {640.5, 480.5, 319.5, 239.5}, {0.5, 480.5, -319.5, 239.5}};
+    const double corners[4][4] = {{0.5, 0.5, -319.5, -239.5},
+                                  {640.5, 0.5, 319.5, -239.5},
+                                  {640.5, 480.5, 319.5, 239.5},
+                                  {0.5, 480.5, -319.5, 239.5}};
     GrVertex v[4]{};
     for (int i = 0; i < 4; ++i) {
         const double u = corners[i][2], w = corners[i][3];

@@ -96,7 +96,9 @@ TEST_F(AssetTextures, TexBmpBytesBecomeGreyLevelsFromTexel64InTextMode) {
     const Case cases[] = {
         // 0x0D is skipped: pixel 1 reads the byte after it, every later pixel moves up by one, and
         // the last pixel (texel 63) finds the end of the file.
-        {"carriage return", {{0, 3}, {1, 0x0D}, {2, 1}, {16383 - 64, 2}}, true,
+        {"carriage return",
+         {{0, 3}, {1, 0x0D}, {2, 1}, {16383 - 64, 2}},
+         true,
          {{64, 3}, {65, 1}, {16382, 2}, {63, -1}, {0, 0}}},
         {"control Z and overflow", {{0, 255}, {1, 0x1A}, {2, 6}}, true, {{64, 255}, {65, -1}, {66, 6}}},
         {"missing file", {}, false, {{0, -1}, {64, -1}, {16383, -1}}},
@@ -106,8 +108,10 @@ TEST_F(AssetTextures, TexBmpBytesBecomeGreyLevelsFromTexel64InTextMode) {
         SetUp();
         Bytes pixels(16384, 0);
         for (auto [at, value] : c.bytes) pixels[std::size_t(at)] = value;
-        if (c.present) data.write("tex.bmp", bitmap(pixels));
-        else data.remove("tex.bmp");
+        if (c.present)
+            data.write("tex.bmp", bitmap(pixels));
+        else
+            data.remove("tex.bmp");
         build();
         for (auto [texel, byte] : c.texels) expectTexel(2, texel, grey(byte));
     }
@@ -206,7 +210,9 @@ TEST_F(AssetModel, CarriageReturnBeforeLineFeedLoadsTheLineFeedAlone) {
 }
 
 TEST_F(AssetModel, AShortFileOrControlZLeavesTheRestZeroAndExtraBytesAreIgnored) {
-    struct Case { int records, controlZ, loaded; };  // controlZ: byte offset of a 0x1A, or -1
+    struct Case {
+        int records, controlZ, loaded;
+    };  // controlZ: byte offset of a 0x1A, or -1
     const Case cases[] = {{4, 2 * 116 + 20, 2 * 116 + 20}, {100, -1, 100 * 116}, {421, -1, 420 * 116}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.records << " records, 0x1A at " << c.controlZ);

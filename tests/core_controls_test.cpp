@@ -86,10 +86,15 @@ TEST_F(PlayControls, KeysAreQueriedInTheFixedOrderAndAgainOnlyWhenNotPressed) {
 }
 
 TEST_F(PlayControls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQuery) {
-    struct Case { std::uint8_t firstFrame; bool escapeOnFirstQuery; std::uint8_t quits; };
+    struct Case {
+        std::uint8_t firstFrame;
+        bool escapeOnFirstQuery;
+        std::uint8_t quits;
+    };
     const Case cases[] = {{1, false, 0}, {1, true, 1}, {0, false, 1}, {0, true, 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "firstFrame " << int(c.firstFrame) << " first query " << c.escapeOnFirstQuery);
+        SCOPED_TRACE(testing::Message() << "firstFrame " << int(c.firstFrame) << " first query "
+                                        << c.escapeOnFirstQuery);
         SetUp();
         tb::world.firstFrame = c.firstFrame;
         keys = ScriptedKeyboard{};
@@ -159,13 +164,17 @@ TEST_F(PlayControls, RemovingTankTwoInCoopModeBringsItBackInTheSameFrame) {
 }
 
 TEST_F(PlayControls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) {
-    struct Case { int key, tank; float tb::Tank::*setting; float step; };
-    const Case cases[] = {{0x61, 0, &tb::Tank::turnRate, -0.01f},   {0x63, 0, &tb::Tank::turnRate, 0.01f},
-                          {0x65, 0, &tb::Tank::speed, 0.5f},        {0x62, 0, &tb::Tank::speed, -0.5f},
+    struct Case {
+        int key, tank;
+        float tb::Tank::*setting;
+        float step;
+    };
+    const Case cases[] = {{0x61, 0, &tb::Tank::turnRate, -0.01f},    {0x63, 0, &tb::Tank::turnRate, 0.01f},
+                          {0x65, 0, &tb::Tank::speed, 0.5f},         {0x62, 0, &tb::Tank::speed, -0.5f},
                           {0x64, 0, &tb::Tank::turretRate, -0.008f}, {0x66, 0, &tb::Tank::turretRate, 0.008f},
-                          {'A', 2, &tb::Tank::turnRate, -0.01f},    {'D', 2, &tb::Tank::turnRate, 0.01f},
-                          {'W', 2, &tb::Tank::speed, 0.5f},         {'S', 2, &tb::Tank::speed, -0.5f},
-                          {'Q', 2, &tb::Tank::turretRate, -0.008f}, {'E', 2, &tb::Tank::turretRate, 0.008f}};
+                          {'A', 2, &tb::Tank::turnRate, -0.01f},     {'D', 2, &tb::Tank::turnRate, 0.01f},
+                          {'W', 2, &tb::Tank::speed, 0.5f},          {'S', 2, &tb::Tank::speed, -0.5f},
+                          {'Q', 2, &tb::Tank::turretRate, -0.008f},  {'E', 2, &tb::Tank::turretRate, 0.008f}};
     for (const Case& c : cases) {
         tb::world.autoPilot1 = 1;
         tb::world.autoPilot2 = 1;
@@ -200,13 +209,14 @@ TEST_F(PlayControls, FireKeysFireOnceWhenTheReloadIsZero) {
         int owner;     // -1: no shot
     };
     const Case cases[] = {
-        {{0x27, 0x0D}, 1, 0, 0},   // both keys in one frame: the second finds the reload at 40
-        {{0x27}, 1, 0.5f, -1},     {{0x0D}, 1, 0.5f, -1},
-        {{0x20, 0x11}, 1, 0, 2},   {{0x20}, 1, 0.5f, -1}, {{0x11}, 1, -0.0f, 2},  // -0 counts as ready
-        {{0x20}, 0, 0, 1},         // versus mode: player 2 fires tank 1
+        {{0x27, 0x0D}, 1, 0, 0},  // both keys in one frame: the second finds the reload at 40
+        {{0x27}, 1, 0.5f, -1},   {{0x0D}, 1, 0.5f, -1}, {{0x20, 0x11}, 1, 0, 2},
+        {{0x20}, 1, 0.5f, -1},   {{0x11}, 1, -0.0f, 2},  // -0 counts as ready
+        {{0x20}, 0, 0, 1},                               // versus mode: player 2 fires tank 1
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "first key " << *c.keys.begin() << " coop " << int(c.coop) << " reload " << c.reload);
+        SCOPED_TRACE(testing::Message() << "first key " << *c.keys.begin() << " coop " << int(c.coop) << " reload "
+                                        << c.reload);
         SetUp();
         sound.played.clear();
         tb::world.coopMode = c.coop, tb::world.autoPilot1 = 1, tb::world.autoPilot2 = 1;

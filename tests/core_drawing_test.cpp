@@ -47,9 +47,8 @@ TEST_F(RenderWorldEffects, HeatSampleAtTheCentreCountsRowSevenColumnSevenFourTim
         int cell;
         int value;
         std::int32_t expected;
-    } cases[] = {{cell(7, 7), 9, 4},   {cell(7, 8), 45, 10}, {cell(8, 7), 45, 10},
-                 {cell(8, 8), 63, 7},  {cell(6, 6), 65, 0},  {cell(6, 7), 65, 0},
-                 {cell(9, 8), 65, 0},  {cell(8, 9), 65, 0}};
+    } cases[] = {{cell(7, 7), 9, 4},  {cell(7, 8), 45, 10}, {cell(8, 7), 45, 10}, {cell(8, 8), 63, 7},
+                 {cell(6, 6), 65, 0}, {cell(6, 7), 65, 0},  {cell(9, 8), 65, 0},  {cell(8, 9), 65, 0}};
     for (const Case& c : cases) {
         tb::world.heatGrid[c.cell] = std::uint8_t(c.value);
         EXPECT_EQ(tb::sampleHeat(0, 0), c.expected) << "cell " << c.cell;
@@ -76,11 +75,16 @@ TEST_F(RenderWorldEffects, ShellsAndExplosionsHeatTheirCellByTenUpToSixtyFive) {
         float x, y;
         int cell;  // -1: outside the battlefield square, nothing heats
         int before, after;
-    } cases[] = {{true, 0.0f, 0.0f, cell(7, 7), 0, 10},         {true, -700.0f, -700.0f, cell(0, 0), 5, 15},
-                 {true, 699.9f, 699.9f, cell(15, 15), 60, 65},  {true, -612.5f, 87.5f, cell(0, 8), 0, 10},
-                 {true, -700.5f, 0.0f, -1, 0, 0},              {true, 700.0f, 0.0f, -1, 0, 0},
-                 {true, 0.0f, 700.0f, -1, 0, 0},               {false, -10.0f, -10.0f, cell(7, 7), 5, 15},
-                 {false, -340.0f, -300.0f, cell(4, 4), 0, 10},  {false, -350.0f, -300.0f, cell(3, 4), 60, 65},
+    } cases[] = {{true, 0.0f, 0.0f, cell(7, 7), 0, 10},
+                 {true, -700.0f, -700.0f, cell(0, 0), 5, 15},
+                 {true, 699.9f, 699.9f, cell(15, 15), 60, 65},
+                 {true, -612.5f, 87.5f, cell(0, 8), 0, 10},
+                 {true, -700.5f, 0.0f, -1, 0, 0},
+                 {true, 700.0f, 0.0f, -1, 0, 0},
+                 {true, 0.0f, 700.0f, -1, 0, 0},
+                 {false, -10.0f, -10.0f, cell(7, 7), 5, 15},
+                 {false, -340.0f, -300.0f, cell(4, 4), 0, 10},
+                 {false, -350.0f, -300.0f, cell(3, 4), 60, 65},
                  {false, 800.0f, 0.0f, -1, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.shell ? "shell at " : "explosion at ") << c.x << ", " << c.y);

@@ -152,8 +152,10 @@ TEST_F(PlayEffects, ARemovalLeavesTracksExplosionsHullAndTurretInThatOrder) {
     const double h = before.heading;
     tb::removeTank(9);
     Lcg lcg{kSeed};
-    expectPart(tb::world.wreckParts[0], 1, 0.0f, lcg, before.x + 20 * std::cos(h), before.y + 20 * std::sin(h), 1, 3, h);
-    expectPart(tb::world.wreckParts[1], 1, 0.0f, lcg, before.x - 20 * std::cos(h), before.y - 20 * std::sin(h), 1, 3, h);
+    expectPart(tb::world.wreckParts[0], 1, 0.0f, lcg, before.x + 20 * std::cos(h), before.y + 20 * std::sin(h), 1, 3,
+               h);
+    expectPart(tb::world.wreckParts[1], 1, 0.0f, lcg, before.x - 20 * std::cos(h), before.y - 20 * std::sin(h), 1, 3,
+               h);
     expectFourExplosions(lcg, before);
     expectPart(tb::world.wreckParts[2], 0, 0.0f, lcg, before.x, before.y, 1, 3, h);
     expectPart(tb::world.wreckParts[3], 2, 1000.0f, lcg, before.x, before.y, 5, 10, h + double(before.turretAngle));

@@ -59,9 +59,10 @@ TEST(HeadlessReplay, BadInputNamesTheLine) {
 TEST(HeadlessReplay, CommentsBlankLinesAndRepeatedPassesAreAccepted) {
     platform::Replay replay;
     std::string error;
-    ASSERT_TRUE(platform::parseReplay("# recorded by hand\n\n  tankbattle-replay 1   # version\r\n"
-                                      "0 Escape\n3 P O # two keys\n3 P KP5\n\n10 Right Right\r\n",
-                                      replay, error))
+    ASSERT_TRUE(
+        platform::parseReplay("# recorded by hand\n\n  tankbattle-replay 1   # version\r\n"
+                              "0 Escape\n3 P O # two keys\n3 P KP5\n\n10 Right Right\r\n",
+                              replay, error))
         << error;
     std::vector<std::pair<std::int64_t, std::vector<int>>> passes;
     for (const platform::ReplayPass& p : replay.passes) passes.emplace_back(p.pass, p.keys);
@@ -70,11 +71,11 @@ TEST(HeadlessReplay, CommentsBlankLinesAndRepeatedPassesAreAccepted) {
 
 TEST(HeadlessReplay, EveryKeyNameHasItsVirtualKeyCode) {
     const std::pair<const char*, int> names[] = {
-        {"Escape", 0x1B}, {"P", 0x50},  {"O", 0x4F},  {"I", 0x49},    {"1", 0x31},     {"2", 0x32},
-        {"3", 0x33},      {"4", 0x34},  {"5", 0x35},  {"6", 0x36},    {"7", 0x37},     {"8", 0x38},
-        {"9", 0x39},      {"0", 0x30},  {"KP1", 0x61}, {"KP2", 0x62}, {"KP3", 0x63},   {"KP4", 0x64},
-        {"KP5", 0x65},    {"KP6", 0x66}, {"Right", 0x27}, {"Enter", 0x0D}, {"A", 0x41}, {"D", 0x44},
-        {"W", 0x57},      {"S", 0x53},  {"Q", 0x51},  {"E", 0x45},    {"Space", 0x20}, {"Ctrl", 0x11}};
+        {"Escape", 0x1B}, {"P", 0x50},   {"O", 0x4F},     {"I", 0x49},     {"1", 0x31},     {"2", 0x32},
+        {"3", 0x33},      {"4", 0x34},   {"5", 0x35},     {"6", 0x36},     {"7", 0x37},     {"8", 0x38},
+        {"9", 0x39},      {"0", 0x30},   {"KP1", 0x61},   {"KP2", 0x62},   {"KP3", 0x63},   {"KP4", 0x64},
+        {"KP5", 0x65},    {"KP6", 0x66}, {"Right", 0x27}, {"Enter", 0x0D}, {"A", 0x41},     {"D", 0x44},
+        {"W", 0x57},      {"S", 0x53},   {"Q", 0x51},     {"E", 0x45},     {"Space", 0x20}, {"Ctrl", 0x11}};
     for (auto [name, code] : names) EXPECT_EQ(platform::replayKeyCode(name), code) << name;
     EXPECT_EQ(platform::replayKeyCode("KP0"), -1);
 }
@@ -97,7 +98,8 @@ TEST(HeadlessReplay, AListedKeyAnswersOnlyTheFirstQueryOfItsPass) {
     for (const auto& p : passes) {
         keyboard.beginPass(p.pass);
         for (std::size_t i = 0; i < p.queries.size(); ++i)
-            EXPECT_EQ(keyboard.pressedSinceLastQuery(p.queries[i]), p.answers[i]) << "pass " << p.pass << " query " << i;
+            EXPECT_EQ(keyboard.pressedSinceLastQuery(p.queries[i]), p.answers[i])
+                << "pass " << p.pass << " query " << i;
     }
 }
 
@@ -133,16 +135,18 @@ std::uint32_t bitsOf(float f) {
 }
 
 TEST(HeadlessDump, FloatsReadBackToTheSameBitsAndNonFiniteOnesAreStrings) {
+    // clang-format off
     const float values[] = {0.1f,        1.0f / 3.0f, -0.0f,       0.0f,     FLT_MIN, std::numeric_limits<float>::denorm_min(),
                             FLT_MAX,     -FLT_MAX,    16777217.0f, 1.0e-7f,  std::nextafter(1.0f, 2.0f),
                             std::nextafter(700.0f, 0.0f), -180000.0f, 3.14159274f};
+    // clang-format on
     for (float v : values) {
         tb::world = tb::WorldState{};
         tb::world.tanks[0].x = v;
         tb::world.debris[239].climb = v;
         const std::string dump = tb::formatStateDump(0);
-        for (const std::string& text : {member(dump, "x", dump.find("\"tanks\"")),
-                                        member(dump, "climb", dump.rfind("{"))}) {
+        for (const std::string& text :
+             {member(dump, "x", dump.find("\"tanks\"")), member(dump, "climb", dump.rfind("{"))}) {
             const float back = std::strtof(text.c_str(), nullptr);
             EXPECT_EQ(bitsOf(back), bitsOf(v)) << text;
         }
@@ -178,12 +182,28 @@ TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
         const char* name;
         const char* field = nullptr;
         int records = 0;
-    } members[] = {{"pass"},        {"rng"},           {"quitRequested"}, {"firstFrame"},
-                   {"autoPilot1"},  {"autoPilot2"},    {"coopMode"},      {"frameCounter"},
-                   {"cameraX"},     {"cameraY"},       {"cameraZ"},       {"cameraAngle"},
-                   {"wanderAngle"}, {"cameraZoomSpeed"}, {"teamBalance"}, {"heatGrid"},
-                   {"tanks", "reload", 12},      {"shells", "owner", 240},  {"muzzleSmoke", "life", 36},
-                   {"explosions", "spin", 96},   {"props", "state", 256},   {"wreckParts", "heading", 48},
+    } members[] = {{"pass"},
+                   {"rng"},
+                   {"quitRequested"},
+                   {"firstFrame"},
+                   {"autoPilot1"},
+                   {"autoPilot2"},
+                   {"coopMode"},
+                   {"frameCounter"},
+                   {"cameraX"},
+                   {"cameraY"},
+                   {"cameraZ"},
+                   {"cameraAngle"},
+                   {"wanderAngle"},
+                   {"cameraZoomSpeed"},
+                   {"teamBalance"},
+                   {"heatGrid"},
+                   {"tanks", "reload", 12},
+                   {"shells", "owner", 240},
+                   {"muzzleSmoke", "life", 36},
+                   {"explosions", "spin", 96},
+                   {"props", "state", 256},
+                   {"wreckParts", "heading", 48},
                    {"debris", "spinSense", 240}};
     auto at = [&](const char* name, std::size_t from = 0) { return dump.find(std::string("\"") + name + "\":", from); };
     std::size_t last = 0;
@@ -232,7 +252,8 @@ protected:
                 t.texture = (m + k) % 7;
             }
         }
-        dir.write("Tank.ddo", std::string(reinterpret_cast<const char*>(model.data()), model.size() * sizeof(tb::ModelTriangle)));
+        dir.write("Tank.ddo",
+                  std::string(reinterpret_cast<const char*>(model.data()), model.size() * sizeof(tb::ModelTriangle)));
         dir.write("tex.bmp", std::string(1078, '\0') + "\x01\x02\x03\x04\x05");
         dir.write("tex2.bmp", std::string(1078, '\0') + "\x10\x20\x30\x40\x50");
         dir.write("expl.wav", "RIFF");
@@ -245,9 +266,9 @@ protected:
     };
     Result run(const std::string& arguments, const std::string& dumpName) const {
         const fs::path dump = dir / dumpName, err = dir / (dumpName + ".err");
-        const int status = tbtest::run(std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --data '" +
-                                       dir.path().string() + "' --dump-state '" + dump.string() + "' " + arguments +
-                                       " 2>'" + err.string() + "'");
+        const int status =
+            tbtest::run(std::string("'") + TANKBATTLE_EXECUTABLE + "' --headless --data '" + dir.path().string() +
+                        "' --dump-state '" + dump.string() + "' " + arguments + " 2>'" + err.string() + "'");
         return {status, tbtest::readText(dump), tbtest::readText(err)};
     }
 };
@@ -284,10 +305,10 @@ TEST_F(HeadlessRun, EscapeInTheFirstPassEndsTheRunAfterThatPass) {
 }
 
 TEST_F(HeadlessRun, DumpsAfterEveryKthPassAndOnceAfterTheLast) {
-    for (const auto& [frames, every, expected] :
-         std::vector<std::tuple<int, int, std::vector<std::string>>>{{10, 5, {"5", "10"}}, {11, 5, {"5", "10", "11"}},
-                                                                     {3, 0, {"3"}}, {0, 0, {"0"}}}) {
-        const std::string args = "--frames " + std::to_string(frames) + (every ? " --dump-every " + std::to_string(every) : "");
+    for (const auto& [frames, every, expected] : std::vector<std::tuple<int, int, std::vector<std::string>>>{
+             {10, 5, {"5", "10"}}, {11, 5, {"5", "10", "11"}}, {3, 0, {"3"}}, {0, 0, {"0"}}}) {
+        const std::string args =
+            "--frames " + std::to_string(frames) + (every ? " --dump-every " + std::to_string(every) : "");
         const Result r = run(args, "every.jsonl");
         ASSERT_EQ(r.status, 0) << r.errors;
         const std::vector<std::string> l = lines(r.dump);
@@ -300,16 +321,16 @@ TEST_F(HeadlessRun, DumpsAfterEveryKthPassAndOnceAfterTheLast) {
 TEST_F(HeadlessRun, TheSameReplayGivesTheSameDumpsWithAndWithoutPixels) {
     // Computer tanks join, both players drive and fire, hand over to the computer and take back.
     dir.write("battle.replay",
-          "tankbattle-replay 1\n"
-          "1 1 2 3 4 5 7 8 9 0\n"
-          "2 KP5 W Right Space\n"
-          "3 KP6 Q\n"
-          "40 P O\n"
-          "150 I\n"
-          "160 A Space\n"
-          "200 6 3\n"
-          "250 3 KP2 Enter\n"
-          "280 O Ctrl\n");
+              "tankbattle-replay 1\n"
+              "1 1 2 3 4 5 7 8 9 0\n"
+              "2 KP5 W Right Space\n"
+              "3 KP6 Q\n"
+              "40 P O\n"
+              "150 I\n"
+              "160 A Space\n"
+              "200 6 3\n"
+              "250 3 KP2 Enter\n"
+              "280 O Ctrl\n");
     const std::string args = "--frames 300 --dump-every 50 --replay '" + (dir / "battle.replay").string() + "'";
     const Result first = run(args, "first.jsonl");
     const Result second = run(args + " --no-pixels", "second.jsonl");

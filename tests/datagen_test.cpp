@@ -140,7 +140,8 @@ TEST(DatagenModel, MeshesFaceTheCameraInTheirDrawOrder) {
     // write depth and hide them.
     int shadowFaces = 0, coreFaces = 0;
     for (const datagen::Face& f : datagen::designMesh(datagen::kShell)) {
-        if (f.paint.alpha >= 255) ++coreFaces;
+        if (f.paint.alpha >= 255)
+            ++coreFaces;
         else {
             EXPECT_EQ(coreFaces, 0) << "a shadow face after an invisible one";
             ++shadowFaces;
@@ -162,15 +163,15 @@ TEST(DatagenModel, MeshesFaceTheCameraInTheirDrawOrder) {
 // The parts fit the game's numbers: the tank's boxes, the hangar's way out, the
 // heights at which props hide and turrets are drawn.
 TEST(DatagenModel, PartsFitTheTankAndHangarGeometry) {
-    const Extent hull = extentOf(datagen::kHull), track = extentOf(datagen::kTrack), turret = extentOf(datagen::kTurret),
-                 hangar = extentOf(datagen::kHangar), prop = extentOf(datagen::kProp);
+    const Extent hull = extentOf(datagen::kHull), track = extentOf(datagen::kTrack),
+                 turret = extentOf(datagen::kTurret), hangar = extentOf(datagen::kHangar),
+                 prop = extentOf(datagen::kProp);
     // The gun ends exactly where the shell starts, 40 ahead of the tank's centre.
     EXPECT_FLOAT_EQ(turret.minY, -40.0f);
     // Hull and turret stay in the 48 x 80 boundary box, the tracks at +-20 may
     // touch its side by two units; the hull covers the 20 x 50 hit footprint and
     // at most the tracks' inner edge.
-    for (const Extent& e : {hull, turret})
-        EXPECT_TRUE(e.minX >= -24 && e.maxX <= 24 && e.minY >= -40 && e.maxY <= 40);
+    for (const Extent& e : {hull, turret}) EXPECT_TRUE(e.minX >= -24 && e.maxX <= 24 && e.minY >= -40 && e.maxY <= 40);
     EXPECT_LE(20 + track.maxX, 26.0f);
     EXPECT_GE(20 + track.minX, 12.0f);
     EXPECT_TRUE(hull.minX <= -10 && hull.minY <= -25 && hull.maxY >= 25);
@@ -191,9 +192,9 @@ TEST(DatagenModel, PartsFitTheTankAndHangarGeometry) {
             EXPECT_LT(maxZ, 20.0f) << "a hangar face over the way out";
         }
     }
-    EXPECT_GT(lowestRoof, prop.maxZ);            // a prop inside a hangar stays hidden
-    EXPECT_LT(hangar.maxZ, 1400 + turret.minZ);  // turrets are drawn at +1400
-    EXPECT_GT(prop.maxZ, 400.0f);                // a prop's tip shows while it still stands at -399
+    EXPECT_GT(lowestRoof, prop.maxZ);                       // a prop inside a hangar stays hidden
+    EXPECT_LT(hangar.maxZ, 1400 + turret.minZ);             // turrets are drawn at +1400
+    EXPECT_GT(prop.maxZ, 400.0f);                           // a prop's tip shows while it still stands at -399
     for (int mesh : {datagen::kTrack, datagen::kHangar}) {  // track and hangar floor scroll
         int striped = 0;
         for (const datagen::Face& f : datagen::designMesh(mesh)) striped += f.paint.texture == datagen::kStripes;

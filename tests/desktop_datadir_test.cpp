@@ -31,8 +31,10 @@ protected:
     }
     void TearDown() override {
         fs::current_path(oldCwd);
-        if (oldEnv) ::setenv("TANKBATTLE_DATA", oldEnv->c_str(), 1);
-        else ::unsetenv("TANKBATTLE_DATA");
+        if (oldEnv)
+            ::setenv("TANKBATTLE_DATA", oldEnv->c_str(), 1);
+        else
+            ::unsetenv("TANKBATTLE_DATA");
     }
 };
 
@@ -52,8 +54,10 @@ TEST_F(DesktopDataDirTest, TheFirstSourceThatIsGivenOrHoldsTheModelWins) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::current_path(root / c.cwd);
-        if (!c.env.empty()) ::setenv("TANKBATTLE_DATA", (root / c.env).c_str(), 1);
-        else ::unsetenv("TANKBATTLE_DATA");
+        if (!c.env.empty())
+            ::setenv("TANKBATTLE_DATA", (root / c.env).c_str(), 1);
+        else
+            ::unsetenv("TANKBATTLE_DATA");
         const DataSearch search =
             platform::findDataDirectory(c.explicitDir.empty() ? "" : (root / c.explicitDir).string(), "tankbattle");
         ASSERT_FALSE(search.tried.empty());

@@ -53,7 +53,12 @@ SDL_Keycode usKeycode(SDL_Scancode s) {
 }
 
 TEST(DesktopKeymap, KeysFoundByPlaceAndByLayout) {
-    struct Case { const char* what; SDL_Scancode scancode; SDL_Keycode keycode; int expected; };
+    struct Case {
+        const char* what;
+        SDL_Scancode scancode;
+        SDL_Keycode keycode;
+        int expected;
+    };
     const Case cases[] = {
         // Every game key is reached on a US layout (below); these rows are the rules beyond that.
         {"keypad Enter", SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, vk::Enter},
@@ -80,10 +85,10 @@ TEST(DesktopKeymap, EveryGameKeyHasAKey) {
         ASSERT_TRUE(code >= 0 && code < 256) << "scan code " << s;
         reached[std::size_t(code)] = true;
     }
-    for (int key : {vk::Escape, int('P'), int('O'), int('I'), int('1'), int('2'), int('3'), int('4'), int('5'), int('6'),
-                    int('7'), int('8'), int('9'), int('0'), vk::Numpad1, vk::Numpad3, vk::Numpad5, vk::Numpad2, vk::Numpad4,
-                    vk::Numpad6, vk::Right, vk::Enter, int('A'), int('D'), int('W'), int('S'), int('Q'), int('E'),
-                    vk::Space, vk::Ctrl})
+    for (int key : {vk::Escape,  int('P'),    int('O'),    int('I'),    int('1'),  int('2'),  int('3'),    int('4'),
+                    int('5'),    int('6'),    int('7'),    int('8'),    int('9'),  int('0'),  vk::Numpad1, vk::Numpad3,
+                    vk::Numpad5, vk::Numpad2, vk::Numpad4, vk::Numpad6, vk::Right, vk::Enter, int('A'),    int('D'),
+                    int('W'),    int('S'),    int('Q'),    int('E'),    vk::Space, vk::Ctrl})
         EXPECT_TRUE(reached[std::size_t(key)]) << "virtual key 0x" << std::hex << key;
 }
 
@@ -116,32 +121,57 @@ void feed(DesktopKeyboard& keyboard, const Step& s) {
 
 TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
     using S = Step;
-    struct Case { const char* what; std::vector<Step> steps; };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    };
     const int kp5 = vk::Numpad5;
     const std::vector<Case> cases = {
         {"a press is reported once, to the first query; a second press after it again",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}, {S::Up, SDL_SCANCODE_KP_5},
-          {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
+         {{S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true},
+          {S::Query, {}, kp5, false},
+          {S::Up, SDL_SCANCODE_KP_5},
+          {S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true}}},
         {"a press released before the query still counts",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
         {"key repeat does not count",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}, {S::Repeat, SDL_SCANCODE_KP_5},
-          {S::Repeat, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}}},
+         {{S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true},
+          {S::Repeat, SDL_SCANCODE_KP_5},
+          {S::Repeat, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, false}}},
         {"two presses between queries are one press",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true}, {S::Query, {}, kp5, false}}},
+         {{S::Down, SDL_SCANCODE_KP_5},
+          {S::Up, SDL_SCANCODE_KP_5},
+          {S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true},
+          {S::Query, {}, kp5, false}}},
         {"querying one key leaves another key's press",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Down, SDL_SCANCODE_W}, {S::Query, {}, kp5, true},
-          {S::Query, {}, 'W', true}, {S::Query, {}, 'W', false}}},
+         {{S::Down, SDL_SCANCODE_KP_5},
+          {S::Down, SDL_SCANCODE_W},
+          {S::Query, {}, kp5, true},
+          {S::Query, {}, 'W', true},
+          {S::Query, {}, 'W', false}}},
         {"a key the game does not use presses nothing",
          {{S::Down, SDL_SCANCODE_F5}, {S::Query, {}, kp5, false}, {S::Query, {}, vk::Escape, false}}},
         {"a press without focus does not count; after focus returns presses count again",
-         {{S::FocusLost}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, false}, {S::FocusGained},
-          {S::Query, {}, kp5, false}, {S::Down, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
+         {{S::FocusLost},
+          {S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, false},
+          {S::FocusGained},
+          {S::Query, {}, kp5, false},
+          {S::Down, SDL_SCANCODE_KP_5},
+          {S::Query, {}, kp5, true}}},
         {"losing focus forgets a press not yet asked for",
          {{S::Down, SDL_SCANCODE_KP_5}, {S::FocusLost}, {S::FocusGained}, {S::Query, {}, kp5, false}}},
         {"closing the window, even without focus, and the quit request are Escape presses",
-         {{S::FocusLost}, {S::Close}, {S::Query, {}, vk::Escape, true}, {S::Query, {}, vk::Escape, false}, {S::Quit},
+         {{S::FocusLost},
+          {S::Close},
+          {S::Query, {}, vk::Escape, true},
+          {S::Query, {}, vk::Escape, false},
+          {S::Quit},
           {S::Query, {}, vk::Escape, true}}},
     };
     for (const Case& c : cases) {
@@ -158,7 +188,12 @@ TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
 }
 
 TEST(DesktopKeyboard, AltEnterSwitchesFullScreenAndIsNoEnterPress) {
-    struct Case { SDL_Scancode scancode; Uint16 mod; EventAction action; bool enterPressed; };
+    struct Case {
+        SDL_Scancode scancode;
+        Uint16 mod;
+        EventAction action;
+        bool enterPressed;
+    };
     const Case cases[] = {{SDL_SCANCODE_RETURN, KMOD_LALT, EventAction::ToggleFullscreen, false},
                           {SDL_SCANCODE_RETURN, KMOD_RALT, EventAction::ToggleFullscreen, false},
                           {SDL_SCANCODE_KP_ENTER, KMOD_LALT, EventAction::ToggleFullscreen, false},
@@ -166,7 +201,8 @@ TEST(DesktopKeyboard, AltEnterSwitchesFullScreenAndIsNoEnterPress) {
                           {SDL_SCANCODE_RETURN, KMOD_LSHIFT, EventAction::None, true}};
     for (const Case& c : cases) {
         DesktopKeyboard keyboard;
-        EXPECT_EQ(keyboard.handleEvent(keyEvent(SDL_KEYDOWN, c.scancode, SDLK_RETURN, c.mod)), c.action) << "mod " << c.mod;
+        EXPECT_EQ(keyboard.handleEvent(keyEvent(SDL_KEYDOWN, c.scancode, SDLK_RETURN, c.mod)), c.action)
+            << "mod " << c.mod;
         EXPECT_EQ(keyboard.pressedSinceLastQuery(vk::Enter), c.enterPressed) << "mod " << c.mod;
     }
     DesktopKeyboard keyboard;  // queries outside the key range are no press, and harmless

@@ -22,7 +22,8 @@ TEST(DesktopPacing, PassNStartsAtOriginPlusNSixtiethsWhenLessThanAPeriodLate) {
             pacer.start(origin);
             for (int n = 1; n <= 3600; ++n) {
                 const Nanos due = origin + Nanos(n) * kSecond / 60;
-                ASSERT_EQ(pacer.nextDeadline(due + lateness), due) << "origin " << origin << " lateness " << lateness << " pass " << n;
+                ASSERT_EQ(pacer.nextDeadline(due + lateness), due)
+                    << "origin " << origin << " lateness " << lateness << " pass " << n;
             }
             EXPECT_EQ(pacer.restarts(), 0);
         }

@@ -30,7 +30,8 @@ protected:
         dir.write("data/tex.bmp", std::string(1078, '\0') + std::string(256 * 256, '\x40'));
         dir.write("data/tex2.bmp", std::string(1078, '\0') + std::string(256 * 256, '\x80'));
         const std::string wav(
-            "RIFF\x26\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x22\x56\0\0\x01\0\x08\0data\x02\0\0\0\x80\x80", 46);
+            "RIFF\x26\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x22\x56\0\0\x01\0\x08\0data\x02\0\0\0\x80\x80",
+            46);
         dir.write("data/bumm.wav", wav);
         dir.write("data/expl.wav", wav);
     }
@@ -78,7 +79,7 @@ echo "status=$?" > "$dir/result.txt"
     std::vector<int> keys;
     for (const platform::ReplayPass& pass : recorded.passes)
         for (int key : pass.keys) keys.push_back(key);
-    const std::vector<int> expected = {vk::Numpad5, vk::Numpad1, vk::Right, vk::Enter, 'W', 'D',
+    const std::vector<int> expected = {vk::Numpad5, vk::Numpad1, vk::Right, vk::Enter,   'W',       'D',
                                        vk::Space,   vk::Ctrl,    '6',       vk::Numpad5, vk::Escape};
     EXPECT_EQ(keys, expected) << readText(dir / "rec.txt");
     // The keys came in over several passes while the game ran at its pace.
@@ -95,8 +96,8 @@ echo "status=$?" > "$dir/result.txt"
 
 TEST_F(DesktopWindowTest, WithoutADisplayTheGameSaysSoAndExitsWithOne) {
     EXPECT_EQ(tbtest::run("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" TANKBATTLE_EXECUTABLE
-                          "' --window --mute --data '" + (dir / "data").string() + "' --frames 5 2>'" +
-                          (dir / "err.txt").string() + "'"),
+                          "' --window --mute --data '" +
+                          (dir / "data").string() + "' --frames 5 2>'" + (dir / "err.txt").string() + "'"),
               1);
     std::string message = readText(dir / "err.txt");
     EXPECT_NE(message.find("no display"), std::string::npos) << message;

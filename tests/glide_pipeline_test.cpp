@@ -168,7 +168,8 @@ TEST_F(GlidePipeline, BlendSettingsUseAlphaPlusOneOver256) {
         grAlphaBlendFunction(c.src, c.dst, GR_BLEND_ONE, GR_BLEND_ZERO);
         drawRect(10, 10, 20, 20, 55, 105, 155, 155);
         EXPECT_EQ(pixel(15, 15), c.expected);
-        EXPECT_EQ(pixel(25, 15), 0x33000000u | ((c.clear & 0xFF) << 16) | (c.clear & 0xFF00) | ((c.clear >> 16) & 0xFF));
+        EXPECT_EQ(pixel(25, 15),
+                  0x33000000u | ((c.clear & 0xFF) << 16) | (c.clear & 0xFF00) | ((c.clear >> 16) & 0xFF));
     }
 }
 
@@ -208,9 +209,9 @@ TEST_F(GlidePipeline, DepthIsInterpolatedAffinelyAtPixelCentres) {
     // ooz rises by 64 per pixel in x and 16 per pixel in y.
     GrVertex a = vertex(0, 0, 1000), b = vertex(0, 32, 1000 + 16 * 32), c = vertex(32, 0, 1000 + 64 * 32);
     grDrawTriangle(&a, &b, &c);
-    EXPECT_EQ(depthAt(0, 0), 1000 + 32 + 8);              // centre (0.5, 0.5)
-    EXPECT_EQ(depthAt(3, 5), 1312);    // 1000 + 64 * 3.5 + 16 * 5.5
-    EXPECT_EQ(depthAt(10, 20), 2000);  // 1000 + 64 * 10.5 + 16 * 20.5
+    EXPECT_EQ(depthAt(0, 0), 1000 + 32 + 8);  // centre (0.5, 0.5)
+    EXPECT_EQ(depthAt(3, 5), 1312);           // 1000 + 64 * 3.5 + 16 * 5.5
+    EXPECT_EQ(depthAt(10, 20), 2000);         // 1000 + 64 * 10.5 + 16 * 20.5
 }
 
 TEST_F(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
@@ -365,8 +366,9 @@ TEST_F(GlidePipeline, HostileInputDrawsNothingOrStaysOnScreen) {
         {"infinite corner", {vertex(10, 10), vertex(inf, 10), vertex(10, 100)}, false},
         {"huge corners around the screen", {vertex(-big, -big), vertex(big, -big), vertex(0, big)}, true},
         {"huge, left of the screen", {vertex(-1e20f, 0), vertex(-1e19f, 0), vertex(-1e20f, 480)}, false},
-        {"NaN parameters", {vertex(10, 10, nan, nan, nan, nan), vertex(100, 10, inf, nan, inf, -inf),
-                            vertex(10, 100, -inf, 0, nan, 0)}, true},
+        {"NaN parameters",
+         {vertex(10, 10, nan, nan, nan, nan), vertex(100, 10, inf, nan, inf, -inf), vertex(10, 100, -inf, 0, nan, 0)},
+         true},
         {"zero w", {vertex(10, 10, 100, 0), vertex(100, 10, 100, 0), vertex(10, 100, 100, 0)}, true},
     };
     cases[5].v[1].r = big;
@@ -404,7 +406,8 @@ TEST_F(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
         // u = 0.25, v = 1.75: row 1 (17*192 + 34*64) >> 8 = 21, row 2 (102*192 + 68*64) >> 8 = 93,
         // (21*64 + 93*192) >> 8 = 75
         {"quarter weights", 0.75f, 2.25f, 75},
-        // u = 1.25, v = 2.75: top (68*192 + 136*64) >> 8 = 85, bottom (204*192 + 0*64) >> 8 = 153, (85*64 + 153*192) >> 8 = 136
+        // u = 1.25, v = 2.75: top (68*192 + 136*64) >> 8 = 85, bottom (204*192 + 0*64) >> 8 = 153, (85*64 + 153*192) >>
+        // 8 = 136
         {"three-quarter weights", 1.75f, 3.25f, 136},
         // u = 3.5 blends column 3 with column 0 of row 1: (85*128 + 17*128) >> 8 = 51
         {"wrap in s", 4.0f, 1.5f, 51},
@@ -429,7 +432,8 @@ TEST_F(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
 TEST_F(GlidePipeline, TexelSpansGlideUnitsByTheLongerSide) {
     // A 16 x 4 texture: s 0..256 covers 16 texels and t 0..64 covers 4.
     std::vector<std::uint16_t> texels(64);
-    for (int i = 0; i < 64; ++i) texels[i] = std::uint16_t(0xF000 | (i % 16) << 4 | (i / 16));  // green = column, blue = row
+    for (int i = 0; i < 64; ++i)
+        texels[i] = std::uint16_t(0xF000 | (i % 16) << 4 | (i / 16));  // green = column, blue = row
     GrTexInfo info{GR_LOD_16, GR_LOD_16, GR_ASPECT_4x1, GR_TEXFMT_ARGB_4444, texels.data()};
     grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
     grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
@@ -518,8 +522,8 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
         const auto [src, dst] = blends[config % 4];
         std::vector<std::uint16_t>& texels = (config / 4) % 2 ? translucent : opaque;
         const double* range = depthRanges[config / 8];
-        SCOPED_TRACE(::testing::Message() << "blend " << config % 4 << " translucent " << (config / 4) % 2
-                                          << " depths " << range[0] << ".." << range[1]);
+        SCOPED_TRACE(::testing::Message() << "blend " << config % 4 << " translucent " << (config / 4) % 2 << " depths "
+                                          << range[0] << ".." << range[1]);
         std::vector<GrVertex> tris;
         for (int t = 0; t < 60; ++t) {
             const bool affine = t % 2 == 0, flat = t % 3 != 0;
@@ -544,7 +548,8 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
             grBufferClear(0x00406080, 0x30, 0xFFFF);
             useTexture(GR_LOD_64, GR_TEXFMT_ARGB_1555, texels);
             grAlphaBlendFunction(src, dst, GR_BLEND_ONE, GR_BLEND_ZERO);
-            for (std::size_t i = 0; i < tris.size(); i += 3) guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
+            for (std::size_t i = 0; i < tris.size(); i += 3)
+                guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
             colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
             depth[wide].assign(softglide::depthBuffer(), softglide::depthBuffer() + W * H);
         }

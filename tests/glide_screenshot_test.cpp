@@ -29,7 +29,9 @@ TEST(GlideScreenshot, WritesRgbAndDropsAlpha) {
     const int w = 640, h = 480;
     std::vector<std::uint32_t> frame(std::size_t(w) * h);
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) frame[std::size_t(y) * w + x] = 0x80000000u | std::uint32_t(x & 255) << 16 | std::uint32_t(y & 255) << 8 | 0x5A;
+        for (int x = 0; x < w; ++x)
+            frame[std::size_t(y) * w + x] =
+                0x80000000u | std::uint32_t(x & 255) << 16 | std::uint32_t(y & 255) << 8 | 0x5A;
     }
     const std::string path = (std::filesystem::temp_directory_path() / "glide_screenshot_test.png").string();
     std::string error;

@@ -63,8 +63,9 @@ TEST(GlideTexels, ExpandByBitReplication) {
         {GR_TEXFMT_ARGB_1555, 0x8000 | (1 << 10) | (16 << 5) | 31, 0xFF0884FF},
         {GR_TEXFMT_ARGB_4444, 0x8ABF, 0x88AABBFF},  // v * 17
         {GR_TEXFMT_ARGB_4444, 0x0000, 0x00000000},
-        {GR_TEXFMT_ARGB_8332, 0x2AFF, 0x2AFFFFFF},   // alpha byte as it is
-        {GR_TEXFMT_ARGB_8332, 0xC400 | (5 << 5) | (2 << 2) | 1, 0xC4B64955},  // 3 bits: 101 -> 10110110, 010 -> 01001001
+        {GR_TEXFMT_ARGB_8332, 0x2AFF, 0x2AFFFFFF},  // alpha byte as it is
+        {GR_TEXFMT_ARGB_8332, 0xC400 | (5 << 5) | (2 << 2) | 1,
+         0xC4B64955},  // 3 bits: 101 -> 10110110, 010 -> 01001001
         {GR_TEXFMT_ARGB_8332, 0x00FF, 0x00FFFFFF},
         {0x3, 0xFFFF, 0},  // a format the game never uses
     };
@@ -88,7 +89,7 @@ TEST(GlideTexels, MemoryRequiredForTheGamesShapes) {
         {GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444, 8192},
         {GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332, 8192},
         {GR_LOD_16, GR_LOD_16, GR_ASPECT_1x4, GR_TEXFMT_ARGB_1555, 128},
-        {GR_LOD_1, GR_LOD_1, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, 8},  // 2 bytes, 8-byte granule
+        {GR_LOD_1, GR_LOD_1, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, 8},       // 2 bytes, 8-byte granule
         {GR_LOD_1, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, 10928},  // 64..1: 10922 bytes, rounded up
         {GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, 0x3, 0},                     // unknown format
         {GR_LOD_64, GR_LOD_64, 9, GR_TEXFMT_ARGB_1555, 0},                 // bad aspect
@@ -123,9 +124,12 @@ TEST_F(GlideTextureMemory, SevenSlotsPackWithoutOverlap) {
         int w, h;
     };
     const Slot slots[7] = {
-        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, 64, 64}, {GR_LOD_16, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555, 16, 4},
-        {GR_LOD_256, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555, 256, 64}, {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444, 64, 64},
-        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332, 64, 64}, {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332, 64, 64},
+        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, 64, 64},
+        {GR_LOD_16, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555, 16, 4},
+        {GR_LOD_256, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555, 256, 64},
+        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444, 64, 64},
+        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332, 64, 64},
+        {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332, 64, 64},
         {GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444, 64, 64},
     };
     std::vector<std::uint16_t> texels[7];
@@ -138,7 +142,8 @@ TEST_F(GlideTextureMemory, SevenSlotsPackWithoutOverlap) {
         texels[s].back() = 0xF0F0;
         info[s] = GrTexInfo{slots[s].lod, slots[s].lod, slots[s].aspect, slots[s].format, texels[s].data()};
         const FxU32 size = grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info[s]);
-        address[s] = s == 0 ? grTexMinAddress(GR_TMU0) : address[s - 1] + grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info[s - 1]);
+        address[s] = s == 0 ? grTexMinAddress(GR_TMU0)
+                            : address[s - 1] + grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info[s - 1]);
         EXPECT_EQ(size, FxU32(slots[s].w * slots[s].h * 2));
         grTexDownloadMipMap(GR_TMU0, address[s], GR_MIPMAPLEVELMASK_BOTH, &info[s]);
     }

@@ -11,13 +11,16 @@
 
 namespace {
 
-struct Place { float x, y; };
+struct Place {
+    float x, y;
+};
 
 // Tanks in play at the given places (height 1), camera at rest over (0, 0) at zoom z.
 void tanksAt(std::initializer_list<Place> places, float z = -7002, float speed = 0) {
     tb::world = tb::WorldState{};
     int i = 0;
-    for (const Place& p : places) tb::world.tanks[i++] = tb::Tank{1, 0, -1, 0, 0, p.x, p.y, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
+    for (const Place& p : places)
+        tb::world.tanks[i++] = tb::Tank{1, 0, -1, 0, 0, p.x, p.y, 1, 0, 0, 0, 0, 0, 16, 0, 0, 0};
     tb::world.cameraZ = z;
     tb::world.cameraZoomSpeed = speed;
 }
@@ -44,18 +47,21 @@ TEST(SimCamera, PansATenthOfTheWholeDistanceToTheMiddleOfTheTruncatedBox) {
 
 TEST(SimCamera, ZoomSpeedFollowsTheMargins) {
     // At zoom -7002 the projection scale is 1 / (65000 * 1.53846e-5), just above 1.
-    struct Case { std::initializer_list<Place> places; float speed, wantSpeed; };
+    struct Case {
+        std::initializer_list<Place> places;
+        float speed, wantSpeed;
+    };
     const Case cases[] = {
-        {{{280, 0}}, 0, -6},                        // screen x 600: 60 over, target -120
+        {{{280, 0}}, 0, -6},  // screen x 600: 60 over, target -120
         {{{280, 0}}, 10, 4},
         {{{280, 0}}, -200, -198},
-        {{{0, 0}}, 0, 2},                           // centre: 220 free, target 440
+        {{{0, 0}}, 0, 2},  // centre: 220 free, target 440
         {{{0, 0}}, 10, 12},
         {{{0, 0}}, 450, 444},
         {{{0, 0}}, 440, 440},
         {{{-219.9f, -139.9f}, {220.1f, 140.1f}}, 10, 0},  // exactly on every margin: the zoom holds
         {{{-219.9f, -139.9f}, {220.1f, 140.1f}}, -50, 0},
-        {{{-219.9f, -139.9f}, {220.1f, 139.0f}}, 0, 2},   // one pixel of room below
+        {{{-219.9f, -139.9f}, {220.1f, 139.0f}}, 0, 2},  // one pixel of room below
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.places.begin()->x << " speed " << c.speed);

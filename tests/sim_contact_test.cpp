@@ -20,7 +20,10 @@ TEST(SimContact, OneTouchingPairTurnsAndShovesBothTanks) {
     // b off a's front corner: a's corner 0 (front, -u) touches b's corner 3 (rear, +u), or,
     // mirrored, a's corner 1 touches b's corner 2. Side by side at 50, the nearest corners are
     // exactly 30 apart: no contact. At heading 0.04 the turn's single-precision 0.05 shows.
-    struct Case { float headingA, bx, by; double turnA, backA, turnB, backB; };
+    struct Case {
+        float headingA, bx, by;
+        double turnA, backA, turnB, backB;
+    };
     const Case cases[] = {{0.04f, -40, -75, +1, +1, +1, -1}, {0.04f, 40, -75, -1, +1, -1, -1}, {0, 50, 0, 0, 0, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bx);

@@ -46,7 +46,12 @@ TEST(SimEntities, ShellsSmokeAndExplosionsLiveOneUpdateLongerThanTheirLife) {
 }
 
 TEST(SimEntities, WreckPartsSinkWithTwoExplosions) {
-    struct Case { int kind; float z; int first, second, freedIn; float finalZ; };
+    struct Case {
+        int kind;
+        float z;
+        int first, second, freedIn;
+        float finalZ;
+    };
     const Case cases[] = {{0, 0, 13, 38, 127, -1016}, {1, 0, 13, 38, 127, -1016}, {2, 1000, 138, 163, 189, -512}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -78,9 +83,10 @@ TEST(SimEntities, DebrisLandsBurstsAndSinks) {
         const tb::Debris& d = tb::world.debris[9];
         const double direction = float(1.0 + double(0.02f));
         // It travels along (cos, sin), unlike a tank; it landed at 0 and sank one unit in the same update.
-        EXPECT_EQ(std::tuple(d.climb, d.direction, d.x, d.y, d.spin, d.z),
-                  std::tuple(-40.0f, float(direction), float(100 + std::cos(direction) * 5),
-                             float(200 + std::sin(direction) * 5), float(2.0 + (sense ? -1 : 1) * double(0.18f)), -1.0f));
+        EXPECT_EQ(
+            std::tuple(d.climb, d.direction, d.x, d.y, d.spin, d.z),
+            std::tuple(-40.0f, float(direction), float(100 + std::cos(direction) * 5),
+                       float(200 + std::sin(direction) * 5), float(2.0 + (sense ? -1 : 1) * double(0.18f)), -1.0f));
         const tb::Explosion& burst = tb::world.explosions[0];
         EXPECT_EQ(std::tuple(int(burst.active), int(burst.kind), burst.x), std::tuple(1, 1, d.x));
         for (int n = 0; n < 509; ++n) tb::updateEntities();
@@ -117,8 +123,13 @@ TEST(SimEntities, SunkPropRegrowsAtARandomPlace) {
 }
 
 TEST(SimEntities, TanksKnockPropsOverOnEveryTwentiethUpdate) {
-    struct Case { std::int32_t frame; float propX; std::uint8_t tankActive; int state; };
-    const Case cases[] = {{20, 0, 0, -1}, {20, 0, 1, -1}, {21, 0, 1, 1}, {19, 0, 0, 1},
+    struct Case {
+        std::int32_t frame;
+        float propX;
+        std::uint8_t tankActive;
+        int state;
+    };
+    const Case cases[] = {{20, 0, 0, -1}, {20, 0, 1, -1},     {21, 0, 1, 1},  {19, 0, 0, 1},
                           {40, 0, 0, -1}, {40, 39.9f, 0, -1}, {40, 40, 0, 1}, {-20, 0, 0, -1}};
     for (const Case& c : cases) {
         quietWorld();

@@ -28,10 +28,10 @@ tb::Tank& target(float heading, float health, float sx, float sy, std::uint32_t 
 // spin sense, speed, turn, climb; checked against the record.
 void expectDebris(const tb::Debris& d, Lcg& g) {
     const int r[7] = {g.next(), g.next(), g.next(), g.next(), g.next(), g.next(), g.next()};
-    EXPECT_EQ(std::tuple(int(d.active), d.z, d.direction, d.spin, int(d.kind), int(d.spinSense), d.speed, d.turn,
-                         d.climb),
-              std::tuple(1, 1701.0f, float(r[0]), float(r[1]), r[2] % 3 + 13, r[3] % 2, float(4 + r[4] % 300 / 100),
-                         float((r[5] % 100 - 50) / 1000.0), float(r[6] % 200 + 100)));
+    EXPECT_EQ(
+        std::tuple(int(d.active), d.z, d.direction, d.spin, int(d.kind), int(d.spinSense), d.speed, d.turn, d.climb),
+        std::tuple(1, 1701.0f, float(r[0]), float(r[1]), r[2] % 3 + 13, r[3] % 2, float(4 + r[4] % 300 / 100),
+                   float((r[5] % 100 - 50) / 1000.0), float(r[6] % 200 + 100)));
 }
 
 void expectExplosion(const tb::Explosion& e, int kind, float x, float y, Lcg& g) {
@@ -80,9 +80,14 @@ TEST(SimImpacts, ShellAtTheCentreHitsAllFourCornersAndCostsBothTracks) {
 }
 
 TEST(SimImpacts, HitsCountedByCornersAndDamageOnlyAfterTheDriveOut) {
-    struct Case { float sx, sy; int runIn; float health; int hits; };
+    struct Case {
+        float sx, sy;
+        int runIn;
+        float health;
+        int hits;
+    };
     const Case cases[] = {
-        {0, 0, 0, 12, 4},     {0, 0, 100, 16, 4},  {39.9f, -25, 0, 15, 1}, {40, -25, 0, 16, 0},
+        {0, 0, 0, 12, 4},       {0, 0, 100, 16, 4},  {39.9f, -25, 0, 15, 1}, {40, -25, 0, 16, 0},
         {30, -54.9f, 0, 15, 1}, {30, -55, 0, 16, 0}, {-39.9f, 25, 0, 15, 1},
     };
     for (const Case& c : cases) {
@@ -132,11 +137,14 @@ TEST(SimImpacts, HitBelowZeroWrecksAndRespawnsTheTank) {
 }
 
 TEST(SimImpacts, FootprintBoxes) {
-    struct Case { float heading, px, py; bool prop, hangar; };
+    struct Case {
+        float heading, px, py;
+        bool prop, hangar;
+    };
     const Case cases[] = {
-        {0, 39.9f, 0, true, true}, {0, 40, 0, false, true},     {0, 99.9f, 0, false, true},
-        {0, 100, 0, false, false}, {0, 0, 94.9f, false, true},  {0, 0, 95, false, false},
-        {0, 0, 54.9f, true, true}, {0, 0, 55, false, true},     {1.5707964f, 54.9f, 0, true, true},
+        {0, 39.9f, 0, true, true}, {0, 40, 0, false, true},    {0, 99.9f, 0, false, true},
+        {0, 100, 0, false, false}, {0, 0, 94.9f, false, true}, {0, 0, 95, false, false},
+        {0, 0, 54.9f, true, true}, {0, 0, 55, false, true},    {1.5707964f, 54.9f, 0, true, true},
     };
     for (const Case& c : cases) {
         for (std::uint8_t active : {0, 1}) {

@@ -47,8 +47,11 @@ TEST(SimInit, TanksStartInTheirHangarsAndPropsTakeFourDrawsEach) {
 }
 
 TEST(SimInit, HeatCellsOfTheBattlefield) {
-    struct Case { double x, y; int cell; };
-    const Case cases[] = {{-700, -700, 0},    {699.9, 699.9, 255}, {0, 0, 7 * 16 + 7}, {-612.5, 0, 7},
+    struct Case {
+        double x, y;
+        int cell;
+    };
+    const Case cases[] = {{-700, -700, 0},     {699.9, 699.9, 255}, {0, 0, 7 * 16 + 7}, {-612.5, 0, 7},
                           {-612.4, 0, 16 + 7}, {700, 0, -1},        {0, -700.5, -1},    {-700.01, 0, -1}};
     for (const Case& c : cases) EXPECT_EQ(tb::heatCellIndex(c.x, c.y), c.cell) << c.x << ", " << c.y;
 }

@@ -18,15 +18,17 @@ using tbtest::Lcg;
 const double kTwoPi = 2 * 3.141592654;
 
 TEST(SimOpponent, NearestDifferenceOverWholeTurns) {
-    struct Case { double b, a, want; };
+    struct Case {
+        double b, a, want;
+    };
     const Case cases[] = {
         {0.1, 6.3, 0.1 - 6.3 + kTwoPi},  // not -6.2
         {1.0, 0.5, 0.5},
         {0.0, 6.0, 0.0 - 6.0 + kTwoPi},
-        {3.2, 0.0, 3.2},                 // both ways truncate to 3: the first found, the long way, wins
+        {3.2, 0.0, 3.2},  // both ways truncate to 3: the first found, the long way, wins
         {-3.2, 0.0, -3.2},
         {3.28, 0.0, 3.28},
-        {3.3, 0.0, 3.3 - kTwoPi},        // 2.98 the other way truncates to 2
+        {3.3, 0.0, 3.3 - kTwoPi},  // 2.98 the other way truncates to 2
         {6.0, -6.5, 6.0 + 6.5 - 2 * kTwoPi},
     };
     for (const Case& c : cases) EXPECT_NEAR(tb::nearestDifference(c.b, c.a), c.want, 1e-12) << c.b << " " << c.a;
@@ -57,11 +59,35 @@ TEST(SimOpponent, TargetRules) {
         int runIn, want;
     };
     const Case cases[] = {
-        {"attacker replaces a target that ignores me", {4, 5, 7}, 4, 7, {-1, -1, -1, -1, -1, 4, -1, 3, -1, -1, -1, -1}, 0, 5},
-        {"team-mate that does not attack me is dropped", {4, 6}, 4, 6, {-1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1}, 0, -1},
+        {"attacker replaces a target that ignores me",
+         {4, 5, 7},
+         4,
+         7,
+         {-1, -1, -1, -1, -1, 4, -1, 3, -1, -1, -1, -1},
+         0,
+         5},
+        {"team-mate that does not attack me is dropped",
+         {4, 6},
+         4,
+         6,
+         {-1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1},
+         0,
+         -1},
         {"team-mate that attacks me is kept", {4, 6}, 4, 6, {-1, -1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1}, 0, 6},
-        {"first attacker taken when I have none", {3, 4, 6, 8}, 3, -1, {-1, -1, -1, -1, -1, -1, 3, -1, 3, -1, -1, -1}, 0, 6},
-        {"current target kept among attackers", {3, 4, 6, 8}, 3, 8, {-1, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1}, 0, 8},
+        {"first attacker taken when I have none",
+         {3, 4, 6, 8},
+         3,
+         -1,
+         {-1, -1, -1, -1, -1, -1, 3, -1, 3, -1, -1, -1},
+         0,
+         6},
+        {"current target kept among attackers",
+         {3, 4, 6, 8},
+         3,
+         8,
+         {-1, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1},
+         0,
+         8},
         {"no target while driving out", {4, 5}, 4, 5, {-1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1, -1}, 50, -1},
     };
     for (const Case& c : cases) {
@@ -87,11 +113,15 @@ TEST(SimOpponent, RandomPickTakesOnlyAnEnemyInPlay) {
 }
 
 TEST(SimOpponent, AimsHoldsAtRangeAndFires) {
-    struct Case { float distance, turret, reload; float wantSpeed, wantTurn, wantTurret; bool fires; };
+    struct Case {
+        float distance, turret, reload;
+        float wantSpeed, wantTurn, wantTurret;
+        bool fires;
+    };
     const Case cases[] = {
         {200, 0, 0, 0, 0, 0, true},
         {200, 0, 3, 0, 0, 0, false},
-        {200, 0.01f, 0, 0, 0, 0.008f, true},     // small negative error turns the positive way
+        {200, 0.01f, 0, 0, 0, 0.008f, true},  // small negative error turns the positive way
         {200, 0.015f, 3, 0, 0, 0.008f, false},
         {200, -0.5f, 0, 0, 0, 0.5f, false},
         {200, 0.3f, 0, 0, 0, -0.3f, false},
@@ -115,13 +145,14 @@ TEST(SimOpponent, AimsHoldsAtRangeAndFires) {
 }
 
 TEST(SimOpponent, BearingOfATargetOnTheSameLine) {
-    struct Case { float targetX, targetY, heading, wantTurn; };
+    struct Case {
+        float targetX, targetY, heading, wantTurn;
+    };
     const float closing = float((1000 - 250) * 0.02);  // far above 1: the frame update cuts it
     const Case cases[] = {
-        {1000, 0, 0, float(3.141592654)},    // level, to +x: pi, not pi/2
-        {-1000, 0, 0, float(-3.141592654)},
-        {0, 1000, 0, float(3.141592654)},    // behind
-        {0, -1000, 0.005f, 0.01f},           // a small error is raised to the fixed step
+        {1000, 0, 0, float(3.141592654)},                                      // level, to +x: pi, not pi/2
+        {-1000, 0, 0, float(-3.141592654)}, {0, 1000, 0, float(3.141592654)},  // behind
+        {0, -1000, 0.005f, 0.01f},  // a small error is raised to the fixed step
         {0, -1000, -0.005f, 0.01f},
     };
     for (const Case& c : cases) {
@@ -143,7 +174,7 @@ TEST(SimOpponent, WandersWithoutAnEnemy) {
         me.wanderTimer = timer;
         me.turretAngle = 0.25f;
         Lcg g{21};
-        g.next();                                  // the failed random pick
+        g.next();  // the failed random pick
         int want = timer - 1 + (g.next() % 2 == 0 ? 1 : 0);
         const float wantTurn = want > 0 ? 1.0f : 0.0f;
         if (want < -150) want = 40;

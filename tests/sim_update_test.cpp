@@ -34,7 +34,9 @@ tb::Tank& lone(float x, float y, float heading, std::uint32_t seed = 1) {
 }
 
 TEST(SimUpdate, SettingsAreLimitedAndDamageStopsTheTank) {
-    struct Case { float speed, turn, turret, health, wantSpeed, wantTurn, wantTurret, wantHeading; };
+    struct Case {
+        float speed, turn, turret, health, wantSpeed, wantTurn, wantTurret, wantHeading;
+    };
     const Case cases[] = {
         {1.5f, 0, 0, 16, 1, 0, 0, 0},
         {-3, 0, 0, 16, -1, 0, 0, 0},
@@ -90,7 +92,10 @@ TEST(SimUpdate, RandomDrawsOfAStandingTank) {
 }
 
 TEST(SimUpdate, MarkersFollowTheHullOrTurnToTheRear) {
-    struct Case { float speed, marker; int draws; };
+    struct Case {
+        float speed, marker;
+        int draws;
+    };
     const Case cases[] = {{0.5f, 1.0f, 1}, {-0.5f, 3.0f, 1}, {-0.5f, 3.5f, 1}, {-0.5f, 3.2f, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.speed << " " << c.marker);
@@ -130,7 +135,9 @@ TEST(SimUpdate, WanderAngleDriftsInSinglePrecisionSteps) {
 // values it could never bring there; an update wraps heading and turret by one turn.
 TEST(SimUpdate, AnglesWrapByWholeTurns) {
     auto turn = [](float x, int turns) { return float(double(x) + turns * kWholeTurn); };
-    struct Case { float in, wrapped, updated; };
+    struct Case {
+        float in, wrapped, updated;
+    };
     const Case cases[] = {
         {-0.5f, -0.5f, -0.5f},
         {-0.6f, turn(-0.6f, 1), turn(-0.6f, 1)},
@@ -167,10 +174,13 @@ TEST(SimUpdate, HeatCoolsByThreeDownToZero) {
 }
 
 TEST(SimUpdate, CornersOverTheEdgePushTheTankBack) {
-    struct Case { float x, y, heading, wantX, wantY; };
+    struct Case {
+        float x, y, heading, wantX, wantY;
+    };
     const float east = float(1.570796327), west = float(-1.570796327);
-    const Case cases[] = {{665, 0, east, 663, 0},  {-665, 0, west, -663, 0}, {659, 0, east, 659, 0}, {660.5f, 0, east, 659.5f, 0},  // the second front corner is tested after the first push
-                          {0, 665, 0, 0, 663},      {0, -665, 0, 0, -663},    {690, 690, 0, 688, 688}};
+    const Case cases[] = {{665, 0, east, 663, 0},       {-665, 0, west, -663, 0}, {659, 0, east, 659, 0},
+                          {660.5f, 0, east, 659.5f, 0},  // the second front corner is tested after the first push
+                          {0, 665, 0, 0, 663},          {0, -665, 0, 0, -663},    {690, 690, 0, 688, 688}};
     for (const Case& c : cases) {
         tb::Tank& t = lone(c.x, c.y, c.heading);
         tb::updateWorld();
@@ -228,13 +238,17 @@ TEST(SimUpdate, HangarsTakeTheMoveBack) {
 TEST(SimUpdate, WhichTanksTheComputerDrives) {
     // A computer tank with nobody near enough to stop for sets off (wandering or closing in);
     // a player's tank keeps its speed setting of 0.
-    struct Case { int tank; std::uint8_t coop, pilot1, pilot2; bool driven; };
-    const Case cases[] = {{0, 1, 0, 0, false}, {0, 1, 1, 0, true},  {1, 1, 0, 0, true},  {1, 0, 0, 0, false},
-                          {1, 0, 0, 1, true},  {2, 1, 0, 0, false}, {2, 1, 0, 1, true},  {2, 0, 0, 0, true},
+    struct Case {
+        int tank;
+        std::uint8_t coop, pilot1, pilot2;
+        bool driven;
+    };
+    const Case cases[] = {{0, 1, 0, 0, false}, {0, 1, 1, 0, true},  {1, 1, 0, 0, true}, {1, 0, 0, 0, false},
+                          {1, 0, 0, 1, true},  {2, 1, 0, 0, false}, {2, 1, 0, 1, true}, {2, 0, 0, 0, true},
                           {7, 1, 0, 0, true},  {11, 0, 0, 0, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "tank " << c.tank << " coop " << int(c.coop) << " pilots "
-                                        << int(c.pilot1) << int(c.pilot2));
+        SCOPED_TRACE(testing::Message() << "tank " << c.tank << " coop " << int(c.coop) << " pilots " << int(c.pilot1)
+                                        << int(c.pilot2));
         lone(5000, 5000, 0);
         tb::world.tanks[0].active = 0;
         for (int i = 0; i < 12; ++i) tb::world.tanks[i].team = i % 2, tb::world.tanks[i].target = -1;

@@ -100,31 +100,54 @@ std::string nonFiniteField() {
     using namespace tb;
     std::string r =
         nonFinite("tanks", world.tanks,
-                  {{"x", &Tank::x}, {"y", &Tank::y}, {"z", &Tank::z}, {"speed", &Tank::speed},
-                   {"turnRate", &Tank::turnRate}, {"turretRate", &Tank::turretRate}, {"heading", &Tank::heading},
-                   {"turretAngle", &Tank::turretAngle}, {"health", &Tank::health}, {"trackPhase", &Tank::trackPhase},
-                   {"markerAngle", &Tank::markerAngle}, {"reload", &Tank::reload}}) +
+                  {{"x", &Tank::x},
+                   {"y", &Tank::y},
+                   {"z", &Tank::z},
+                   {"speed", &Tank::speed},
+                   {"turnRate", &Tank::turnRate},
+                   {"turretRate", &Tank::turretRate},
+                   {"heading", &Tank::heading},
+                   {"turretAngle", &Tank::turretAngle},
+                   {"health", &Tank::health},
+                   {"trackPhase", &Tank::trackPhase},
+                   {"markerAngle", &Tank::markerAngle},
+                   {"reload", &Tank::reload}}) +
         nonFinite("shells", world.shells,
-                  {{"x", &Shell::x}, {"y", &Shell::y}, {"z", &Shell::z}, {"heading", &Shell::heading},
+                  {{"x", &Shell::x},
+                   {"y", &Shell::y},
+                   {"z", &Shell::z},
+                   {"heading", &Shell::heading},
                    {"life", &Shell::life}}) +
         nonFinite("muzzleSmoke", world.muzzleSmoke,
-                  {{"x", &MuzzleSmoke::x}, {"y", &MuzzleSmoke::y}, {"z", &MuzzleSmoke::z},
-                   {"heading", &MuzzleSmoke::heading}, {"life", &MuzzleSmoke::life}}) +
+                  {{"x", &MuzzleSmoke::x},
+                   {"y", &MuzzleSmoke::y},
+                   {"z", &MuzzleSmoke::z},
+                   {"heading", &MuzzleSmoke::heading},
+                   {"life", &MuzzleSmoke::life}}) +
         nonFinite("explosions", world.explosions,
-                  {{"x", &Explosion::x}, {"y", &Explosion::y}, {"z", &Explosion::z}, {"spin", &Explosion::spin},
+                  {{"x", &Explosion::x},
+                   {"y", &Explosion::y},
+                   {"z", &Explosion::z},
+                   {"spin", &Explosion::spin},
                    {"life", &Explosion::life}}) +
-        nonFinite("props", world.props,
-                  {{"x", &Prop::x}, {"y", &Prop::y}, {"z", &Prop::z}, {"angle", &Prop::angle}}) +
-        nonFinite("wreckParts", world.wreckParts,
-                  {{"x", &WreckPart::x}, {"y", &WreckPart::y}, {"z", &WreckPart::z}, {"heading", &WreckPart::heading}}) +
+        nonFinite("props", world.props, {{"x", &Prop::x}, {"y", &Prop::y}, {"z", &Prop::z}, {"angle", &Prop::angle}}) +
+        nonFinite(
+            "wreckParts", world.wreckParts,
+            {{"x", &WreckPart::x}, {"y", &WreckPart::y}, {"z", &WreckPart::z}, {"heading", &WreckPart::heading}}) +
         nonFinite("debris", world.debris,
-                  {{"x", &Debris::x}, {"y", &Debris::y}, {"z", &Debris::z}, {"direction", &Debris::direction},
-                   {"spin", &Debris::spin}, {"speed", &Debris::speed}, {"turn", &Debris::turn},
+                  {{"x", &Debris::x},
+                   {"y", &Debris::y},
+                   {"z", &Debris::z},
+                   {"direction", &Debris::direction},
+                   {"spin", &Debris::spin},
+                   {"speed", &Debris::speed},
+                   {"turn", &Debris::turn},
                    {"climb", &Debris::climb}});
     const std::pair<const char*, float> scalars[] = {
-        {"cameraX", world.cameraX},         {"cameraY", world.cameraY},     {"cameraZ", world.cameraZ},
-        {"cameraAngle", world.cameraAngle}, {"wanderAngle", world.wanderAngle},
-        {"cameraZoomSpeed", world.cameraZoomSpeed}, {"teamBalance", world.teamBalance}};
+        {"cameraX", world.cameraX},         {"cameraY", world.cameraY},
+        {"cameraZ", world.cameraZ},         {"cameraAngle", world.cameraAngle},
+        {"wanderAngle", world.wanderAngle}, {"cameraZoomSpeed", world.cameraZoomSpeed},
+        {"teamBalance", world.teamBalance}};
     for (const auto& [name, v] : scalars)
         if (!std::isfinite(v)) r += std::string(name) + " is not finite; ";
     return r;

@@ -8,11 +8,11 @@ using platform::TextStream;
 TEST(TextStream, GetcSkipsCarriageReturnAndReadsControlZAsEndOfFile) {
     TextStream s({0x41, 0x0D, 0x0A, 0x1A, 0x42, 0x0D, 0x0D, 0x0D, 0x1A, 0x43});
     EXPECT_EQ(s.getc(), 0x41);
-    EXPECT_EQ(s.getc(), 0x0A);   // 0x0D skipped
-    EXPECT_EQ(s.getc(), -1);     // 0x1A reads as end of file once
-    EXPECT_EQ(s.getc(), 0x42);   // and reading goes on
-    EXPECT_EQ(s.getc(), 0x0D);   // the byte after a skipped 0x0D is not tested again
-    EXPECT_EQ(s.getc(), -1);     // 0x0D then 0x1A
+    EXPECT_EQ(s.getc(), 0x0A);  // 0x0D skipped
+    EXPECT_EQ(s.getc(), -1);    // 0x1A reads as end of file once
+    EXPECT_EQ(s.getc(), 0x42);  // and reading goes on
+    EXPECT_EQ(s.getc(), 0x0D);  // the byte after a skipped 0x0D is not tested again
+    EXPECT_EQ(s.getc(), -1);    // 0x0D then 0x1A
     EXPECT_EQ(s.getc(), 0x43);
     EXPECT_EQ(s.getc(), -1);
 }

@@ -56,16 +56,22 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         const char* name;
         bool Options::*member;
     };
-    static const Flag flags[] = {{"--help", &Options::help},         {"-h", &Options::help},
-                                 {"--version", &Options::version},   {"--headless", &Options::headless},
-                                 {"--no-pixels", &Options::noPixels}, {"--window", &Options::window},
-                                 {"--integer-scale", &Options::integerScale}, {"--mute", &Options::mute}};
+    static const Flag flags[] = {{"--help", &Options::help},
+                                 {"-h", &Options::help},
+                                 {"--version", &Options::version},
+                                 {"--headless", &Options::headless},
+                                 {"--no-pixels", &Options::noPixels},
+                                 {"--window", &Options::window},
+                                 {"--integer-scale", &Options::integerScale},
+                                 {"--mute", &Options::mute}};
     struct Text {
         const char* name;
         std::string Options::*member;
     };
-    static const Text texts[] = {{"--replay", &Options::replayFile},     {"--record", &Options::recordFile},
-                                 {"--dump-state", &Options::dumpFile},   {"--screenshot", &Options::screenshotFile},
+    static const Text texts[] = {{"--replay", &Options::replayFile},
+                                 {"--record", &Options::recordFile},
+                                 {"--dump-state", &Options::dumpFile},
+                                 {"--screenshot", &Options::screenshotFile},
                                  {"--data", &Options::dataDir}};
     struct Count {
         const char* name;
@@ -117,8 +123,8 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!takeValue()) return false;
             long long n;
             if (!parseCount(value.c_str(), n) || n < c.minimum) {
-                error = arg + " needs a whole number of at least " + std::to_string(c.minimum) + ", not \"" +
-                        value + "\"";
+                error =
+                    arg + " needs a whole number of at least " + std::to_string(c.minimum) + ", not \"" + value + "\"";
                 return false;
             }
             o.*c.member = n;

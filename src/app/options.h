@@ -9,17 +9,17 @@ struct Options {
     bool help = false;
     bool version = false;
     bool headless = false;
-    long long frames = -1;        // at most this many passes; -1: until Escape
-    std::string replayFile;       // key presses to play back
-    std::string recordFile;       // key presses to record (window only)
-    std::string dumpFile;         // JSON Lines state dump
-    long long dumpEvery = 0;      // also dump after every K-th pass
-    std::string screenshotFile;   // PNG of the last displayed frame
-    std::string dataDir;          // empty: search the usual places
-    bool noPixels = false;        // headless: skip rasterising, keep every game-side effect
-    bool window = false;          // a resizable window instead of full screen
-    bool integerScale = false;    // scale the picture in whole steps
-    bool mute = false;            // no sound
+    long long frames = -1;       // at most this many passes; -1: until Escape
+    std::string replayFile;      // key presses to play back
+    std::string recordFile;      // key presses to record (window only)
+    std::string dumpFile;        // JSON Lines state dump
+    long long dumpEvery = 0;     // also dump after every K-th pass
+    std::string screenshotFile;  // PNG of the last displayed frame
+    std::string dataDir;         // empty: search the usual places
+    bool noPixels = false;       // headless: skip rasterising, keep every game-side effect
+    bool window = false;         // a resizable window instead of full screen
+    bool integerScale = false;   // scale the picture in whole steps
+    bool mute = false;           // no sound
 };
 
 // Parses argv; on a bad command line returns false with a one-line reason.

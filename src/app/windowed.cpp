@@ -40,7 +40,7 @@ struct Desktop {
     sdl::FramePacer pacer;
     long long swaps = 0;
     sdl::FramePacer::Nanos waiting = 0, presenting = 0;  // totals, for the timing report
-    int screenshots = 0;  // F12 presses so far: they number the files
+    int screenshots = 0;                                 // F12 presses so far: they number the files
 };
 
 // F12 keeps the picture on screen as tankbattle-001.png, -002, ... in the current directory.

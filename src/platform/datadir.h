@@ -10,8 +10,8 @@ namespace platform {
 const std::vector<std::string>& dataFileNames();
 
 struct DataSearch {
-    std::string directory;            // the chosen directory (empty when none fits)
-    std::vector<std::string> tried;   // every directory looked at, in order
+    std::string directory;           // the chosen directory (empty when none fits)
+    std::vector<std::string> tried;  // every directory looked at, in order
 };
 
 // --data DIR if given, else $TANKBATTLE_DATA, else the current directory if it

@@ -19,12 +19,14 @@ struct KeyName {
 };
 
 // In the order the controls read them.
+// clang-format off
 constexpr KeyName kKeys[] = {
     {"Escape", vk::Escape}, {"P", 'P'}, {"O", 'O'}, {"I", 'I'}, {"1", '1'}, {"2", '2'}, {"3", '3'}, {"4", '4'},
     {"5", '5'}, {"6", '6'}, {"7", '7'}, {"8", '8'}, {"9", '9'}, {"0", '0'}, {"KP1", vk::Numpad1},
     {"KP3", vk::Numpad3}, {"KP5", vk::Numpad5}, {"KP2", vk::Numpad2}, {"KP4", vk::Numpad4}, {"KP6", vk::Numpad6},
     {"Right", vk::Right}, {"Enter", vk::Enter}, {"A", 'A'}, {"D", 'D'}, {"W", 'W'}, {"S", 'S'}, {"Q", 'Q'},
     {"E", 'E'}, {"Space", vk::Space}, {"Ctrl", vk::Ctrl}};
+// clang-format on
 
 constexpr const char* kHeader = "tankbattle-replay";
 

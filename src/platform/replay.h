@@ -26,9 +26,9 @@ struct Replay {
 };
 
 // The replay names of the 30 keys and their virtual-key codes.
-int replayKeyCode(const std::string& name);       // -1 when unknown
-const char* replayKeyName(int virtualKey);        // nullptr when not a game key
-const std::vector<int>& gameKeyCodes();           // the 30 codes in control order
+int replayKeyCode(const std::string& name);  // -1 when unknown
+const char* replayKeyName(int virtualKey);   // nullptr when not a game key
+const std::vector<int>& gameKeyCodes();      // the 30 codes in control order
 
 // Parses replay text; on bad input returns false with "LINE: reason" style message in `error`
 // (the line number is 1-based).

@@ -67,8 +67,8 @@ void drawTanks() {
         double recoil = (double(t.reload) - 30) * double(0.33333334f);
         if (recoil < 0) recoil = 0;
         const double a = h + double(t.turretAngle);
-        drawMesh(float(double(t.x) - recoil * std::sin(a)), float(double(t.y) + recoil * std::cos(a)), top, float(a),
-                 p, v, mesh(2));
+        drawMesh(float(double(t.x) - recoil * std::sin(a)), float(double(t.y) + recoil * std::cos(a)), top, float(a), p,
+                 v, mesh(2));
         drawMesh(t.x, t.y, float(double(t.z) + 400), t.heading, p, v, mesh(0));
         if (t.health > 6)
             drawMesh(float(double(t.x) + 20 * c), float(double(t.y) + 20 * s), t.z, t.heading, p, v, mesh(1));

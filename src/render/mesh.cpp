@@ -15,8 +15,7 @@
 namespace tb {
 namespace {
 
-constexpr int kShellMesh = 84, kMarkerMesh = 63, kSmokeMesh = 147, kBigExplosionMesh = 231,
-              kSmallExplosionMesh = 252;
+constexpr int kShellMesh = 84, kMarkerMesh = 63, kSmokeMesh = 147, kBigExplosionMesh = 231, kSmallExplosionMesh = 252;
 constexpr double kPerspective = 0.0000153846;
 
 // Model slots outside the texture tables select no texture at all.
@@ -40,8 +39,7 @@ std::int32_t sampleHeat(float x, float y) {
     return sum / 9;
 }
 
-void drawMesh(float x, float y, float z, float heading, float phase, std::int32_t variant,
-              std::int32_t firstTriangle) {
+void drawMesh(float x, float y, float z, float heading, float phase, std::int32_t variant, std::int32_t firstTriangle) {
     if (firstTriangle < 0 || firstTriangle > kModelTriangleCount - kMeshTriangles) return;
 
     // With no picture being made, the only effect of drawing on the game is the
@@ -78,8 +76,8 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
             prepared = true;
         }
 
-        const double r = double(tri.red[0]) - heat, g = double(tri.green[0]) - heat,
-                     b = double(tri.blue[0]) - heat, a = tri.alpha[0];
+        const double r = double(tri.red[0]) - heat, g = double(tri.green[0]) - heat, b = double(tri.blue[0]) - heat,
+                     a = tri.alpha[0];
         const bool knownSlot = tri.texture >= 0 && tri.texture < kTextureSlots;
         if (knownSlot)
             grTexSource(GR_TMU0, world.textureAddress[tri.texture], GR_MIPMAPLEVELMASK_BOTH,

@@ -23,8 +23,10 @@ struct Range {
 
 // A tenth of the remaining whole-unit distance per update, first toward a larger, then a smaller target.
 float panToward(float camera, std::int32_t target) {
-    if (double(target) > double(camera)) camera = float(double(camera) + trunc32(std::fabs(double(camera) - target)) * 0.1);
-    if (double(target) < double(camera)) camera = float(double(camera) - trunc32(std::fabs(double(camera) - target)) * 0.1);
+    if (double(target) > double(camera))
+        camera = float(double(camera) + trunc32(std::fabs(double(camera) - target)) * 0.1);
+    if (double(target) < double(camera))
+        camera = float(double(camera) - trunc32(std::fabs(double(camera) - target)) * 0.1);
     return camera;
 }
 

@@ -18,11 +18,8 @@ Bytes modelFile(const std::vector<tb::ModelTriangle>& records) {
 
 std::vector<DataFile> allDataFiles() {
     return {
-        {"Tank.ddo", modelFile(intendedModel())},
-        {"tex.bmp", panelBitmap()},
-        {"tex2.bmp", colourBitmap()},
-        {"expl.wav", explosionSound()},
-        {"bumm.wav", cannonSound()},
+        {"Tank.ddo", modelFile(intendedModel())}, {"tex.bmp", panelBitmap()},  {"tex2.bmp", colourBitmap()},
+        {"expl.wav", explosionSound()},           {"bumm.wav", cannonSound()},
     };
 }
 

@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
         for (const datagen::DataFile& file : datagen::allDataFiles()) {
             const std::string path = std::string(argv[1]) + "/" + file.name;
             std::FILE* f = std::fopen(path.c_str(), "wb");
-            if (!f || std::fwrite(file.bytes.data(), 1, file.bytes.size(), f) != file.bytes.size() || std::fclose(f) != 0) {
+            if (!f || std::fwrite(file.bytes.data(), 1, file.bytes.size(), f) != file.bytes.size() ||
+                std::fclose(f) != 0) {
                 std::fprintf(stderr, "datagen: cannot write %s\n", path.c_str());
                 return 1;
             }

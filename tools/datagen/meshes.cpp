@@ -64,15 +64,15 @@ struct Map {
 };
 
 // Regions of the panel atlas ("tex.bmp", 256 x 64 texels, one unit per texel).
-constexpr Map kHullDeck{32, 32, 2, 1};           // hull plan: x +-15, y +-31
-constexpr Map kTurretTop{96, 24, 2, 2};          // turret plan centred on (0, 4)
+constexpr Map kHullDeck{32, 32, 2, 1};            // hull plan: x +-15, y +-31
+constexpr Map kTurretTop{96, 24, 2, 2};           // turret plan centred on (0, 4)
 constexpr Map kRoofPanels{160, 32, 0.42f, 0.7f};  // hangar roofs
-constexpr Map kRough{224, 32, 1.5f, 1.5f};         // worn metal and concrete
+constexpr Map kRough{224, 32, 1.5f, 1.5f};        // worn metal and concrete
 // Regions of the colour texture ("tex2.bmp", 64 x 64 texels, four units per texel).
 // The quadrant at (64, 64) holds radial fire, hot in the middle; the explosion sprites map onto it.
 constexpr Map kFoliage{192, 64, 2.5f, 2.5f};
-constexpr Map kLamp{64, 192, 3, 3};        // soft round light
-constexpr Map kWhite{192, 192, 0, 0};      // plain opaque white: shows the paint as it is
+constexpr Map kLamp{64, 192, 3, 3};    // soft round light
+constexpr Map kWhite{192, 192, 0, 0};  // plain opaque white: shows the paint as it is
 
 // A square of side 2r centred on (cx, cy), mapped onto the whole of a square
 // texture (the soft spots) or a 128-unit quadrant of the colour texture.

@@ -63,7 +63,8 @@ tb::ModelTriangle record(Face f) {
 
 double cullArea(const Face& f) {
     const Corner* c = f.corner.data();
-    return (double(c[0].x) - c[1].x) * (double(c[1].y) - c[2].y) - (double(c[1].x) - c[2].x) * (double(c[0].y) - c[1].y);
+    return (double(c[0].x) - c[1].x) * (double(c[1].y) - c[2].y) -
+           (double(c[1].x) - c[2].x) * (double(c[0].y) - c[1].y);
 }
 
 std::vector<tb::ModelTriangle> intendedModel() {

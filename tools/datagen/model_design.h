@@ -46,9 +46,23 @@ using Mesh = std::vector<Face>;
 
 // Mesh numbers, as the game draws them.
 enum MeshId : int {
-    kHull = 0, kTrack, kTurret, kMarker, kShell, kHangar, kShellGlow, kMuzzleSmoke,
-    kMarkingLong, kMarkingCross, kProp, kBigExplosion, kSmallExplosion,
-    kDebrisPlate, kDebrisWheel, kDebrisLinks, kMeshesUsed
+    kHull = 0,
+    kTrack,
+    kTurret,
+    kMarker,
+    kShell,
+    kHangar,
+    kShellGlow,
+    kMuzzleSmoke,
+    kMarkingLong,
+    kMarkingCross,
+    kProp,
+    kBigExplosion,
+    kSmallExplosion,
+    kDebrisPlate,
+    kDebrisWheel,
+    kDebrisLinks,
+    kMeshesUsed
 };
 
 // The design of mesh m (0..15), triangles in drawing order.

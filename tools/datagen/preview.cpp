@@ -20,7 +20,9 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s DATA_DIR FRAMES OUT.png [--replay FILE] [--follow TANK] [--zoom Z] [--at X Y]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s DATA_DIR FRAMES OUT.png [--replay FILE] [--follow TANK] [--zoom Z] [--at X Y]\n",
+                     argv[0]);
         return 2;
     }
     platform::setDataDirectory(argv[1]);

@@ -26,7 +26,9 @@ double noise(double x, double y, double cell, int period, std::uint32_t seed) {
     double tx = fx - ix, ty = fy - iy;
     tx = tx * tx * (3 - 2 * tx);
     ty = ty * ty * (3 - 2 * ty);
-    auto at = [&](int i, int j) { return lattice(((i % period) + period) % period, ((j % period) + period) % period, seed); };
+    auto at = [&](int i, int j) {
+        return lattice(((i % period) + period) % period, ((j % period) + period) % period, seed);
+    };
     double top = at(ix, iy) + (at(ix + 1, iy) - at(ix, iy)) * tx;
     double bottom = at(ix, iy + 1) + (at(ix + 1, iy + 1) - at(ix, iy + 1)) * tx;
     return top + (bottom - top) * ty;
@@ -72,7 +74,8 @@ Bytes bitmapHeaders(int width, int height, int bitsPerPixel, std::uint32_t pixel
 using Levels = std::vector<std::uint8_t>;
 
 void set(Levels& l, int u, int v, int level) {
-    if (u >= 0 && u < kPanelWidth && v >= 0 && v < kPanelHeight) l[std::size_t(v) * kPanelWidth + u] = std::uint8_t(level);
+    if (u >= 0 && u < kPanelWidth && v >= 0 && v < kPanelHeight)
+        l[std::size_t(v) * kPanelWidth + u] = std::uint8_t(level);
 }
 
 // Weathered plate: mostly level 4, with lighter and darker patches.
@@ -100,9 +103,9 @@ void box(Levels& l, int u0, int v0, int u1, int v1, int level) {
 // Hull deck, texels 0..63: a texel (u, v) is the hull point ((u - 32) / 2, v - 32).
 void hullDeck(Levels& l) {
     plate(l, 0, 64, 11);
-    box(l, 0, 11, 64, 12, 2);   // seam between glacis and deck
-    box(l, 0, 43, 64, 44, 1);   // front edge of the engine deck
-    box(l, 6, 0, 7, 64, 2);     // deck edges
+    box(l, 0, 11, 64, 12, 2);  // seam between glacis and deck
+    box(l, 0, 43, 64, 44, 1);  // front edge of the engine deck
+    box(l, 6, 0, 7, 64, 2);    // deck edges
     box(l, 57, 0, 58, 64, 2);
     for (int u = 9; u < 56; u += 6) {  // rivets along the glacis seam
         set(l, u, 13, 5);
@@ -111,9 +114,9 @@ void hullDeck(Levels& l) {
     ring(l, 20, 18, 3.5, 4.7, 1);  // driver's hatch
     ring(l, 20, 18, 0, 3.5, 5);
     box(l, 18, 17, 23, 18, 3);
-    box(l, 18, 4, 47, 9, 4);       // spare links on the glacis
+    box(l, 18, 4, 47, 9, 4);  // spare links on the glacis
     for (int u = 18; u < 47; u += 3) box(l, u, 4, u + 1, 9, 2);
-    box(l, 13, 45, 51, 58, 2);     // engine grille with its frame
+    box(l, 13, 45, 51, 58, 2);  // engine grille with its frame
     for (int v = 46; v < 57; ++v) box(l, 14, v, 50, v + 1, v % 2 ? 3 : 1);
     box(l, 31, 45, 33, 58, 2);
 }
@@ -124,17 +127,17 @@ void turretTop(Levels& l) {
     ring(l, 96, 32, 20.5, 23, 3);  // the rim rolls off
     ring(l, 96, 32, 23, 32, 2);
     ring(l, 96, 32, 16.5, 17.5, 3);
-    ring(l, 106, 40, 5, 6.4, 1);    // commander's cupola
+    ring(l, 106, 40, 5, 6.4, 1);  // commander's cupola
     ring(l, 106, 40, 0, 5, 5);
     box(l, 101, 40, 111, 41, 3);
-    for (int i = 0; i < 6; ++i) {   // vision blocks round the cupola
+    for (int i = 0; i < 6; ++i) {  // vision blocks round the cupola
         double a = i * 1.0471976;
         set(l, int(106 + 5.7 * std::cos(a)), int(40 + 5.7 * std::sin(a)), 5);
     }
-    box(l, 82, 33, 90, 40, 1);      // loader's hatch
+    box(l, 82, 33, 90, 40, 1);  // loader's hatch
     box(l, 83, 34, 89, 39, 4);
     box(l, 83, 34, 89, 35, 5);
-    box(l, 100, 14, 105, 18, 1);    // gunner's sight
+    box(l, 100, 14, 105, 18, 1);  // gunner's sight
     box(l, 101, 15, 104, 16, 5);
 }
 
@@ -236,8 +239,10 @@ std::vector<ColourTexel> colourTexels() {
         for (int x = 0; x < kColourSize; ++x) {
             ColourTexel& c = t[std::size_t(y) * kColourSize + x];
             int qx = x % 32, qy = y % 32;
-            if (y < 32) c = x < 32 ? fire(qx, qy) : foliage(qx, qy);
-            else c = x < 32 ? lamp(qx, qy) : ColourTexel{15, 15, 15};
+            if (y < 32)
+                c = x < 32 ? fire(qx, qy) : foliage(qx, qy);
+            else
+                c = x < 32 ? lamp(qx, qy) : ColourTexel{15, 15, 15};
         }
     // Reading order: a texel with blue shares its green byte with the next texel's
     // alpha. Nudge green by one level where that makes them agree, else drop blue.
@@ -246,8 +251,10 @@ std::vector<ColourTexel> colourTexels() {
         ColourTexel& c = t[(n + kColourShift) % count];
         const ColourTexel& next = t[(n + 1 + kColourShift) % count];
         if (c.blue == 0 || c.green == next.alpha) continue;
-        if (std::abs(int(c.green) - int(next.alpha)) <= 1) c.green = next.alpha;
-        else c.blue = 0;
+        if (std::abs(int(c.green) - int(next.alpha)) <= 1)
+            c.green = next.alpha;
+        else
+            c.blue = 0;
     }
     return t;
 }

@@ -158,8 +158,7 @@ typedef struct {
 void grGlideInit(void);
 void grSstSelect(int which_sst);
 FxBool grSstWinOpen(FxU32 hWnd, GrScreenResolution_t screen_resolution, GrScreenRefresh_t refresh_rate,
-                    GrColorFormat_t color_format, GrOriginLocation_t origin_location, int nColBuffers,
-                    int nAuxBuffers);
+                    GrColorFormat_t color_format, GrOriginLocation_t origin_location, int nColBuffers, int nAuxBuffers);
 void grSstWinClose(void);
 void grGlideShutdown(void);
 

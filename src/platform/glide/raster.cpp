@@ -200,7 +200,6 @@ inline int iterColour(std::int64_t c) {
     return int(v < -kColourLimit ? -kColourLimit : (v > kColourLimit ? kColourLimit : v));
 }
 
-
 // ---------------------------------------------------------------------------
 // Eight pixels at a time (AVX2, chosen at run time) for affine spans in the
 // game's modes: wrapped bilinear fetch, LEQUAL depth test with writes. The
@@ -269,8 +268,7 @@ inline void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i& le
     right = _mm256_castps_si256(_mm256_shuffle_ps(x0, x1, 0xDD));
 }
 
-inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v,
-                                                    __m256i wMask, __m256i hMask) {
+inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask) {
     const __m256i byteMask = _mm256_set1_epi32(255);
     Taps8 t;
     t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
@@ -278,7 +276,8 @@ inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i 
     const __m256i ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
     const __m256i vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
     alignas(32) std::int32_t ix[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(ix), _mm256_add_epi32(_mm256_mullo_epi32(vi, _mm256_set1_epi32(stride)), ui));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ix),
+                       _mm256_add_epi32(_mm256_mullo_epi32(vi, _mm256_set1_epi32(stride)), ui));
     tapRow(padded, ix, t.tl, t.tr);
     tapRow(padded + stride, ix, t.bl, t.br);
     return t;
@@ -320,8 +319,8 @@ inline void copyFew(const T* from, T* to, int n) {
 
 // Lanes p0, p0 + step, ... p0 + 7 step, wrapping.
 inline __m256i lanesFrom(std::uint32_t p0, std::uint32_t step) {
-    return _mm256_add_epi32(_mm256_set1_epi32(int(p0)),
-                            _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(step))));
+    return _mm256_add_epi32(_mm256_set1_epi32(int(p0)), _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
+                                                                           _mm256_set1_epi32(int(step))));
 }
 
 // Two negated vertex values, clamped to +-256 (which changes no saturated
@@ -374,10 +373,12 @@ int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* de
     if (count <= 0 || !zr.init(z, dz, count)) return 0;
     __m256i U = lanesFrom(std::uint32_t(u), std::uint32_t(du)), V = lanesFrom(std::uint32_t(v), std::uint32_t(dv));
     __m256i Z = lanesFrom(zr.z, zr.dz);
-    const __m256i U8 = _mm256_set1_epi32(int(std::uint32_t(du) * 8u)), V8 = _mm256_set1_epi32(int(std::uint32_t(dv) * 8u));
+    const __m256i U8 = _mm256_set1_epi32(int(std::uint32_t(du) * 8u)),
+                  V8 = _mm256_set1_epi32(int(std::uint32_t(dv) * 8u));
     const __m256i Z8 = _mm256_set1_epi32(int(zr.dz * 8u));
     const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
-    const __m256i minusBR = _mm256_set1_epi32(int(negatedPair(fb, fr))), minusGA = _mm256_set1_epi32(int(negatedPair(fg, fa)));
+    const __m256i minusBR = _mm256_set1_epi32(int(negatedPair(fb, fr))),
+                  minusGA = _mm256_set1_epi32(int(negatedPair(fg, fa)));
     const __m256i vr = _mm256_set1_epi32(fr), vg = _mm256_set1_epi32(fg), vb = _mm256_set1_epi32(fb),
                   va = _mm256_set1_epi32(fa);
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi32(1),
@@ -476,9 +477,9 @@ struct Span {
     int count;
     std::int64_t z, dz;
     std::int64_t r, g, b, a, dr, dg, db, da;
-    std::int64_t u, v, du, dv;                 // affine: texels, kTexBits fraction
-    double sow, tow, oow, dsow, dtow, doow;    // perspective
-    int fr, fg, fb, fa;                        // flat colour
+    std::int64_t u, v, du, dv;               // affine: texels, kTexBits fraction
+    double sow, tow, oow, dsow, dtow, doow;  // perspective
+    int fr, fg, fb, fa;                      // flat colour
 };
 
 struct Setup {
@@ -486,7 +487,6 @@ struct Setup {
     double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
     bool affine, flat;
 };
-
 
 template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
 void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
@@ -502,9 +502,9 @@ void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
     const bool depthOn = st.depthMode != GR_DEPTHBUFFER_DISABLE;
     const bool depthWrite = depthOn && st.depthMask;
     const GrCmpFnc_t depthFunc = st.depthFunc;
-    const __m128i minusVertex = _mm_setr_epi16(short(std::clamp(-sp.fb, -256, 256)), short(std::clamp(-sp.fg, -256, 256)),
-                                               short(std::clamp(-sp.fr, -256, 256)), short(std::clamp(-sp.fa, -256, 256)),
-                                               0, 0, 0, 0);
+    const __m128i minusVertex =
+        _mm_setr_epi16(short(std::clamp(-sp.fb, -256, 256)), short(std::clamp(-sp.fg, -256, 256)),
+                       short(std::clamp(-sp.fr, -256, 256)), short(std::clamp(-sp.fa, -256, 256)), 0, 0, 0, 0);
     std::int64_t z = sp.z, u = sp.u, v = sp.v;
     const std::int64_t dz = sp.dz, du = sp.du, dv = sp.dv;
     double sow = sp.sow, tow = sp.tow, oow = sp.oow;
@@ -702,8 +702,8 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     su.texOffset = st.bilinear ? 0.5 : 0.0;
     // With one w for the whole triangle, s and t are affine on the screen.
     su.affine = a.oow == b.oow && b.oow == c.oow;
-    su.flat = a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a &&
-              b.a == c.a;
+    su.flat =
+        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
     Plane s, t, w, red, green, blue, alpha;
     if (su.affine) {
         s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
@@ -735,9 +735,9 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 
     const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
                            !st.clampS && !st.clampT && st.bilinear;
-    const CombineKind combine = !su.flat                ? CombineKind::Iterated
-                                : su.tex.opaque         ? CombineKind::Saturating
-                                                        : CombineKind::FlatGeneral;
+    const CombineKind combine = !su.flat        ? CombineKind::Iterated
+                                : su.tex.opaque ? CombineKind::Saturating
+                                                : CombineKind::FlatGeneral;
     const SpanFn span = pickSpan(fastModes, st.blend, !su.affine, combine);
 
     // Steps per pixel, saturated so that a whole row cannot overflow.

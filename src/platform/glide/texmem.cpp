@@ -117,8 +117,7 @@ std::uint32_t expandTexel(std::uint16_t v, GrTextureFormat_t format) {
             b = (v & 3) * 0x55;
             break;
         }
-        default:
-            return 0;
+        default: return 0;
     }
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
@@ -209,5 +208,7 @@ bool textureTexel(FxU32 startAddress, const GrTexInfo* info, int index, std::uin
     argb = view.texels[index];
     return true;
 }
-std::uint32_t expandedTexel(std::uint16_t texel, GrTextureFormat_t format) { return detail::expandTexel(texel, format); }
+std::uint32_t expandedTexel(std::uint16_t texel, GrTextureFormat_t format) {
+    return detail::expandTexel(texel, format);
+}
 }  // namespace softglide

@@ -18,9 +18,7 @@ bool KeyLatch::take(int virtualKey) {
 
 EventAction DesktopKeyboard::handleEvent(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_QUIT:
-            latch_.press(vk::Escape);
-            break;
+        case SDL_QUIT: latch_.press(vk::Escape); break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
                 latch_.press(vk::Escape);
@@ -39,8 +37,7 @@ EventAction DesktopKeyboard::handleEvent(const SDL_Event& event) {
             latch_.press(virtualKeyFor(key.scancode, key.sym));
             break;
         }
-        default:
-            break;
+        default: break;
     }
     return EventAction::None;
 }

@@ -44,7 +44,15 @@ int laptopBinding(SDL_Scancode scancode) {
 
 bool isGameLetter(int upper) {
     switch (upper) {
-        case 'P': case 'O': case 'I': case 'A': case 'D': case 'W': case 'S': case 'Q': case 'E': return true;
+        case 'P':
+        case 'O':
+        case 'I':
+        case 'A':
+        case 'D':
+        case 'W':
+        case 'S':
+        case 'Q':
+        case 'E': return true;
         default: return false;
     }
 }

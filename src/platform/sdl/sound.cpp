@@ -51,9 +51,9 @@ bool DesktopSound::open(const SoundOptions& options, std::string& error) {
     want.samples = Uint16(options.bufferSamples);
     want.callback = &DesktopSound::callback;
     want.userdata = this;
-    int changes = options.allowDeviceChanges
-                      ? SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE
-                      : 0;
+    int changes = options.allowDeviceChanges ? SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE |
+                                                   SDL_AUDIO_ALLOW_CHANNELS_CHANGE
+                                             : 0;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &spec_, changes);
     if (!device_) {
         error = SDL_GetError();
@@ -99,8 +99,8 @@ const std::vector<std::uint8_t>& DesktopSound::load(const std::string& fileName)
         return kept;
     }
     SDL_AudioCVT cvt;
-    int built = SDL_BuildAudioCVT(&cvt, fileSpec.format, fileSpec.channels, fileSpec.freq, spec_.format,
-                                  spec_.channels, spec_.freq);
+    int built = SDL_BuildAudioCVT(&cvt, fileSpec.format, fileSpec.channels, fileSpec.freq, spec_.format, spec_.channels,
+                                  spec_.freq);
     if (built < 0) {
         std::fprintf(stderr, "tankbattle: sound \"%s\" stays silent: %s\n", path.c_str(), SDL_GetError());
         SDL_FreeWAV(data);
