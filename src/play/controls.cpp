@@ -11,7 +11,10 @@ namespace {
 namespace vk = platform::vk;
 
 // A key is queried once, and a second time at once when the first query reports no press.
-bool pressed(int key) { return platform::keyPressedSinceLastQuery(key) || platform::keyPressedSinceLastQuery(key); }
+bool pressed(int key) {
+    if (platform::keyPressedSinceLastQuery(key)) return true;
+    return platform::keyPressedSinceLastQuery(key);
+}
 
 // During the first frame keys are queried (using up earlier presses) but do not act.
 bool acts(int key) { return pressed(key) && !world.firstFrame; }
