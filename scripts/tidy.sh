@@ -3,7 +3,7 @@
 # clang-format (.clang-format, the whole file) on the C++ files changed since BASE.
 # Hand-aligned tables sit between "clang-format off" and "clang-format on".
 #
-#   scripts/tidy.sh              # changes since origin/main's merge base, else since HEAD~1
+#   scripts/tidy.sh              # changes since origin/main's merge base; on main itself, the newest commit
 #   scripts/tidy.sh HEAD~5       # changes since that commit (working tree included)
 #   scripts/tidy.sh --all        # clang-tidy on every source file
 #
@@ -24,9 +24,11 @@ if [ "${1:-}" = "--all" ]; then
 else
   if [ -n "${1:-}" ]; then
     base=$1
-  elif git rev-parse -q --verify origin/main > /dev/null; then
+  elif git rev-parse -q --verify origin/main > /dev/null &&
+       [ "$(git merge-base HEAD origin/main)" != "$(git rev-parse HEAD)" ]; then
     base=$(git merge-base HEAD origin/main)
   else
+    # A fresh clone of main (as in CI): the change is the newest commit.
     base=$(git rev-parse -q --verify HEAD~1 || git hash-object -t tree /dev/null)
   fi
   mapfile -t changed < <(git diff --name-only --diff-filter=ACMR "$base" -- '*.cpp' '*.h')
