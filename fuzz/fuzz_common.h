@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "display/display.h"
 #include "platform/stream.h"
 
 namespace fuzz {
@@ -37,6 +38,17 @@ inline void writeDataFile(const char* fileName, const std::uint8_t* data, std::s
     if (!f) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     if (std::fclose(f) != 0) std::abort();
+}
+
+// Once per process: the scratch data directory, then the display opened and the
+// seven textures downloaded, as the game starts.
+inline void openDisplayOnce() {
+    static const bool ready = [] {
+        dataDirectory();
+        tb::initDisplay();
+        return true;
+    }();
+    (void)ready;
 }
 
 // Stops the run (a crash the fuzzer keeps) when a checked property fails.

@@ -16,12 +16,7 @@
 using tb::world;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzz::dataDirectory();
-        tb::initDisplay();
-        return true;
-    }();
-    (void)ready;
+    fuzz::openDisplayOnce();
 
     // The reader alone: a block read never stores more than asked, and whole items only count.
     {

@@ -48,12 +48,7 @@ void drawEverySlot() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzz::dataDirectory();
-        tb::initDisplay();
-        return true;
-    }();
-    (void)ready;
+    fuzz::openDisplayOnce();
     if (size < 2) return 0;
     std::size_t first = std::size_t(data[0] | (data[1] << 8));
     data += 2;

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "app/world.h"
-#include "display/display.h"
 #include "fuzz_common.h"
 #include "platform/glide/glide.h"
 #include "platform/glide/softglide.h"
@@ -40,12 +39,7 @@ GrVertex readVertex(const std::uint8_t* p) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        fuzz::dataDirectory();
-        tb::initDisplay();  // opens the display and downloads the seven textures
-        return true;
-    }();
-    (void)ready;
+    fuzz::openDisplayOnce();
 
     for (; size >= kTriangleBytes; data += kTriangleBytes, size -= kTriangleBytes) {
         const std::uint8_t blend = data[0], mode = data[1];
