@@ -11,6 +11,10 @@
 
 #include "internal.h"
 
+// The pixel loops are only fast with their small helpers inlined, which the
+// compiler's size heuristics do not always do once a helper has several callers.
+#define TB_INLINE inline __attribute__((always_inline))
+
 namespace softglide::detail {
 namespace {
 
@@ -19,7 +23,7 @@ namespace {
 // so NaN, infinities and huge values saturate instead of being undefined.
 
 // Rounds to the nearest integer (halves up), saturating at +-limit (< 2^62).
-inline std::int64_t saturate(double v, double limit) {
+TB_INLINE std::int64_t saturate(double v, double limit) {
     if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
     if (!(v < limit)) return std::int64_t(limit);
     const double h = v + 0.5;
@@ -52,7 +56,7 @@ constexpr int kColourLimit = 65536;
 // fractions in 256ths. First along u, then along v, each lerp truncated:
 // a channel times a weight stays below 2^16. Returns the channels in the
 // low four 16-bit lanes (blue, green, red, alpha).
-inline __m128i filterTaps(__m128i taps, unsigned fu, unsigned fv) {
+TB_INLINE __m128i filterTaps(__m128i taps, unsigned fu, unsigned fv) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i left = _mm_unpacklo_epi8(taps, zero);
     const __m128i right = _mm_unpackhi_epi8(taps, zero);
@@ -70,7 +74,7 @@ inline __m128i filterTaps(__m128i taps, unsigned fu, unsigned fv) {
 // second tap the neighbour in memory. Clamping (general path only) reads the
 // four taps one by one.
 template <bool kFastModes>
-inline __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, const RenderState& st) {
+TB_INLINE __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, const RenderState& st) {
     const unsigned fu = unsigned(u & 255), fv = unsigned(v & 255);
     if (kFastModes || (!st.clampS && !st.clampT)) {
         const int u0 = int(u >> 8) & (tex.width - 1), v0 = int(v >> 8) & (tex.height - 1);
@@ -97,7 +101,7 @@ inline __m128i fetch(const TextureView& tex, std::int64_t u, std::int64_t v, con
     return filterTaps(_mm_setr_epi32(int(r0[u0]), int(r1[u0]), int(r0[u1]), int(r1[u1])), fu, fv);
 }
 
-inline int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+TB_INLINE int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 struct Rgba {
     int r, g, b, a;
@@ -105,7 +109,7 @@ struct Rgba {
 
 // Colour and alpha combine: (texture - iterated) scaled by texture alpha + 1,
 // arithmetic shift, clamp. Iterated values may be negative (they brighten).
-inline Rgba combine(__m128i texel, int vr, int vg, int vb, int va) {
+TB_INLINE Rgba combine(__m128i texel, int vr, int vg, int vb, int va) {
     const std::uint32_t t = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(texel, texel)));
     const int ta = int(t >> 24), tr = int((t >> 16) & 255), tg = int((t >> 8) & 255), tb = int(t & 255);
     const int scale = ta + 1;
@@ -116,23 +120,23 @@ inline Rgba combine(__m128i texel, int vr, int vg, int vb, int va) {
 // The same combine for an opaque texel (alpha 255, scale 256): texel minus
 // vertex value, clamped, done on all four channels at once. `minusVertex`
 // holds the negated vertex values clamped to +-256, which changes no result.
-inline std::uint32_t combineOpaque(__m128i texel, __m128i minusVertex) {
+TB_INLINE std::uint32_t combineOpaque(__m128i texel, __m128i minusVertex) {
     const __m128i d = _mm_add_epi16(texel, minusVertex);
     return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(d, d)));
 }
 
-inline Rgba unpack(std::uint32_t p) {
+TB_INLINE Rgba unpack(std::uint32_t p) {
     return Rgba{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255), int(p >> 24)};
 }
 
-inline std::uint32_t pack(int r, int g, int b, int a) {
+TB_INLINE std::uint32_t pack(int r, int g, int b, int a) {
     return (std::uint32_t(a) << 24) | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
 }
 
 // Blend factor in 256ths for a Glide blend constant. In the source position
 // code 2/6 mean the destination colour, in the destination position the
 // source colour (the constants share values).
-inline int blendFactor(GrAlphaBlendFnc_t f, bool isSource, int srcA, int dstA, int srcC, int dstC) {
+TB_INLINE int blendFactor(GrAlphaBlendFnc_t f, bool isSource, int srcA, int dstA, int srcC, int dstC) {
     switch (f) {
         case GR_BLEND_ZERO: return 0;
         case GR_BLEND_SRC_ALPHA: return srcA + 1;
@@ -149,7 +153,7 @@ inline int blendFactor(GrAlphaBlendFnc_t f, bool isSource, int srcA, int dstA, i
 // Blend: (source x source factor + destination x destination factor) / 256,
 // clamped; the factor of source alpha a is (a + 1) / 256, of one minus it (256 - a) / 256.
 template <BlendKind kBlend>
-inline std::uint32_t blend(const Rgba& s, std::uint32_t dst, const RenderState& st) {
+TB_INLINE std::uint32_t blend(const Rgba& s, std::uint32_t dst, const RenderState& st) {
     const int dr = int((dst >> 16) & 255), dg = int((dst >> 8) & 255), db = int(dst & 255);
     if constexpr (kBlend == BlendKind::Opaque) {
         (void)dr, (void)dg, (void)db;
@@ -177,7 +181,7 @@ inline std::uint32_t blend(const Rgba& s, std::uint32_t dst, const RenderState& 
 }
 
 // Depth test of the stored 16-bit value against the function set.
-inline bool depthPasses(GrCmpFnc_t f, std::uint32_t z, std::uint32_t stored) {
+TB_INLINE bool depthPasses(GrCmpFnc_t f, std::uint32_t z, std::uint32_t stored) {
     switch (f) {
         case GR_CMP_NEVER: return false;
         case GR_CMP_LESS: return z < stored;
@@ -190,15 +194,110 @@ inline bool depthPasses(GrCmpFnc_t f, std::uint32_t z, std::uint32_t stored) {
     }
 }
 
-inline std::uint32_t depthValue(std::int64_t zFixed) {
+TB_INLINE std::uint32_t depthValue(std::int64_t zFixed) {
     const std::int64_t z = zFixed >> kIterBits;
     return std::uint32_t(z < 0 ? 0 : (z > 0xFFFF ? 0xFFFF : z));
 }
 
-inline int iterColour(std::int64_t c) {
+// Depth at a pixel centre of a perspective triangle, from its ooz plane:
+// rounded to 1/4096, the whole part clamped to 0..0xFFFF (NaN gives 0).
+TB_INLINE std::uint32_t depthAt(double ooz) {
+    const double q = std::floor(std::floor(ooz * kIterOne + 0.5) * (1.0 / kIterOne));
+    return q >= 65535.0 ? 0xFFFF : (q > 0.0 ? std::uint32_t(q) : 0);
+}
+
+// Texel coordinate with 8 fractional bits of a perspective triangle at a
+// pixel centre: clamped to +-2^22 texels (NaN to the lower end), floored.
+TB_INLINE std::int64_t perspectiveTexel(double texel) {
+    constexpr double kLimit = double(1 << 22);
+    if (!(texel >= -kLimit)) texel = -kLimit;
+    if (!(texel <= kLimit)) texel = kLimit;
+    return std::int64_t(std::floor(texel * 256.0));
+}
+
+TB_INLINE int iterColour(std::int64_t c) {
     const std::int64_t v = c >> kIterBits;
     return int(v < -kColourLimit ? -kColourLimit : (v > kColourLimit ? kColourLimit : v));
 }
+
+// ---------------------------------------------------------------------------
+// Triangle set-up: what every row of a triangle shares, and the values at a
+// row's first pixel.
+
+// A parameter as a plane over the screen, relative to vertex 0's snapped position.
+struct Plane {
+    double p0 = 0, dx = 0, dy = 0;
+    double at(double x, double y) const { return p0 + dx * x + dy * y; }
+};
+
+// The parameter planes of a triangle and their steps per pixel. Affine
+// triangles (one w for all three vertices) carry s and t in texels, and are
+// evaluated at a row's first pixel and stepped in fixed point from there;
+// perspective ones carry s/w, t/w and 1/w, and depth and texel are worked
+// out afresh at every pixel. Flat triangles (one colour) carry it as
+// integers instead of planes.
+struct Triangle {
+    TextureView tex;
+    double texOffset = 0;  // 0.5 for bilinear (texel centres), 0 for point sampling
+    double invWidth = 0, invHeight = 0;
+    bool affine = false, flat = false, clampS = false, clampT = false;
+    double x0 = 0, y0 = 0;  // vertex 0 in pixels
+    double tpu = 0;         // texels per Glide unit
+    Plane ooz, s, t, w, red, green, blue, alpha;
+    std::int64_t dz = 0, dr = 0, dg = 0, db = 0, da = 0, du = 0, dv = 0;
+    int fr = 0, fg = 0, fb = 0, fa = 0;
+};
+
+// Pixels [left, right) of row y.
+struct Row {
+    int y, left, right;
+};
+
+// Parameters at the centre of a row's first pixel.
+struct RowStart {
+    std::int64_t z = 0, r = 0, g = 0, b = 0, a = 0, u = 0, v = 0;
+};
+
+// Steps per pixel and start values are saturated so that a whole row cannot overflow.
+constexpr double kStepLimit = double(std::int64_t(1) << 52);
+
+// A texel coordinate at the start of a row, kept small: wrapping removes
+// whole texture sizes, clamping keeps it in a range where the clamp to the
+// edge texel is the same.
+TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
+    if (!(std::fabs(texel) < 1e15)) texel = 0.0;
+    if (clamped) {
+        texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
+    } else {
+        // size is a power of two, so this product is the exact quotient.
+        const double periods = texel * invSize;  // |periods| < 2^62
+        std::int64_t whole = std::int64_t(periods);
+        whole -= double(whole) > periods;  // floor
+        texel -= double(size) * double(whole);
+    }
+    return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+}
+
+template <bool kAffine, bool kFlat>
+TB_INLINE RowStart rowStart(const Triangle& tr, const Row& row) {
+    const double cx = row.left + 0.5 - tr.x0, cy = row.y + 0.5 - tr.y0;
+    RowStart rs;
+    if constexpr (kAffine) rs.z = saturate(tr.ooz.at(cx, cy) * kIterOne, kStepLimit);
+    if constexpr (!kFlat) {
+        rs.r = saturate(tr.red.at(cx, cy) * kIterOne, kStepLimit);
+        rs.g = saturate(tr.green.at(cx, cy) * kIterOne, kStepLimit);
+        rs.b = saturate(tr.blue.at(cx, cy) * kIterOne, kStepLimit);
+        rs.a = saturate(tr.alpha.at(cx, cy) * kIterOne, kStepLimit);
+    }
+    if constexpr (kAffine) {
+        rs.u = texStart(tr.s.at(cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, tr.clampS);
+        rs.v = texStart(tr.t.at(cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.invHeight, tr.clampT);
+    }
+    return rs;
+}
+
+// The rows of a triangle are drawn by one function chosen for its modes.
+using RowsFn = void (*)(const Triangle&, const Row*, int, const RenderState&);
 
 // ---------------------------------------------------------------------------
 // Eight pixels at a time (AVX2, chosen at run time) for affine spans in the
@@ -254,12 +353,12 @@ struct Taps8 {
 
 // Each pixel's two taps of a row sit side by side: one 64-bit load per pixel,
 // then the left and right taps of the eight pixels are sorted into two vectors.
-inline __m128i tapPairs(const std::uint32_t* row, const std::int32_t* ix, int a, int b) {
+TB_INLINE __m128i tapPairs(const std::uint32_t* row, const std::int32_t* ix, int a, int b) {
     return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ix[a])),
                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ix[b])));
 }
 
-inline void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i& left, __m256i& right) {
+TB_INLINE void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i& left, __m256i& right) {
     const __m256 x0 = _mm256_castsi256_ps(
         _mm256_inserti128_si256(_mm256_castsi128_si256(tapPairs(row, ix, 0, 1)), tapPairs(row, ix, 4, 5), 1));
     const __m256 x1 = _mm256_castsi256_ps(
@@ -268,7 +367,7 @@ inline void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i& le
     right = _mm256_castps_si256(_mm256_shuffle_ps(x0, x1, 0xDD));
 }
 
-inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask) {
+TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask) {
     const __m256i byteMask = _mm256_set1_epi32(255);
     Taps8 t;
     t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
@@ -284,12 +383,12 @@ inline Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i 
 }
 
 // The bilinear filter of fetch on two channels per 32-bit lane.
-inline __m256i lerp16(__m256i p, __m256i q, __m256i wp, __m256i wq) {
+TB_INLINE __m256i lerp16(__m256i p, __m256i q, __m256i wp, __m256i wq) {
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, wp), _mm256_mullo_epi16(q, wq)), 8);
 }
 
 // Filtered texels as two planes: blue and red, green and alpha.
-inline void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
+TB_INLINE void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
     const __m256i m = _mm256_set1_epi32(0x00FF00FF), whole = _mm256_set1_epi32(0x01000100);
     const __m256i fu = _mm256_or_si256(t.fu, _mm256_slli_epi32(t.fu, 16));
     const __m256i fv = _mm256_or_si256(t.fv, _mm256_slli_epi32(t.fv, 16));
@@ -304,7 +403,7 @@ inline void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
 
 // Copies n < 8 elements, unrolled: a loop here would become a library call.
 template <typename T>
-inline void copyFew(const T* from, T* to, int n) {
+TB_INLINE void copyFew(const T* from, T* to, int n) {
     switch (n) {
         case 7: to[6] = from[6]; [[fallthrough]];
         case 6: to[5] = from[5]; [[fallthrough]];
@@ -317,36 +416,30 @@ inline void copyFew(const T* from, T* to, int n) {
     }
 }
 
-// Lanes p0, p0 + step, ... p0 + 7 step, wrapping.
-inline __m256i lanesFrom(std::uint32_t p0, std::uint32_t step) {
-    return _mm256_add_epi32(_mm256_set1_epi32(int(p0)), _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
-                                                                           _mm256_set1_epi32(int(step))));
-}
-
 // Two negated vertex values, clamped to +-256 (which changes no saturated
 // result), as the 16-bit halves of a lane.
-inline std::uint32_t negatedPair(int lo, int hi) {
+TB_INLINE std::uint32_t negatedPair(int lo, int hi) {
     return std::uint32_t(std::uint16_t(std::clamp(-lo, -256, 256))) |
            (std::uint32_t(std::uint16_t(std::clamp(-hi, -256, 256))) << 16);
 }
 
 // One channel (at bit `shift`) of eight packed pixels as 32-bit lanes.
-inline __m256i channel8(__m256i p, int shift) {
+TB_INLINE __m256i channel8(__m256i p, int shift) {
     return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(255));
 }
 
-inline __m256i clamp8(__m256i v) {
+TB_INLINE __m256i clamp8(__m256i v) {
     return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
 }
 
 // combine() on eight pixels, one channel: ((texel - vertex) * scale) >> 8, clamped.
-inline __m256i combine8(__m256i texel, __m256i vertex, __m256i scale) {
+TB_INLINE __m256i combine8(__m256i texel, __m256i vertex, __m256i scale) {
     return clamp8(_mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(texel, vertex), scale), 8));
 }
 
 // blend<kBlend>() on eight pixels, one channel; fs and fd as in blend().
 template <BlendKind kBlend>
-inline __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
+TB_INLINE __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
     const __m256i top = _mm256_set1_epi32(255);
     if constexpr (kBlend == BlendKind::Alpha) {
         return _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(sc, fs), _mm256_mullo_epi32(dc, fd)), 8);
@@ -359,100 +452,216 @@ inline __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
     }
 }
 
-// An affine span with flat colour in the game's depth and sampler modes,
-// under one of the four blend settings. The opaque texture under the opaque
-// blend (the ground) keeps the filter's two-to-a-lane planes through the
-// saturating combine; everything else works one channel per 32-bit lane.
-// Returns how many pixels it drew: all, or none when the depth of the run
-// does not fit its lanes.
+// The flat vertex colour as the eight-pixel combine uses it.
+struct FlatColour8 {
+    __m256i minusBR, minusGA, r, g, b, a;
+    FlatColour8(int fr, int fg, int fb, int fa)
+        : minusBR(_mm256_set1_epi32(int(negatedPair(fb, fr)))),
+          minusGA(_mm256_set1_epi32(int(negatedPair(fg, fa)))),
+          r(_mm256_set1_epi32(fr)),
+          g(_mm256_set1_epi32(fg)),
+          b(_mm256_set1_epi32(fb)),
+          a(_mm256_set1_epi32(fa)) {}
+};
+
+// Combine and blend of eight filtered texels (blue and red, green and alpha
+// planes) with a flat colour over the eight destination pixels. The opaque
+// texture under the opaque blend (the ground) keeps the filter's
+// two-to-a-lane planes through the saturating combine; everything else
+// works one channel per 32-bit lane.
 template <BlendKind kBlend, CombineKind kCombine>
-int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* depth, int count, std::int64_t z,
-                std::int64_t dz, std::int64_t u, std::int64_t du, std::int64_t v, std::int64_t dv, int fr, int fg,
-                int fb, int fa) {
-    DepthRun zr;
-    if (count <= 0 || !zr.init(z, dz, count)) return 0;
-    __m256i U = lanesFrom(std::uint32_t(u), std::uint32_t(du)), V = lanesFrom(std::uint32_t(v), std::uint32_t(dv));
-    __m256i Z = lanesFrom(zr.z, zr.dz);
-    const __m256i U8 = _mm256_set1_epi32(int(std::uint32_t(du) * 8u)),
-                  V8 = _mm256_set1_epi32(int(std::uint32_t(dv) * 8u));
-    const __m256i Z8 = _mm256_set1_epi32(int(zr.dz * 8u));
-    const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
-    const __m256i minusBR = _mm256_set1_epi32(int(negatedPair(fb, fr))),
-                  minusGA = _mm256_set1_epi32(int(negatedPair(fg, fa)));
-    const __m256i vr = _mm256_set1_epi32(fr), vg = _mm256_set1_epi32(fg), vb = _mm256_set1_epi32(fb),
-                  va = _mm256_set1_epi32(fa);
+TB_INLINE __m256i shade8(__m256i br, __m256i ga, __m256i dst, const FlatColour8& flat) {
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi32(1),
                   whole = _mm256_set1_epi32(256), low16 = _mm256_set1_epi32(0xFFFF);
-    const __m128i constZ = _mm_set1_epi16(short(zr.value));
-    // Eight pixels at colour and depth; `lanes` limits the depth test to the
-    // pixels that belong to the span.
-    auto eight = [&](std::uint32_t* colour, std::uint16_t* depth, __m128i lanes) {
-        __m128i zi = constZ;
-        if (!zr.constant) {
-            const __m256i q = _mm256_min_epi32(_mm256_srli_epi32(Z, kIterBits), _mm256_set1_epi32(0xFFFF));
-            zi = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(q, q), 0x08));
-            Z = _mm256_add_epi32(Z, Z8);
+    if constexpr (kCombine == CombineKind::Saturating) {
+        br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, flat.minusBR), zero), top);
+        ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, flat.minusGA), zero), top);
+    }
+    if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
+        (void)dst, (void)one, (void)whole, (void)low16;
+        return _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
+    } else {
+        __m256i cr, cg, cb, ca;
+        if constexpr (kCombine == CombineKind::Saturating) {
+            cb = _mm256_and_si256(br, low16);
+            cr = _mm256_srli_epi32(br, 16);
+            cg = _mm256_and_si256(ga, low16);
+            ca = _mm256_srli_epi32(ga, 16);
+        } else {
+            const __m256i ta = _mm256_srli_epi32(ga, 16), scale = _mm256_add_epi32(ta, one);
+            cb = combine8(_mm256_and_si256(br, low16), flat.b, scale);
+            cr = combine8(_mm256_srli_epi32(br, 16), flat.r, scale);
+            cg = combine8(_mm256_and_si256(ga, low16), flat.g, scale);
+            ca = combine8(ta, flat.a, scale);
         }
-        const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
-        const __m128i pass = _mm_and_si128(_mm_cmpeq_epi16(_mm_min_epu16(zi, stored), zi), lanes);
-        if (_mm_movemask_epi8(pass) != 0) {
-            __m256i br, ga;
-            filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
-            __m256i* out = reinterpret_cast<__m256i*>(colour);
-            const __m256i dst = _mm256_loadu_si256(out);
-            __m256i pixel;
-            if constexpr (kCombine == CombineKind::Saturating) {
-                br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, minusBR), zero), top);
-                ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, minusGA), zero), top);
-            }
-            if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
-                pixel = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
-            } else {
-                __m256i cr, cg, cb, ca;
-                if constexpr (kCombine == CombineKind::Saturating) {
-                    cb = _mm256_and_si256(br, low16);
-                    cr = _mm256_srli_epi32(br, 16);
-                    cg = _mm256_and_si256(ga, low16);
-                    ca = _mm256_srli_epi32(ga, 16);
-                } else {
-                    const __m256i ta = _mm256_srli_epi32(ga, 16), scale = _mm256_add_epi32(ta, one);
-                    cb = combine8(_mm256_and_si256(br, low16), vb, scale);
-                    cr = combine8(_mm256_srli_epi32(br, 16), vr, scale);
-                    cg = combine8(_mm256_and_si256(ga, low16), vg, scale);
-                    ca = combine8(ta, va, scale);
-                }
-                if constexpr (kBlend != BlendKind::Opaque) {
-                    const __m256i fs = _mm256_add_epi32(ca, one), fd = _mm256_sub_epi32(whole, ca);
-                    cr = blend8<kBlend>(cr, channel8(dst, 16), fs, fd);
-                    cg = blend8<kBlend>(cg, channel8(dst, 8), fs, fd);
-                    cb = blend8<kBlend>(cb, channel8(dst, 0), fs, fd);
-                }
-                pixel = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(ca, 24), _mm256_slli_epi32(cr, 16)),
-                                        _mm256_or_si256(_mm256_slli_epi32(cg, 8), cb));
-            }
-            _mm256_storeu_si256(out, _mm256_blendv_epi8(dst, pixel, _mm256_cvtepi16_epi32(pass)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(stored, zi, pass));
+        if constexpr (kBlend != BlendKind::Opaque) {
+            const __m256i fs = _mm256_add_epi32(ca, one), fd = _mm256_sub_epi32(whole, ca);
+            cr = blend8<kBlend>(cr, channel8(dst, 16), fs, fd);
+            cg = blend8<kBlend>(cg, channel8(dst, 8), fs, fd);
+            cb = blend8<kBlend>(cb, channel8(dst, 0), fs, fd);
         }
-        U = _mm256_add_epi32(U, U8);
-        V = _mm256_add_epi32(V, V8);
-    };
-    const int n = count & ~7;
+        return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(ca, 24), _mm256_slli_epi32(cr, 16)),
+                               _mm256_or_si256(_mm256_slli_epi32(cg, 8), cb));
+    }
+}
+
+template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
+void drawRows(const Triangle& tr, const Row* rows, int n, const RenderState& st);
+
+// The rows of an affine triangle with flat colour in the game's depth and
+// sampler modes, under one of the four blend settings, eight pixels at a
+// time. The opaque texture under the opaque blend (the ground) keeps the
+// filter's two-to-a-lane planes through the saturating combine; everything
+// else works one channel per 32-bit lane. A row whose depth does not fit its
+// lanes goes through the one-pixel loop.
+template <BlendKind kBlend, CombineKind kCombine>
+void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& st) {
+    const TextureView tex = tr.tex;
+    Buffers& buf = buffers();
+    std::uint32_t* const colourBase = buf.backColour();
+    std::uint16_t* const depthBase = buf.depth.data();
+    const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const std::uint32_t du = std::uint32_t(tr.du), dv = std::uint32_t(tr.dv), dz = std::uint32_t(tr.dz);
+    const __m256i laneU = _mm256_mullo_epi32(laneIndex, _mm256_set1_epi32(int(du)));
+    const __m256i laneV = _mm256_mullo_epi32(laneIndex, _mm256_set1_epi32(int(dv)));
+    const __m256i laneZ = _mm256_mullo_epi32(laneIndex, _mm256_set1_epi32(int(dz)));
+    const __m256i U8 = _mm256_set1_epi32(int(du * 8u)), V8 = _mm256_set1_epi32(int(dv * 8u));
+    const __m256i Z8 = _mm256_set1_epi32(int(dz * 8u));
+    const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
+    const FlatColour8 flat(tr.fr, tr.fg, tr.fb, tr.fa);
     const __m128i all = _mm_set1_epi16(-1);
-    for (int i = 0; i < n; i += 8) eight(colour + i, depth + i, all);
-    // The last pixels go through a copy, so nothing past the span is read or written.
-    if (const int rest = count - n; rest > 0) {
-        alignas(32) std::uint32_t c8[8] = {};
-        alignas(16) std::uint16_t d8[8] = {};
-        copyFew(colour + n, c8, rest);
-        copyFew(depth + n, d8, rest);
-        eight(c8, d8, _mm_cmpgt_epi16(_mm_set1_epi16(short(rest)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)));
-        copyFew(c8, colour + n, rest);
-        copyFew(d8, depth + n, rest);
+
+    for (int k = 0; k < n; ++k) {
+        const Row& row = rows[k];
+        const RowStart rs = rowStart<true, true>(tr, row);
+        const int count = row.right - row.left;
+        DepthRun zr;
+        if (!zr.init(rs.z, tr.dz, count)) {
+            drawRows<kBlend, false, kCombine, true>(tr, &row, 1, st);
+            continue;
+        }
+        __m256i U = _mm256_add_epi32(_mm256_set1_epi32(int(std::uint32_t(rs.u))), laneU);
+        __m256i V = _mm256_add_epi32(_mm256_set1_epi32(int(std::uint32_t(rs.v))), laneV);
+        __m256i Z = _mm256_add_epi32(_mm256_set1_epi32(int(zr.z)), laneZ);
+        const __m128i constZ = _mm_set1_epi16(short(zr.value));
+        // Eight pixels at colour and depth; `lanes` limits the depth test to the
+        // pixels that belong to the row.
+        auto eight = [&](std::uint32_t* colour, std::uint16_t* depth, __m128i lanes) {
+            __m128i zi = constZ;
+            if (!zr.constant) {
+                const __m256i q = _mm256_min_epi32(_mm256_srli_epi32(Z, kIterBits), _mm256_set1_epi32(0xFFFF));
+                zi = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(q, q), 0x08));
+                Z = _mm256_add_epi32(Z, Z8);
+            }
+            const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+            const __m128i pass = _mm_and_si128(_mm_cmpeq_epi16(_mm_min_epu16(zi, stored), zi), lanes);
+            if (_mm_movemask_epi8(pass) != 0) {
+                __m256i br, ga;
+                filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
+                __m256i* out = reinterpret_cast<__m256i*>(colour);
+                const __m256i dst = _mm256_loadu_si256(out);
+                const __m256i pixel = shade8<kBlend, kCombine>(br, ga, dst, flat);
+                _mm256_storeu_si256(out, _mm256_blendv_epi8(dst, pixel, _mm256_cvtepi16_epi32(pass)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(stored, zi, pass));
+            }
+            U = _mm256_add_epi32(U, U8);
+            V = _mm256_add_epi32(V, V8);
+        };
+        std::uint32_t* const colour = colourBase + row.y * kScreenWidth + row.left;
+        std::uint16_t* const depth = depthBase + row.y * kScreenWidth + row.left;
+        const int whole8 = count & ~7;
+        for (int i = 0; i < whole8; i += 8) eight(colour + i, depth + i, all);
+        // The last pixels go through a copy, so nothing past the row is read or written.
+        if (const int rest = count - whole8; rest > 0) {
+            alignas(32) std::uint32_t c8[8] = {};
+            alignas(16) std::uint16_t d8[8] = {};
+            copyFew(colour + whole8, c8, rest);
+            copyFew(depth + whole8, d8, rest);
+            eight(c8, d8, _mm_cmpgt_epi16(_mm_set1_epi16(short(rest)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)));
+            copyFew(c8, colour + whole8, rest);
+            copyFew(d8, depth + whole8, rest);
+        }
     }
     // The compiler does not clear the upper halves on every way out, and
     // left dirty they slow down every later SSE instruction of the caller.
     _mm256_zeroupper();
-    return count;
+}
+// Plane::at() on four pixel centres, in the same order of operations.
+TB_INLINE __m256d at4(const Plane& p, __m256d cx, __m256d cy) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(p.p0), _mm256_mul_pd(_mm256_set1_pd(p.dx), cx)),
+                         _mm256_mul_pd(_mm256_set1_pd(p.dy), cy));
+}
+
+// perspectiveTexel() on four values.
+TB_INLINE __m128i perspectiveTexel4(__m256d t) {
+    t = _mm256_min_pd(_mm256_max_pd(t, _mm256_set1_pd(-double(1 << 22))), _mm256_set1_pd(double(1 << 22)));
+    return _mm256_cvttpd_epi32(_mm256_floor_pd(_mm256_mul_pd(t, _mm256_set1_pd(256.0))));
+}
+
+// Pixels of a perspective triangle with flat colour in the game's depth and
+// sampler modes, under one of the four blend settings, eight at a time from
+// a list of pixel positions (count a multiple of eight; a list may repeat
+// its last pixel to get there, which draws it the same way twice). Small
+// far-away triangles cover a pixel or two a row, so taking the pixels of all
+// rows together keeps the lanes full. Every value is the one-pixel loop's,
+// lane by lane.
+template <BlendKind kBlend, CombineKind kCombine>
+void perspectivePixels8(const Triangle& tr, const std::int32_t* xs, const std::int32_t* ys, int count) {
+    const TextureView tex = tr.tex;
+    Buffers& buf = buffers();
+    std::uint32_t* const colourBase = buf.backColour();
+    std::uint16_t* const depthBase = buf.depth.data();
+    const __m256d half = _mm256_set1_pd(0.5), x0 = _mm256_set1_pd(tr.x0), y0 = _mm256_set1_pd(tr.y0);
+    const __m256d zero = _mm256_setzero_pd(), depthMax = _mm256_set1_pd(65535.0);
+    const __m256d iterOne = _mm256_set1_pd(kIterOne), iterInverse = _mm256_set1_pd(1.0 / kIterOne);
+    const __m256d tpu = _mm256_set1_pd(tex.texelsPerUnit), offset = _mm256_set1_pd(tr.texOffset);
+    const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
+    const FlatColour8 flat(tr.fr, tr.fg, tr.fb, tr.fa);
+    // Depth and texel coordinates (8 fractional bits) of four pixels.
+    auto four = [&](__m128i px, __m128i py, __m128i& z, __m128i& u, __m128i& v) {
+        const __m256d cx = _mm256_sub_pd(_mm256_add_pd(_mm256_cvtepi32_pd(px), half), x0);
+        const __m256d cy = _mm256_sub_pd(_mm256_add_pd(_mm256_cvtepi32_pd(py), half), y0);
+        const __m256d rounded = _mm256_floor_pd(_mm256_add_pd(_mm256_mul_pd(at4(tr.ooz, cx, cy), iterOne), half));
+        const __m256d q = _mm256_floor_pd(_mm256_mul_pd(rounded, iterInverse));
+        z = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(q, zero), depthMax));
+        const __m256d scale = _mm256_div_pd(tpu, at4(tr.w, cx, cy));
+        u = perspectiveTexel4(_mm256_sub_pd(_mm256_mul_pd(at4(tr.s, cx, cy), scale), offset));
+        v = perspectiveTexel4(_mm256_sub_pd(_mm256_mul_pd(at4(tr.t, cx, cy), scale), offset));
+    };
+    for (int i = 0; i < count; i += 8) {
+        const __m256i X = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs + i));
+        const __m256i Y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys + i));
+        alignas(32) std::int32_t index[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index),
+                           _mm256_add_epi32(_mm256_mullo_epi32(Y, _mm256_set1_epi32(kScreenWidth)), X));
+        __m128i zLow, zHigh, uLow, uHigh, vLow, vHigh;
+        four(_mm256_castsi256_si128(X), _mm256_castsi256_si128(Y), zLow, uLow, vLow);
+        four(_mm256_extracti128_si256(X, 1), _mm256_extracti128_si256(Y, 1), zHigh, uHigh, vHigh);
+        const __m128i zi = _mm_packus_epi32(zLow, zHigh);
+        const __m128i stored =
+            _mm_setr_epi16(short(depthBase[index[0]]), short(depthBase[index[1]]), short(depthBase[index[2]]),
+                           short(depthBase[index[3]]), short(depthBase[index[4]]), short(depthBase[index[5]]),
+                           short(depthBase[index[6]]), short(depthBase[index[7]]));
+        const __m128i pass = _mm_cmpeq_epi16(_mm_min_epu16(zi, stored), zi);
+        if (_mm_movemask_epi8(pass) == 0) continue;
+        const __m256i U = _mm256_slli_epi32(_mm256_inserti128_si256(_mm256_castsi128_si256(uLow), uHigh, 1), 16);
+        const __m256i V = _mm256_slli_epi32(_mm256_inserti128_si256(_mm256_castsi128_si256(vLow), vHigh, 1), 16);
+        const __m256i dst = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colourBase),
+                                                   _mm256_load_si256(reinterpret_cast<const __m256i*>(index)), 4);
+        __m256i br, ga;
+        filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
+        alignas(32) std::uint32_t colour[8];
+        alignas(16) std::uint16_t depth[8];
+        _mm256_store_si256(
+            reinterpret_cast<__m256i*>(colour),
+            _mm256_blendv_epi8(dst, shade8<kBlend, kCombine>(br, ga, dst, flat), _mm256_cvtepi16_epi32(pass)));
+        _mm_store_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(stored, zi, pass));
+        for (int k = 0; k < 8; ++k) {
+            colourBase[index[k]] = colour[k];
+            depthBase[index[k]] = depth[k];
+        }
+    }
+    _mm256_zeroupper();
 }
 
 #if defined(__clang__)
@@ -460,160 +669,175 @@ int affineSpan8(const TextureView& tex, std::uint32_t* colour, std::uint16_t* de
 #else
 #pragma GCC pop_options
 #endif
-
-// ---------------------------------------------------------------------------
-// Triangle setup.
-
-// A parameter as a plane over the screen, relative to vertex 0's snapped position.
-struct Plane {
-    double p0 = 0, dx = 0, dy = 0;
-    double at(double x, double y) const { return p0 + dx * x + dy * y; }
-};
-
-// Everything a span needs, evaluated at the first pixel centre and stepped per pixel.
-struct Span {
-    std::uint32_t* colour;
-    std::uint16_t* depth;
-    int count;
-    std::int64_t z, dz;
-    std::int64_t r, g, b, a, dr, dg, db, da;
-    std::int64_t u, v, du, dv;               // affine: texels, kTexBits fraction
-    double sow, tow, oow, dsow, dtow, doow;  // perspective
-    int fr, fg, fb, fa;                      // flat colour
-};
-
-struct Setup {
-    TextureView tex;
-    double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
-    bool affine, flat;
-};
-
+// The rows of a triangle one pixel at a time, for every mode; the game's
+// depth and sampler modes (kFastModes) are compiled in, any other mode is
+// checked at run time.
 template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
-void drawSpan(const Span& span, const Setup& su, const RenderState& st) {
+void drawRows(const Triangle& tr, const Row* rows, int n, const RenderState& st) {
+    constexpr bool kFlat = kCombine != CombineKind::Iterated;
     // Everything the loop steps or reads lives in locals: the colour writes
-    // could otherwise alias the span record and force it through memory.
-    Span sp = span;
-    const TextureView tex = su.tex;
-    std::uint32_t* const colour = sp.colour;
-    std::uint16_t* const depth = sp.depth;
-    const int count = sp.count;
-    const double texOffset = su.texOffset;
+    // could otherwise alias the triangle record and force it through memory.
+    const TextureView tex = tr.tex;
+    Buffers& buf = buffers();
+    std::uint32_t* const colourBase = buf.backColour();
+    std::uint16_t* const depthBase = buf.depth.data();
+    const double texOffset = tr.texOffset;
     const std::int64_t fracMask = texOffset != 0.0 ? ~std::int64_t(0) : ~std::int64_t(255);
     const bool depthOn = st.depthMode != GR_DEPTHBUFFER_DISABLE;
     const bool depthWrite = depthOn && st.depthMask;
     const GrCmpFnc_t depthFunc = st.depthFunc;
+    const int fr = tr.fr, fg = tr.fg, fb = tr.fb, fa = tr.fa;
     const __m128i minusVertex =
-        _mm_setr_epi16(short(std::clamp(-sp.fb, -256, 256)), short(std::clamp(-sp.fg, -256, 256)),
-                       short(std::clamp(-sp.fr, -256, 256)), short(std::clamp(-sp.fa, -256, 256)), 0, 0, 0, 0);
-    std::int64_t z = sp.z, u = sp.u, v = sp.v;
-    const std::int64_t dz = sp.dz, du = sp.du, dv = sp.dv;
-    double sow = sp.sow, tow = sp.tow, oow = sp.oow;
-    const double dsow = sp.dsow, dtow = sp.dtow, doow = sp.doow;
-    std::int64_t r = sp.r, g = sp.g, b = sp.b, a = sp.a;
-    int i = 0;
-    if constexpr (kBlend != BlendKind::General && !kPerspective && kCombine != CombineKind::Iterated && kFastModes) {
-        if (haveAvx2()) {
-            i = affineSpan8<kBlend, kCombine>(tex, colour, depth, count, z, dz, u, du, v, dv, sp.fr, sp.fg, sp.fb,
-                                              sp.fa);
-            z += dz * i;
-            u += du * i;
-            v += dv * i;
-        }
-    }
-    for (; i < count; ++i) {
-        const std::uint32_t zi = depthValue(z);
-        bool pass;
-        if constexpr (kFastModes) {
-            pass = zi <= depth[i];
-        } else {
-            pass = !depthOn || depthPasses(depthFunc, zi, depth[i]);
-        }
-        if (pass) {
-            std::int64_t tu, tv;
+        _mm_setr_epi16(short(std::clamp(-fb, -256, 256)), short(std::clamp(-fg, -256, 256)),
+                       short(std::clamp(-fr, -256, 256)), short(std::clamp(-fa, -256, 256)), 0, 0, 0, 0);
+    const std::int64_t dz = tr.dz, du = tr.du, dv = tr.dv, dr = tr.dr, dg = tr.dg, db = tr.db, da = tr.da;
+
+    for (int k = 0; k < n; ++k) {
+        const Row row = rows[k];
+        const RowStart rs = rowStart<!kPerspective, kFlat>(tr, row);
+        std::uint32_t* const colour = colourBase + row.y * kScreenWidth + row.left;
+        std::uint16_t* const depth = depthBase + row.y * kScreenWidth + row.left;
+        const int count = row.right - row.left;
+        std::int64_t z = rs.z, u = rs.u, v = rs.v, r = rs.r, g = rs.g, b = rs.b, a = rs.a;
+        const double cy = row.y + 0.5 - tr.y0;
+        for (int i = 0; i < count; ++i) {
+            // Perspective triangles are evaluated afresh at every pixel centre:
+            // the result depends on the pixel alone, not on how it was reached.
+            const double cx = row.left + i + 0.5 - tr.x0;
+            std::uint32_t zi;
             if constexpr (kPerspective) {
-                // Texel coordinates from s/w and t/w; saturated so the
-                // conversion is defined, floored through a positive offset.
-                constexpr double kLimit = double(1 << 22);
-                const double scale = tex.texelsPerUnit / oow;
-                double fu = sow * scale - texOffset;
-                double fv = tow * scale - texOffset;
-                if (!(fu >= -kLimit)) fu = -kLimit;
-                if (!(fu <= kLimit)) fu = kLimit;
-                if (!(fv >= -kLimit)) fv = -kLimit;
-                if (!(fv <= kLimit)) fv = kLimit;
-                constexpr double kBias = 2147483648.0;
-                tu = std::int64_t(fu * 256.0 + kBias) - std::int64_t(kBias);
-                tv = std::int64_t(fv * 256.0 + kBias) - std::int64_t(kBias);
+                zi = depthAt(tr.ooz.at(cx, cy));
             } else {
-                tu = u >> (kTexBits - 8);
-                tv = v >> (kTexBits - 8);
+                zi = depthValue(z);
             }
-            if constexpr (!kFastModes) {
-                tu &= fracMask;
-                tv &= fracMask;
-            }
-            const __m128i t = fetch<kFastModes>(tex, tu, tv, st);
-            if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
-                colour[i] = combineOpaque(t, minusVertex);
+            bool pass;
+            if constexpr (kFastModes) {
+                pass = zi <= depth[i];
             } else {
-                Rgba c;
-                if constexpr (kCombine == CombineKind::Saturating) {
-                    c = unpack(combineOpaque(t, minusVertex));
-                } else if constexpr (kCombine == CombineKind::FlatGeneral) {
-                    c = combine(t, sp.fr, sp.fg, sp.fb, sp.fa);
+                pass = !depthOn || depthPasses(depthFunc, zi, depth[i]);
+            }
+            if (pass) {
+                std::int64_t tu, tv;
+                if constexpr (kPerspective) {
+                    const double scale = tex.texelsPerUnit / tr.w.at(cx, cy);
+                    tu = perspectiveTexel(tr.s.at(cx, cy) * scale - texOffset);
+                    tv = perspectiveTexel(tr.t.at(cx, cy) * scale - texOffset);
                 } else {
-                    c = combine(t, iterColour(r), iterColour(g), iterColour(b), iterColour(a));
+                    tu = u >> (kTexBits - 8);
+                    tv = v >> (kTexBits - 8);
                 }
-                colour[i] = blend<kBlend>(c, colour[i], st);
+                if constexpr (!kFastModes) {
+                    tu &= fracMask;
+                    tv &= fracMask;
+                }
+                const __m128i t = fetch<kFastModes>(tex, tu, tv, st);
+                if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
+                    colour[i] = combineOpaque(t, minusVertex);
+                } else {
+                    Rgba c;
+                    if constexpr (kCombine == CombineKind::Saturating) {
+                        c = unpack(combineOpaque(t, minusVertex));
+                    } else if constexpr (kCombine == CombineKind::FlatGeneral) {
+                        c = combine(t, fr, fg, fb, fa);
+                    } else {
+                        c = combine(t, iterColour(r), iterColour(g), iterColour(b), iterColour(a));
+                    }
+                    colour[i] = blend<kBlend>(c, colour[i], st);
+                }
+                if (kFastModes || depthWrite) depth[i] = std::uint16_t(zi);
             }
-            if (kFastModes || depthWrite) depth[i] = std::uint16_t(zi);
-        }
-        z += dz;
-        if constexpr (kPerspective) {
-            sow += dsow;
-            tow += dtow;
-            oow += doow;
-        } else {
-            u += du;
-            v += dv;
-        }
-        if constexpr (kCombine == CombineKind::Iterated) {
-            r += sp.dr;
-            g += sp.dg;
-            b += sp.db;
-            a += sp.da;
+            if constexpr (!kPerspective) {
+                z += dz;
+                u += du;
+                v += dv;
+            }
+            if constexpr (!kFlat) {
+                r += dr;
+                g += dg;
+                b += db;
+                a += da;
+            }
         }
     }
 }
-
-using SpanFn = void (*)(const Span&, const Setup&, const RenderState&);
 
 template <BlendKind kBlend, bool kFastModes>
-SpanFn pickSpan(bool perspective, CombineKind combine) {
+RowsFn pickRows(bool perspective, CombineKind combine) {
+    if constexpr (kFastModes && kBlend != BlendKind::General) {
+        if (!perspective && haveAvx2()) {
+            if (combine == CombineKind::Saturating) return affineRows8<kBlend, CombineKind::Saturating>;
+            if (combine == CombineKind::FlatGeneral) return affineRows8<kBlend, CombineKind::FlatGeneral>;
+        }
+    }
     switch (combine) {
         case CombineKind::Saturating:
-            return perspective ? drawSpan<kBlend, true, CombineKind::Saturating, kFastModes>
-                               : drawSpan<kBlend, false, CombineKind::Saturating, kFastModes>;
+            return perspective ? drawRows<kBlend, true, CombineKind::Saturating, kFastModes>
+                               : drawRows<kBlend, false, CombineKind::Saturating, kFastModes>;
         case CombineKind::FlatGeneral:
-            return perspective ? drawSpan<kBlend, true, CombineKind::FlatGeneral, kFastModes>
-                               : drawSpan<kBlend, false, CombineKind::FlatGeneral, kFastModes>;
+            return perspective ? drawRows<kBlend, true, CombineKind::FlatGeneral, kFastModes>
+                               : drawRows<kBlend, false, CombineKind::FlatGeneral, kFastModes>;
         default:
-            return perspective ? drawSpan<kBlend, true, CombineKind::Iterated, kFastModes>
-                               : drawSpan<kBlend, false, CombineKind::Iterated, kFastModes>;
+            return perspective ? drawRows<kBlend, true, CombineKind::Iterated, kFastModes>
+                               : drawRows<kBlend, false, CombineKind::Iterated, kFastModes>;
     }
 }
 
-// The game's depth and texture modes get loops per blend setting; any other
-// mode combination runs the general blend with its checks at run time.
-SpanFn pickSpan(bool fastModes, BlendKind blend, bool perspective, CombineKind combine) {
-    if (!fastModes) return pickSpan<BlendKind::General, false>(perspective, combine);
+// The game's depth and texture modes get loops per blend setting (eight
+// pixels at a time for affine triangles with flat colour where the CPU has
+// AVX2); any other mode combination runs the general blend with its checks at run time.
+RowsFn pickRows(bool fastModes, BlendKind blend, bool perspective, CombineKind combine) {
+    if (!fastModes) return pickRows<BlendKind::General, false>(perspective, combine);
     switch (blend) {
-        case BlendKind::Opaque: return pickSpan<BlendKind::Opaque, true>(perspective, combine);
-        case BlendKind::Alpha: return pickSpan<BlendKind::Alpha, true>(perspective, combine);
-        case BlendKind::Additive: return pickSpan<BlendKind::Additive, true>(perspective, combine);
-        case BlendKind::AlphaAdditive: return pickSpan<BlendKind::AlphaAdditive, true>(perspective, combine);
-        default: return pickSpan<BlendKind::General, true>(perspective, combine);
+        case BlendKind::Opaque: return pickRows<BlendKind::Opaque, true>(perspective, combine);
+        case BlendKind::Alpha: return pickRows<BlendKind::Alpha, true>(perspective, combine);
+        case BlendKind::Additive: return pickRows<BlendKind::Additive, true>(perspective, combine);
+        case BlendKind::AlphaAdditive: return pickRows<BlendKind::AlphaAdditive, true>(perspective, combine);
+        default: return pickRows<BlendKind::General, true>(perspective, combine);
     }
+}
+
+using PixelsFn = void (*)(const Triangle&, const std::int32_t*, const std::int32_t*, int);
+
+template <BlendKind kBlend>
+PixelsFn pickPixels(CombineKind combine) {
+    return combine == CombineKind::Saturating ? perspectivePixels8<kBlend, CombineKind::Saturating>
+                                              : perspectivePixels8<kBlend, CombineKind::FlatGeneral>;
+}
+
+// The eight-pixel perspective loop for a blend setting other than General
+// and a flat combine.
+PixelsFn pickPixels(BlendKind blend, CombineKind combine) {
+    switch (blend) {
+        case BlendKind::Alpha: return pickPixels<BlendKind::Alpha>(combine);
+        case BlendKind::Additive: return pickPixels<BlendKind::Additive>(combine);
+        case BlendKind::AlphaAdditive: return pickPixels<BlendKind::AlphaAdditive>(combine);
+        default: return pickPixels<BlendKind::Opaque>(combine);
+    }
+}
+
+// Collects the pixels of the rows into lists of up to kBatch positions and
+// draws each list, padded to a multiple of eight with its last pixel.
+void drawPixelList(PixelsFn draw, const Triangle& tr, const Row* rows, int n) {
+    constexpr int kBatch = 256;
+    alignas(32) std::int32_t xs[kBatch + 8], ys[kBatch + 8];
+    int count = 0;
+    auto flush = [&] {
+        int padded = count;
+        for (; padded % 8 != 0; ++padded) {
+            xs[padded] = xs[count - 1];
+            ys[padded] = ys[count - 1];
+        }
+        draw(tr, xs, ys, padded);
+        count = 0;
+    };
+    for (int k = 0; k < n; ++k) {
+        for (int x = rows[k].left; x < rows[k].right; ++x) {
+            xs[count] = x;
+            ys[count] = rows[k].y;
+            if (++count == kBatch) flush();
+        }
+    }
+    if (count > 0) flush();
 }
 
 // A non-horizontal edge from (xa, ya) down to (xb, yb), in 1/16 pixel.
@@ -629,7 +853,7 @@ struct EdgeWalk {
     std::int64_t d = 1, stepColumns = 0, stepExcess = 0;
 
     EdgeWalk() = default;
-    EdgeWalk(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, int firstRow) {
+    TB_INLINE EdgeWalk(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, int firstRow) {
         const std::int64_t dx = xb - xa, dy = yb - ya;
         d = 16 * dy;
         const std::int64_t n = xa * dy + (std::int64_t(firstRow) * 16 + 8 - ya) * dx - 8 * dy;
@@ -640,7 +864,7 @@ struct EdgeWalk {
         stepExcess = 16 * dx - stepColumns * d;
     }
     int screenColumn() const { return int(std::clamp<std::int64_t>(column, 0, kScreenWidth)); }
-    void nextRow() {
+    TB_INLINE void nextRow() {
         column += stepColumns;
         excess -= stepExcess;
         if (excess < 0) {
@@ -651,14 +875,13 @@ struct EdgeWalk {
 };
 
 // Floor of a value whose magnitude is far below 2^62 (snapped coordinates).
-inline std::int64_t floorToInt(double h) {
+TB_INLINE std::int64_t floorToInt(double h) {
     const std::int64_t t = std::int64_t(h);
     return t - (double(t) > h);
 }
 
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
-int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
-
+TB_INLINE int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
 }  // namespace
 
 void useWideSpans(bool enabled) { wideSpans() = enabled && __builtin_cpu_supports("avx2"); }
@@ -684,116 +907,21 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (st.cullMode == GR_CULL_POSITIVE && area > 0) return;
     if (st.cullMode == GR_CULL_NEGATIVE && area < 0) return;
 
-    // Parameter planes in pixels relative to vertex 0.
-    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
-    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
-    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
-    auto plane = [&](double p0, double p1, double p2) {
-        Plane p;
-        p.p0 = p0;
-        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
-        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
-        return p;
-    };
-    const Plane ooz = plane(a.ooz, b.ooz, c.ooz);
-
-    Setup su;
-    su.tex = st.texture;
-    su.texOffset = st.bilinear ? 0.5 : 0.0;
-    // With one w for the whole triangle, s and t are affine on the screen.
-    su.affine = a.oow == b.oow && b.oow == c.oow;
-    su.flat =
-        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
-    Plane s, t, w, red, green, blue, alpha;
-    if (su.affine) {
-        s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
-        t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
-    } else {
-        s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
-        t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
-        w = plane(a.oow, b.oow, c.oow);
-    }
-    Span sp;
-    sp.dr = sp.dg = sp.db = sp.da = sp.r = sp.g = sp.b = sp.a = 0;
-    sp.u = sp.v = sp.du = sp.dv = 0;
-    sp.sow = sp.tow = sp.oow = sp.dsow = sp.dtow = sp.doow = 0.0;
-    sp.fr = sp.fg = sp.fb = sp.fa = 0;
-    if (su.flat) {
-        auto flatValue = [](float f) {
-            return int(std::clamp<std::int64_t>(saturate(std::floor(double(f)), 1e9), -kColourLimit, kColourLimit));
-        };
-        sp.fr = flatValue(a.r);
-        sp.fg = flatValue(a.g);
-        sp.fb = flatValue(a.b);
-        sp.fa = flatValue(a.a);
-    } else {
-        red = plane(a.r, b.r, c.r);
-        green = plane(a.g, b.g, c.g);
-        blue = plane(a.b, b.b, c.b);
-        alpha = plane(a.a, b.a, c.a);
-    }
-
-    const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
-                           !st.clampS && !st.clampT && st.bilinear;
-    const CombineKind combine = !su.flat        ? CombineKind::Iterated
-                                : su.tex.opaque ? CombineKind::Saturating
-                                                : CombineKind::FlatGeneral;
-    const SpanFn span = pickSpan(fastModes, st.blend, !su.affine, combine);
-
-    // Steps per pixel, saturated so that a whole row cannot overflow.
-    constexpr double kStepLimit = double(std::int64_t(1) << 52);
-    sp.dz = saturate(ooz.dx * kIterOne, kStepLimit);
-    if (!su.flat) {
-        sp.dr = saturate(red.dx * kIterOne, kStepLimit);
-        sp.dg = saturate(green.dx * kIterOne, kStepLimit);
-        sp.db = saturate(blue.dx * kIterOne, kStepLimit);
-        sp.da = saturate(alpha.dx * kIterOne, kStepLimit);
-    }
-    const double tpu = su.tex.texelsPerUnit;
-    if (su.affine) {
-        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
-        sp.du = saturate(s.dx * tpu * kTexOne, kTexStepLimit);
-        sp.dv = saturate(t.dx * tpu * kTexOne, kTexStepLimit);
-    } else {
-        sp.dsow = s.dx;
-        sp.dtow = t.dx;
-        sp.doow = w.dx;
-    }
-    // A texel coordinate at the start of a span, kept small: wrapping
-    // removes whole texture widths, clamping keeps it in a range where the
-    // clamp to the edge texel is the same.
-    const double invWidth = 1.0 / double(su.tex.width), invHeight = 1.0 / double(su.tex.height);
-    auto texStart = [&](double texel, int size, bool clamped) {
-        if (!(std::fabs(texel) < 1e15)) texel = 0.0;
-        if (clamped) {
-            texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
-        } else {
-            // size is a power of two, so this product is the exact quotient.
-            const double periods = texel * (size == su.tex.width ? invWidth : invHeight);  // |periods| < 2^62
-            std::int64_t whole = std::int64_t(periods);
-            whole -= double(whole) > periods;  // floor
-            texel -= double(size) * double(whole);
-        }
-        return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
-    };
-
-    // Sort by y for the scan: top, middle, bottom.
-    // (Ties keep the order passed.)
+    // The covered pixels of each row, found first: most small triangles far
+    // from the camera cover none, and then nothing else needs working out.
+    // Sort by y for the scan: top, middle, bottom (ties keep the order passed).
     int top = 0, mid = 1, bot = 2;
     if (Y[mid] < Y[top]) std::swap(top, mid);
     if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
     if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
     if (Y[top] == Y[bot]) return;
+    const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
+    if (rowTop >= rowBot) return;
     // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
     const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);
     const bool longLeft = cross < 0;
-    const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
-
-    Buffers& buf = buffers();
-    std::uint32_t* colour = buf.backColour();
-    std::uint16_t* depth = buf.depth.data();
-    const double x0 = double(X[0]) / 16.0, y0 = double(Y[0]) / 16.0;
-
+    Row rows[kScreenHeight];
+    int rowCount = 0;
     EdgeWalk longEdge(X[top], Y[top], X[bot], Y[bot], rowTop);
     for (int half = 0; half < 2; ++half) {
         const int rowBegin = half == 0 ? rowTop : rowMid;
@@ -805,29 +933,80 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         EdgeWalk& rightEdge = longLeft ? shortEdge : longEdge;
         for (int py = rowBegin; py < rowEnd; ++py, leftEdge.nextRow(), rightEdge.nextRow()) {
             const int left = leftEdge.screenColumn(), right = rightEdge.screenColumn();
-            if (left >= right) continue;
-            const double cx = left + 0.5 - x0, cy = py + 0.5 - y0;
-            sp.colour = colour + py * kScreenWidth + left;
-            sp.depth = depth + py * kScreenWidth + left;
-            sp.count = right - left;
-            sp.z = saturate(ooz.at(cx, cy) * kIterOne, kStepLimit);
-            if (!su.flat) {
-                sp.r = saturate(red.at(cx, cy) * kIterOne, kStepLimit);
-                sp.g = saturate(green.at(cx, cy) * kIterOne, kStepLimit);
-                sp.b = saturate(blue.at(cx, cy) * kIterOne, kStepLimit);
-                sp.a = saturate(alpha.at(cx, cy) * kIterOne, kStepLimit);
-            }
-            if (su.affine) {
-                sp.u = texStart(s.at(cx, cy) * tpu - su.texOffset, su.tex.width, st.clampS);
-                sp.v = texStart(t.at(cx, cy) * tpu - su.texOffset, su.tex.height, st.clampT);
-            } else {
-                sp.sow = s.at(cx, cy);
-                sp.tow = t.at(cx, cy);
-                sp.oow = w.at(cx, cy);
-            }
-            span(sp, su, st);
+            rows[rowCount] = Row{py, left, right};
+            rowCount += left < right;
         }
     }
+    if (rowCount == 0) return;
+
+    // Parameter planes in pixels relative to vertex 0.
+    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
+    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
+    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
+    auto plane = [&](double p0, double p1, double p2) {
+        Plane p;
+        p.p0 = p0;
+        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
+        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
+        return p;
+    };
+
+    Triangle tr;
+    tr.tex = st.texture;
+    tr.texOffset = st.bilinear ? 0.5 : 0.0;
+    tr.invWidth = 1.0 / double(tr.tex.width);
+    tr.invHeight = 1.0 / double(tr.tex.height);
+    tr.clampS = st.clampS;
+    tr.clampT = st.clampT;
+    tr.x0 = double(X[0]) / 16.0;
+    tr.y0 = double(Y[0]) / 16.0;
+    tr.tpu = tr.tex.texelsPerUnit;
+    tr.ooz = plane(a.ooz, b.ooz, c.ooz);
+    // With one w for the whole triangle, s and t are affine on the screen.
+    tr.affine = a.oow == b.oow && b.oow == c.oow;
+    tr.flat =
+        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+    if (tr.affine) {
+        tr.s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
+        tr.t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
+        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
+        tr.du = saturate(tr.s.dx * tr.tpu * kTexOne, kTexStepLimit);
+        tr.dv = saturate(tr.t.dx * tr.tpu * kTexOne, kTexStepLimit);
+    } else {
+        tr.s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
+        tr.t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
+        tr.w = plane(a.oow, b.oow, c.oow);
+    }
+    tr.dz = saturate(tr.ooz.dx * kIterOne, kStepLimit);
+    if (tr.flat) {
+        auto flatValue = [](float f) __attribute__((always_inline)) {
+            return int(std::clamp<std::int64_t>(saturate(std::floor(double(f)), 1e9), -kColourLimit, kColourLimit));
+        };
+        tr.fr = flatValue(a.r);
+        tr.fg = flatValue(a.g);
+        tr.fb = flatValue(a.b);
+        tr.fa = flatValue(a.a);
+    } else {
+        tr.red = plane(a.r, b.r, c.r);
+        tr.green = plane(a.g, b.g, c.g);
+        tr.blue = plane(a.b, b.b, c.b);
+        tr.alpha = plane(a.a, b.a, c.a);
+        tr.dr = saturate(tr.red.dx * kIterOne, kStepLimit);
+        tr.dg = saturate(tr.green.dx * kIterOne, kStepLimit);
+        tr.db = saturate(tr.blue.dx * kIterOne, kStepLimit);
+        tr.da = saturate(tr.alpha.dx * kIterOne, kStepLimit);
+    }
+
+    const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
+                           !st.clampS && !st.clampT && st.bilinear;
+    const CombineKind combine = !tr.flat        ? CombineKind::Iterated
+                                : tr.tex.opaque ? CombineKind::Saturating
+                                                : CombineKind::FlatGeneral;
+    if (!tr.affine && fastModes && combine != CombineKind::Iterated && st.blend != BlendKind::General && haveAvx2()) {
+        drawPixelList(pickPixels(st.blend, combine), tr, rows, rowCount);
+        return;
+    }
+    pickRows(fastModes, st.blend, !tr.affine, combine)(tr, rows, rowCount, st);
 }
 
 }  // namespace softglide::detail
