@@ -498,7 +498,8 @@ TEST_F(GlidePipeline, SwapHandsTheFrameToThePresenterAndClearUsesAbgr) {
 
 // The eight-pixel loops against the one-pixel loops, buffer for buffer, on
 // random triangles in every blend setting, texture kind and mapping the game
-// uses, with depths inside, across and beyond the 16-bit range.
+// uses, with depths inside, across and beyond the 16-bit range, and colours
+// from far below zero (the general combine) to above 255.
 TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
     std::uint32_t seed = 5;
     auto rnd = [&] {
@@ -537,7 +538,7 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
                 if (flat && &p != v) {
                     setColour(p, v[0].r, v[0].g, v[0].b, v[0].a);
                 } else {
-                    setColour(p, float(rnd() * 400 - 100), float(rnd() * 300), float(rnd() * 256),
+                    setColour(p, float(rnd() * 700 - 400), float(rnd() * 300), float(rnd() * 256),
                               float(rnd() * 300 - 20));
                 }
             }

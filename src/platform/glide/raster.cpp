@@ -309,8 +309,11 @@ using RowsFn = void (*)(const Triangle&, const Row*, int, const RenderState&);
 // alpha), where every product of the filter fits 16 bits.
 
 // How the combine runs for a triangle: on all channels at once (flat colour,
-// opaque texture) or channel by channel (anything else).
-enum class CombineKind { Saturating, FlatGeneral, Iterated };
+// opaque texture), scaled by texture alpha with a flat colour, or with
+// colours iterated across the triangle. FlatNarrow is FlatGeneral with no
+// flat value below -256, which the eight-pixel loops combine two channels
+// to a 16-bit lane pair; elsewhere it is FlatGeneral.
+enum class CombineKind { Saturating, FlatGeneral, FlatNarrow, Iterated };
 
 bool& wideSpans() {
     static bool wide = __builtin_cpu_supports("avx2");
@@ -452,48 +455,89 @@ TB_INLINE __m256i blend8(__m256i sc, __m256i dc, __m256i fs, __m256i fd) {
     }
 }
 
-// The flat vertex colour as the eight-pixel combine uses it.
+// The flat vertex colour as the eight-pixel combine uses it: negated and as
+// it is for the saturating combine, one channel a lane for the general one,
+// and two to a lane, limited to 256, for the narrow one.
 struct FlatColour8 {
-    __m256i minusBR, minusGA, r, g, b, a;
+    __m256i minusBR, minusGA, r, g, b, a, narrowBR, narrowGA;
     FlatColour8(int fr, int fg, int fb, int fa)
         : minusBR(_mm256_set1_epi32(int(negatedPair(fb, fr)))),
           minusGA(_mm256_set1_epi32(int(negatedPair(fg, fa)))),
           r(_mm256_set1_epi32(fr)),
           g(_mm256_set1_epi32(fg)),
           b(_mm256_set1_epi32(fb)),
-          a(_mm256_set1_epi32(fa)) {}
+          a(_mm256_set1_epi32(fa)),
+          narrowBR(_mm256_set1_epi32(int(narrowPair(fb, fr)))),
+          narrowGA(_mm256_set1_epi32(int(narrowPair(fg, fa)))) {}
+    // Two values as the 16-bit halves of a lane, at most 256: a value of 256
+    // or more leaves nothing of any texel (alpha + 1 <= 256), as 256 does.
+    static std::uint32_t narrowPair(int lo, int hi) {
+        return std::uint32_t(std::uint16_t(std::min(lo, 256))) |
+               (std::uint32_t(std::uint16_t(std::min(hi, 256))) << 16);
+    }
 };
 
+// Blend of combined colours two channels to a 16-bit lane pair (blue and
+// red, green and alpha) over the destination; alpha is the combine's.
+// Every sum of the alpha blend stays within 255 x 257, so 16 bits hold it.
+template <BlendKind kBlend>
+TB_INLINE __m256i blendPairs8(__m256i cBR, __m256i cGA, __m256i dst) {
+    const __m256i pairMask = _mm256_set1_epi32(0x00FF00FF), top = _mm256_set1_epi16(255);
+    const __m256i alphaHalf = _mm256_set1_epi32(int(0xFFFF0000u));
+    if constexpr (kBlend != BlendKind::Opaque) {
+        const __m256i dBR = _mm256_and_si256(dst, pairMask),
+                      dGA = _mm256_and_si256(_mm256_srli_epi32(dst, 8), pairMask);
+        const __m256i ca = _mm256_srli_epi32(cGA, 16);
+        const __m256i fs = _mm256_mullo_epi32(_mm256_add_epi32(ca, _mm256_set1_epi32(1)), _mm256_set1_epi32(0x10001));
+        __m256i oBR, oGA;
+        if constexpr (kBlend == BlendKind::Alpha) {
+            const __m256i fd = _mm256_sub_epi16(_mm256_set1_epi16(256), _mm256_sub_epi16(fs, _mm256_set1_epi16(1)));
+            oBR = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(cBR, fs), _mm256_mullo_epi16(dBR, fd)), 8);
+            oGA = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(cGA, fs), _mm256_mullo_epi16(dGA, fd)), 8);
+        } else if constexpr (kBlend == BlendKind::Additive) {
+            oBR = _mm256_min_epi16(_mm256_add_epi16(cBR, dBR), top);
+            oGA = _mm256_min_epi16(_mm256_add_epi16(cGA, dGA), top);
+        } else {
+            oBR = _mm256_min_epi16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(cBR, fs), 8), dBR), top);
+            oGA = _mm256_min_epi16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(cGA, fs), 8), dGA), top);
+        }
+        cBR = oBR;
+        cGA = _mm256_blendv_epi8(oGA, cGA, alphaHalf);
+    }
+    return _mm256_or_si256(cBR, _mm256_slli_epi32(cGA, 8));
+}
+
 // Combine and blend of eight filtered texels (blue and red, green and alpha
-// planes) with a flat colour over the eight destination pixels. The opaque
-// texture under the opaque blend (the ground) keeps the filter's
-// two-to-a-lane planes through the saturating combine; everything else
-// works one channel per 32-bit lane.
+// planes) with a flat colour over the eight destination pixels. The
+// saturating and narrow combines keep the filter's two-to-a-lane planes to
+// the end; the general one works one channel per 32-bit lane.
 template <BlendKind kBlend, CombineKind kCombine>
 TB_INLINE __m256i shade8(__m256i br, __m256i ga, __m256i dst, const FlatColour8& flat) {
-    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi32(1),
-                  whole = _mm256_set1_epi32(256), low16 = _mm256_set1_epi32(0xFFFF);
+    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255);
     if constexpr (kCombine == CombineKind::Saturating) {
         br = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(br, flat.minusBR), zero), top);
         ga = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(ga, flat.minusGA), zero), top);
-    }
-    if constexpr (kCombine == CombineKind::Saturating && kBlend == BlendKind::Opaque) {
-        (void)dst, (void)one, (void)whole, (void)low16;
-        return _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
+        return blendPairs8<kBlend>(br, ga, dst);
+    } else if constexpr (kCombine == CombineKind::FlatNarrow) {
+        // ((texel - vertex) x (alpha + 1)) >> 8 as the high half of
+        // ((texel - vertex) << 6) x ((alpha + 1) << 2): both factors fit 16
+        // signed bits (texel - vertex lies in -256..511), and the high half
+        // of a product is its arithmetic shift.
+        const __m256i ta = _mm256_srli_epi32(ga, 16);
+        const __m256i scale = _mm256_mullo_epi32(_mm256_slli_epi32(_mm256_add_epi32(ta, _mm256_set1_epi32(1)), 2),
+                                                 _mm256_set1_epi32(0x10001));
+        br = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(br, flat.narrowBR), 6), scale);
+        ga = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(ga, flat.narrowGA), 6), scale);
+        br = _mm256_min_epi16(_mm256_max_epi16(br, zero), top);
+        ga = _mm256_min_epi16(_mm256_max_epi16(ga, zero), top);
+        return blendPairs8<kBlend>(br, ga, dst);
     } else {
-        __m256i cr, cg, cb, ca;
-        if constexpr (kCombine == CombineKind::Saturating) {
-            cb = _mm256_and_si256(br, low16);
-            cr = _mm256_srli_epi32(br, 16);
-            cg = _mm256_and_si256(ga, low16);
-            ca = _mm256_srli_epi32(ga, 16);
-        } else {
-            const __m256i ta = _mm256_srli_epi32(ga, 16), scale = _mm256_add_epi32(ta, one);
-            cb = combine8(_mm256_and_si256(br, low16), flat.b, scale);
-            cr = combine8(_mm256_srli_epi32(br, 16), flat.r, scale);
-            cg = combine8(_mm256_and_si256(ga, low16), flat.g, scale);
-            ca = combine8(ta, flat.a, scale);
-        }
+        const __m256i one = _mm256_set1_epi32(1), whole = _mm256_set1_epi32(256), low16 = _mm256_set1_epi32(0xFFFF);
+        const __m256i ta = _mm256_srli_epi32(ga, 16), scale = _mm256_add_epi32(ta, one);
+        __m256i cb = combine8(_mm256_and_si256(br, low16), flat.b, scale);
+        __m256i cr = combine8(_mm256_srli_epi32(br, 16), flat.r, scale);
+        __m256i cg = combine8(_mm256_and_si256(ga, low16), flat.g, scale);
+        const __m256i ca = combine8(ta, flat.a, scale);
         if constexpr (kBlend != BlendKind::Opaque) {
             const __m256i fs = _mm256_add_epi32(ca, one), fd = _mm256_sub_epi32(whole, ca);
             cr = blend8<kBlend>(cr, channel8(dst, 16), fs, fd);
@@ -737,7 +781,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const RenderState& st)
                     Rgba c;
                     if constexpr (kCombine == CombineKind::Saturating) {
                         c = unpack(combineOpaque(t, minusVertex));
-                    } else if constexpr (kCombine == CombineKind::FlatGeneral) {
+                    } else if constexpr (kCombine == CombineKind::FlatGeneral || kCombine == CombineKind::FlatNarrow) {
                         c = combine(t, fr, fg, fb, fa);
                     } else {
                         c = combine(t, iterColour(r), iterColour(g), iterColour(b), iterColour(a));
@@ -767,6 +811,7 @@ RowsFn pickRows(bool perspective, CombineKind combine) {
         if (!perspective && haveAvx2()) {
             if (combine == CombineKind::Saturating) return affineRows8<kBlend, CombineKind::Saturating>;
             if (combine == CombineKind::FlatGeneral) return affineRows8<kBlend, CombineKind::FlatGeneral>;
+            if (combine == CombineKind::FlatNarrow) return affineRows8<kBlend, CombineKind::FlatNarrow>;
         }
     }
     switch (combine) {
@@ -774,6 +819,7 @@ RowsFn pickRows(bool perspective, CombineKind combine) {
             return perspective ? drawRows<kBlend, true, CombineKind::Saturating, kFastModes>
                                : drawRows<kBlend, false, CombineKind::Saturating, kFastModes>;
         case CombineKind::FlatGeneral:
+        case CombineKind::FlatNarrow:
             return perspective ? drawRows<kBlend, true, CombineKind::FlatGeneral, kFastModes>
                                : drawRows<kBlend, false, CombineKind::FlatGeneral, kFastModes>;
         default:
@@ -800,8 +846,11 @@ using PixelsFn = void (*)(const Triangle&, const std::int32_t*, const std::int32
 
 template <BlendKind kBlend>
 PixelsFn pickPixels(CombineKind combine) {
-    return combine == CombineKind::Saturating ? perspectivePixels8<kBlend, CombineKind::Saturating>
-                                              : perspectivePixels8<kBlend, CombineKind::FlatGeneral>;
+    switch (combine) {
+        case CombineKind::Saturating: return perspectivePixels8<kBlend, CombineKind::Saturating>;
+        case CombineKind::FlatNarrow: return perspectivePixels8<kBlend, CombineKind::FlatNarrow>;
+        default: return perspectivePixels8<kBlend, CombineKind::FlatGeneral>;
+    }
 }
 
 // The eight-pixel perspective loop for a blend setting other than General
@@ -999,9 +1048,10 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 
     const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
                            !st.clampS && !st.clampT && st.bilinear;
-    const CombineKind combine = !tr.flat        ? CombineKind::Iterated
-                                : tr.tex.opaque ? CombineKind::Saturating
-                                                : CombineKind::FlatGeneral;
+    const CombineKind combine = !tr.flat                                         ? CombineKind::Iterated
+                                : tr.tex.opaque                                  ? CombineKind::Saturating
+                                : std::min({tr.fr, tr.fg, tr.fb, tr.fa}) >= -256 ? CombineKind::FlatNarrow
+                                                                                 : CombineKind::FlatGeneral;
     if (!tr.affine && fastModes && combine != CombineKind::Iterated && st.blend != BlendKind::General && haveAvx2()) {
         drawPixelList(pickPixels(st.blend, combine), tr, rows, rowCount);
         return;
