@@ -262,46 +262,56 @@ TEST_F(GlidePipeline, SharedEdgesNeitherOverlapNorLeaveGaps) {
         // the ground quad: every pixel of the screen exactly once
         {{0.5f, 640.5f, 640.5f, 0.5f}, {0.5f, 0.5f, 480.5f, 480.5f}, W * H},
     };
-    for (const Quad& q : quads) {
-        grBufferClear(0, 0, 0xFFFF);
-        GrVertex v[4];
-        for (int i = 0; i < 4; ++i) {
-            v[i] = vertex(q.x[i], q.y[i]);
-            setColour(v[i], 245, 245, 245, 0);  // white texel shows as 10
+    // Affine, and perspective (one w a corner), which small and large
+    // triangles reach through other loops.
+    for (int perspective = 0; perspective < 2; ++perspective)
+        for (const Quad& q : quads) {
+            SCOPED_TRACE(::testing::Message()
+                         << "perspective " << perspective << " quad at " << q.x[0] << "," << q.y[0]);
+            grBufferClear(0, 0, 0xFFFF);
+            GrVertex v[4];
+            for (int i = 0; i < 4; ++i) {
+                v[i] = vertex(q.x[i], q.y[i], 100.0f, perspective ? 1.0f / float(1 + i) : 1.0f);
+                setColour(v[i], 245, 245, 245, 0);  // white texel shows as 10
+            }
+            grDrawTriangle(&v[0], &v[1], &v[2]);
+            grDrawTriangle(&v[0], &v[2], &v[3]);
+            int covered = 0;
+            for (int i = 0; i < W * H; ++i) {
+                const std::uint32_t p = softglide::backBuffer()[i] & 0xFFFFFF;
+                ASSERT_TRUE(p == 0 || p == 0x0A0A0A) << "pixel " << i % W << "," << i / W << " = " << std::hex << p;
+                covered += p != 0;
+            }
+            if (q.covered >= 0) {
+                EXPECT_EQ(covered, q.covered);
+            }
+            // The middle of a diagonal lies inside a convex quad.
+            EXPECT_EQ(pixel(int(q.x[0] + q.x[2]) / 2, int(q.y[0] + q.y[2]) / 2) & 0xFFFFFF, 0x0A0A0Au);
         }
-        grDrawTriangle(&v[0], &v[1], &v[2]);
-        grDrawTriangle(&v[0], &v[2], &v[3]);
-        int covered = 0;
-        for (int i = 0; i < W * H; ++i) {
-            const std::uint32_t p = softglide::backBuffer()[i] & 0xFFFFFF;
-            ASSERT_TRUE(p == 0 || p == 0x0A0A0A) << "pixel " << i % W << "," << i / W << " = " << std::hex << p;
-            covered += p != 0;
-        }
-        if (q.covered >= 0) {
-            EXPECT_EQ(covered, q.covered);
-        }
-        // The middle of a diagonal lies inside a convex quad.
-        EXPECT_EQ(pixel(int(q.x[0] + q.x[2]) / 2, int(q.y[0] + q.y[2]) / 2) & 0xFFFFFF, 0x0A0A0Au);
-    }
 }
 
 TEST_F(GlidePipeline, TopLeftRuleOnPixelCentres) {
     // Corners on pixel centres: the top edge (row 0) and left edge (column 0)
     // are drawn, the diagonal is a right edge and is not: 4 + 3 + 2 + 1 pixels.
+    // Affine and perspective triangles go through different loops.
     grCullMode(GR_CULL_DISABLE);
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
-    GrVertex a = vertex(0.5f, 0.5f), b = vertex(4.5f, 0.5f), c = vertex(0.5f, 4.5f);
-    grDrawTriangle(&a, &b, &c);
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 6; ++x) {
-            EXPECT_EQ(pixel(x, y) != 0, x + y < 4) << x << "," << y;
+    for (const float w : {1.0f, 0.5f}) {
+        SCOPED_TRACE(::testing::Message() << "second corner's w " << w);
+        grBufferClear(0, 0, 0xFFFF);
+        GrVertex a = vertex(0.5f, 0.5f), b = vertex(4.5f, 0.5f, 100.0f, w), c = vertex(0.5f, 4.5f);
+        grDrawTriangle(&a, &b, &c);
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                EXPECT_EQ(pixel(x, y) != 0, x + y < 4) << x << "," << y;
+            }
         }
+        // 12.4 snapping: 0.52 lands on 0.5 and behaves the same.
+        grBufferClear(0, 0, 0xFFFF);
+        GrVertex d = vertex(0.52f, 0.52f), e = vertex(4.52f, 0.52f, 100.0f, w), f = vertex(0.52f, 4.52f);
+        grDrawTriangle(&d, &e, &f);
+        EXPECT_EQ(countPixelsNot(0), 10);
     }
-    // 12.4 snapping: 0.52 lands on 0.5 and behaves the same.
-    grBufferClear(0, 0, 0xFFFF);
-    GrVertex d = vertex(0.52f, 0.52f), e = vertex(4.52f, 0.52f), f = vertex(0.52f, 4.52f);
-    grDrawTriangle(&d, &e, &f);
-    EXPECT_EQ(countPixelsNot(0), 10);
 }
 
 TEST_F(GlidePipeline, ClippingKeepsWhatIsOnScreen) {
@@ -496,6 +506,41 @@ TEST_F(GlidePipeline, SwapHandsTheFrameToThePresenterAndClearUsesAbgr) {
     EXPECT_EQ(depthAt(15, 15), 0xFFFF);
 }
 
+// Small perspective triangles are found by testing a box of pixel centres
+// against their edges, larger ones by walking their rows (as every triangle
+// is without AVX2): both must cover the same pixels, for boxes of every size
+// around the limit of eight columns and nine rows and edges through centres.
+TEST_F(GlidePipeline, SmallTrianglesCoverWhatTheRowWalkCovers) {
+    std::uint32_t seed = 11;
+    auto rnd = [&](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % std::uint32_t(n));
+    };
+    grCullMode(GR_CULL_DISABLE);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+    useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
+    std::vector<GrVertex> tris;
+    for (int t = 0; t < 600; ++t) {
+        // Corners on a 1/8 pixel grid (centres included), boxes up to 11 pixels wide.
+        const int size = 8 + 8 * (t % 11), x0 = 8 * (20 + 24 * (t % 25)), y0 = 8 * (20 + 24 * (t / 25 % 18));
+        for (int k = 0; k < 3; ++k) {
+            tris.push_back(
+                vertex(float(x0 + rnd(size + 1)) / 8, float(y0 + rnd(size + 1)) / 8, 100.0f, 1.0f / float(1 + k)));
+            setColour(tris.back(), 245, 245, 245, 0);
+        }
+    }
+    std::vector<std::uint32_t> colour[2];
+    for (int wide = 0; wide < 2; ++wide) {
+        softglide::detail::useWideSpans(wide == 1);
+        grBufferClear(0, 0, 0xFFFF);
+        for (std::size_t i = 0; i < tris.size(); i += 3) grDrawTriangle(&tris[i], &tris[i + 1], &tris[i + 2]);
+        colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
+    }
+    softglide::detail::useWideSpans(true);
+    EXPECT_GT(countPixelsNot(0), 2000);
+    for (int i = 0; i < W * H; ++i) ASSERT_EQ(colour[0][i], colour[1][i]) << "pixel " << i % W << "," << i / W;
+}
+
 // The eight-pixel loops against the one-pixel loops, buffer for buffer, on
 // random triangles in every blend setting, texture kind and mapping the game
 // uses, with depths inside, across and beyond the 16-bit range, and colours
@@ -528,7 +573,8 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
         std::vector<GrVertex> tris;
         for (int t = 0; t < 60; ++t) {
             const bool affine = t % 2 == 0, flat = t % 3 != 0;
-            const double x0 = rnd() * 640, y0 = rnd() * 480, size = t % 5 == 0 ? 400 : 60, w0 = 1 / (1 + rnd() * 100);
+            const double x0 = rnd() * 640, y0 = rnd() * 480, w0 = 1 / (1 + rnd() * 100);
+            const double size = t % 5 == 0 ? 400 : (t % 4 == 1 ? 12 : 60);
             GrVertex v[3];
             for (GrVertex& p : v) {
                 const double w = affine ? w0 : 1 / (1 + rnd() * 100);

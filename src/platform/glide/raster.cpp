@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "internal.h"
@@ -644,7 +645,7 @@ TB_INLINE __m128i perspectiveTexel4(__m256d t) {
 
 // Pixels of a perspective triangle with flat colour in the game's depth and
 // sampler modes, under one of the four blend settings, eight at a time from
-// a list of pixel positions (count a multiple of eight; a list may repeat
+// a list of pixel positions (count a multiple of four; a list may repeat
 // its last pixel to get there, which draws it the same way twice). Small
 // far-away triangles cover a pixel or two a row, so taking the pixels of all
 // rows together keeps the lanes full. Every value is the one-pixel loop's,
@@ -673,14 +674,26 @@ void perspectivePixels8(const Triangle& tr, const std::int32_t* xs, const std::i
         v = perspectiveTexel4(_mm256_sub_pd(_mm256_mul_pd(at4(tr.t, cx, cy), scale), offset));
     };
     for (int i = 0; i < count; i += 8) {
-        const __m256i X = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs + i));
-        const __m256i Y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys + i));
+        // Four pixels left (most small triangles): the high lanes repeat them.
+        const bool lastFour = count - i == 4;
+        const __m256i X = lastFour
+                              ? _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xs + i)))
+                              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs + i));
+        const __m256i Y = lastFour
+                              ? _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ys + i)))
+                              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys + i));
         alignas(32) std::int32_t index[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(index),
                            _mm256_add_epi32(_mm256_mullo_epi32(Y, _mm256_set1_epi32(kScreenWidth)), X));
         __m128i zLow, zHigh, uLow, uHigh, vLow, vHigh;
         four(_mm256_castsi256_si128(X), _mm256_castsi256_si128(Y), zLow, uLow, vLow);
-        four(_mm256_extracti128_si256(X, 1), _mm256_extracti128_si256(Y, 1), zHigh, uHigh, vHigh);
+        if (lastFour) {
+            zHigh = zLow;
+            uHigh = uLow;
+            vHigh = vLow;
+        } else {
+            four(_mm256_extracti128_si256(X, 1), _mm256_extracti128_si256(Y, 1), zHigh, uHigh, vHigh);
+        }
         const __m128i zi = _mm_packus_epi32(zLow, zHigh);
         const __m128i stored =
             _mm_setr_epi16(short(depthBase[index[0]]), short(depthBase[index[1]]), short(depthBase[index[2]]),
@@ -865,14 +878,14 @@ PixelsFn pickPixels(BlendKind blend, CombineKind combine) {
 }
 
 // Collects the pixels of the rows into lists of up to kBatch positions and
-// draws each list, padded to a multiple of eight with its last pixel.
+// draws each list, padded to a multiple of four with its last pixel.
 void drawPixelList(PixelsFn draw, const Triangle& tr, const Row* rows, int n) {
     constexpr int kBatch = 256;
-    alignas(32) std::int32_t xs[kBatch + 8], ys[kBatch + 8];
+    alignas(32) std::int32_t xs[kBatch + 4], ys[kBatch + 4];
     int count = 0;
     auto flush = [&] {
         int padded = count;
-        for (; padded % 8 != 0; ++padded) {
+        for (; padded % 4 != 0; ++padded) {
             xs[padded] = xs[count - 1];
             ys[padded] = ys[count - 1];
         }
@@ -931,6 +944,181 @@ TB_INLINE std::int64_t floorToInt(double h) {
 
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
 TB_INLINE int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
+
+// The planes, steps and flat colour of a triangle whose vertices snapped
+// to X, Y (1/16 pixel).
+Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const std::int64_t* X,
+                       const std::int64_t* Y, const RenderState& st) {
+    // Parameter planes in pixels relative to vertex 0.
+    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
+    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
+    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
+    auto plane = [&](double p0, double p1, double p2) __attribute__((always_inline)) {
+        Plane p;
+        p.p0 = p0;
+        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
+        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
+        return p;
+    };
+
+    Triangle tr;
+    tr.tex = st.texture;
+    tr.texOffset = st.bilinear ? 0.5 : 0.0;
+    tr.clampS = st.clampS;
+    tr.clampT = st.clampT;
+    tr.x0 = double(X[0]) / 16.0;
+    tr.y0 = double(Y[0]) / 16.0;
+    tr.tpu = tr.tex.texelsPerUnit;
+    tr.ooz = plane(a.ooz, b.ooz, c.ooz);
+    // With one w for the whole triangle, s and t are affine on the screen.
+    tr.affine = a.oow == b.oow && b.oow == c.oow;
+    tr.flat =
+        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+    if (tr.affine) {
+        tr.invWidth = 1.0 / double(tr.tex.width);
+        tr.invHeight = 1.0 / double(tr.tex.height);
+        tr.s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
+        tr.t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
+        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
+        tr.du = saturate(tr.s.dx * tr.tpu * kTexOne, kTexStepLimit);
+        tr.dv = saturate(tr.t.dx * tr.tpu * kTexOne, kTexStepLimit);
+    } else {
+        tr.s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
+        tr.t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
+        tr.w = plane(a.oow, b.oow, c.oow);
+    }
+    tr.dz = saturate(tr.ooz.dx * kIterOne, kStepLimit);
+    if (tr.flat) {
+        // The colour's whole part, limited to +-kColourLimit (NaN to the lower end).
+        auto flatValue = [](float f) __attribute__((always_inline)) {
+            const double v = double(f) >= -kColourLimit ? double(f) : -kColourLimit;
+            return int(std::floor(std::min(v, double(kColourLimit))));
+        };
+        tr.fr = flatValue(a.r);
+        tr.fg = flatValue(a.g);
+        tr.fb = flatValue(a.b);
+        tr.fa = flatValue(a.a);
+    } else {
+        tr.red = plane(a.r, b.r, c.r);
+        tr.green = plane(a.g, b.g, c.g);
+        tr.blue = plane(a.b, b.b, c.b);
+        tr.alpha = plane(a.a, b.a, c.a);
+        tr.dr = saturate(tr.red.dx * kIterOne, kStepLimit);
+        tr.dg = saturate(tr.green.dx * kIterOne, kStepLimit);
+        tr.db = saturate(tr.blue.dx * kIterOne, kStepLimit);
+        tr.da = saturate(tr.alpha.dx * kIterOne, kStepLimit);
+    }
+    return tr;
+}
+
+CombineKind combineKind(const Triangle& tr) {
+    if (!tr.flat) return CombineKind::Iterated;
+    if (tr.tex.opaque) return CombineKind::Saturating;
+    return std::min(std::min(tr.fr, tr.fg), std::min(tr.fb, tr.fa)) >= -256 ? CombineKind::FlatNarrow
+                                                                            : CombineKind::FlatGeneral;
+}
+
+// For each mask of eight lanes, the indices of its set lanes in order, a nibble each.
+constexpr std::array<std::uint32_t, 256> kCompress = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t mask = 0; mask < 256; ++mask) {
+        int k = 0;
+        for (std::uint32_t lane = 0; lane < 8; ++lane)
+            if ((mask >> lane) & 1) table[mask] |= lane << (4 * k++);
+    }
+    return table;
+}();
+
+// A triangle edge as a test of the pixel centres of a small box: lane i of
+// box row r lies on the triangle's side when g0 + i*gx + r*gy > 0.
+struct EdgeTest {
+    std::int32_t g0 = 1, gx = 0, gy = 0;  // a horizontal edge passes every centre
+};
+
+// An edge from (xa, ya) down to (xb, yb), 1/16 pixel, tested from the box's
+// first pixel (column, row). A centre on a left edge belongs to the
+// triangle, one on a right edge does not: the rule of EdgeWalk.
+EdgeTest edgeTest(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, std::int64_t column,
+                  std::int64_t row, bool left) {
+    EdgeTest e;
+    const std::int64_t dx = xb - xa, dy = yb - ya;
+    if (dy == 0) return e;
+    // f >= 0: the centre is right of the edge or on it.
+    const std::int64_t f = (16 * column + 8 - xa) * dy - (16 * row + 8 - ya) * dx;
+    const std::int64_t sign = left ? 1 : -1;
+    e.g0 = std::int32_t(left ? f + 1 : -f);
+    e.gx = std::int32_t(sign * 16 * dy);
+    e.gy = std::int32_t(-sign * 16 * dx);
+    return e;
+}
+
+// Triangles within a box of 8 x 9 pixel centres (most of a far-away scene)
+// are tested against their three edges eight pixels at a time instead of
+// being walked row by row; the covered pixels, packed together, are then
+// drawn by the list loop. Returns false for a triangle too large for this.
+__attribute__((target("avx2"))) bool drawSmallTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
+                                                       const std::int64_t* X, const std::int64_t* Y,
+                                                       const RenderState& st) {
+    const std::int64_t minX = std::min(std::min(X[0], X[1]), X[2]), maxX = std::max(std::max(X[0], X[1]), X[2]);
+    const std::int64_t minY = std::min(std::min(Y[0], Y[1]), Y[2]), maxY = std::max(std::max(Y[0], Y[1]), Y[2]);
+    if (maxX - minX >= 144 || maxY - minY >= 144) return false;
+    // Only centres inside the box can be covered; one on the box's right or
+    // bottom side lies on a right or bottom edge.
+    const std::int64_t column0 = ceilDiv(minX - 8, 16), columnEnd = ceilDiv(maxX - 8, 16);
+    if (column0 < 0 || columnEnd > kScreenWidth || columnEnd - column0 > 8) return false;
+    const int row0 = firstRow(minY), rowEnd = firstRow(maxY);
+    if (column0 >= columnEnd || row0 >= rowEnd) return true;
+
+    // Sorted by y as the row walk does; the long edge (top to bottom) is on
+    // the left when the middle vertex lies to its right.
+    int top = 0, mid = 1, bot = 2;
+    if (Y[mid] < Y[top]) std::swap(top, mid);
+    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
+    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
+    const bool longLeft = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]) < 0;
+    const EdgeTest edges[3] = {edgeTest(X[top], Y[top], X[bot], Y[bot], column0, row0, longLeft),
+                               edgeTest(X[top], Y[top], X[mid], Y[mid], column0, row0, !longLeft),
+                               edgeTest(X[mid], Y[mid], X[bot], Y[bot], column0, row0, !longLeft)};
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i g[3], gy[3];
+    for (int e = 0; e < 3; ++e) {
+        g[e] =
+            _mm256_add_epi32(_mm256_set1_epi32(edges[e].g0), _mm256_mullo_epi32(lane, _mm256_set1_epi32(edges[e].gx)));
+        gy[e] = _mm256_set1_epi32(edges[e].gy);
+    }
+    const int columns = int(columnEnd - column0);
+    const int inBox = (1 << columns) - 1;
+    const __m256i laneColumn = _mm256_add_epi32(lane, _mm256_set1_epi32(int(column0)));
+    const __m256i nibbleShifts = _mm256_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28);
+
+    // At most 9 rows of 8 (the box is under 9 pixels tall), and room for a whole row's store past them.
+    alignas(32) std::int32_t xs[9 * 8 + 8], ys[9 * 8 + 8];
+    int count = 0;
+    for (int row = row0; row < rowEnd; ++row) {
+        const __m256i inside =
+            _mm256_cmpgt_epi32(_mm256_min_epi32(_mm256_min_epi32(g[0], g[1]), g[2]), _mm256_setzero_si256());
+        const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(inside)) & inBox;
+        const __m256i order =
+            _mm256_and_si256(_mm256_srlv_epi32(_mm256_set1_epi32(int(kCompress[std::size_t(mask)])), nibbleShifts),
+                             _mm256_set1_epi32(15));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + count), _mm256_permutevar8x32_epi32(laneColumn, order));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + count), _mm256_set1_epi32(row));
+        count += __builtin_popcount(unsigned(mask));
+        for (int e = 0; e < 3; ++e) g[e] = _mm256_add_epi32(g[e], gy[e]);
+    }
+    _mm256_zeroupper();
+    if (count == 0) return true;
+
+    const Triangle tr = setUpTriangle(a, b, c, X, Y, st);
+    int padded = count;
+    for (; padded % 4 != 0; ++padded) {
+        xs[padded] = xs[count - 1];
+        ys[padded] = ys[count - 1];
+    }
+    pickPixels(st.blend, combineKind(tr))(tr, xs, ys, padded);
+    return true;
+}
+
 }  // namespace
 
 void useWideSpans(bool enabled) { wideSpans() = enabled && __builtin_cpu_supports("avx2"); }
@@ -956,8 +1144,15 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (st.cullMode == GR_CULL_POSITIVE && area > 0) return;
     if (st.cullMode == GR_CULL_NEGATIVE && area < 0) return;
 
-    // The covered pixels of each row, found first: most small triangles far
-    // from the camera cover none, and then nothing else needs working out.
+    // Perspective triangles with a flat colour in the game's modes are drawn
+    // from a list of their pixels, eight at a time.
+    const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
+                           !st.clampS && !st.clampT && st.bilinear;
+    const bool pixelList = fastModes && st.blend != BlendKind::General && haveAvx2() &&
+                           !(a.oow == b.oow && b.oow == c.oow) && a.r == b.r && b.r == c.r && a.g == b.g &&
+                           b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+    if (pixelList && drawSmallTriangle(a, b, c, X, Y, st)) return;
+
     // Sort by y for the scan: top, middle, bottom (ties keep the order passed).
     int top = 0, mid = 1, bot = 2;
     if (Y[mid] < Y[top]) std::swap(top, mid);
@@ -966,10 +1161,13 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (Y[top] == Y[bot]) return;
     const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
     if (rowTop >= rowBot) return;
+    // The covered pixels of each row, found before anything else is worked out.
     // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
     const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);
     const bool longLeft = cross < 0;
-    Row rows[kScreenHeight];
+    // One triangle is drawn at a time, so the row list can be shared (and
+    // kept off the stack, which would otherwise be probed page by page).
+    static Row rows[kScreenHeight];
     int rowCount = 0;
     EdgeWalk longEdge(X[top], Y[top], X[bot], Y[bot], rowTop);
     for (int half = 0; half < 2; ++half) {
@@ -988,71 +1186,9 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     }
     if (rowCount == 0) return;
 
-    // Parameter planes in pixels relative to vertex 0.
-    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
-    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
-    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
-    auto plane = [&](double p0, double p1, double p2) {
-        Plane p;
-        p.p0 = p0;
-        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
-        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
-        return p;
-    };
-
-    Triangle tr;
-    tr.tex = st.texture;
-    tr.texOffset = st.bilinear ? 0.5 : 0.0;
-    tr.invWidth = 1.0 / double(tr.tex.width);
-    tr.invHeight = 1.0 / double(tr.tex.height);
-    tr.clampS = st.clampS;
-    tr.clampT = st.clampT;
-    tr.x0 = double(X[0]) / 16.0;
-    tr.y0 = double(Y[0]) / 16.0;
-    tr.tpu = tr.tex.texelsPerUnit;
-    tr.ooz = plane(a.ooz, b.ooz, c.ooz);
-    // With one w for the whole triangle, s and t are affine on the screen.
-    tr.affine = a.oow == b.oow && b.oow == c.oow;
-    tr.flat =
-        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
-    if (tr.affine) {
-        tr.s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
-        tr.t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
-        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
-        tr.du = saturate(tr.s.dx * tr.tpu * kTexOne, kTexStepLimit);
-        tr.dv = saturate(tr.t.dx * tr.tpu * kTexOne, kTexStepLimit);
-    } else {
-        tr.s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
-        tr.t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
-        tr.w = plane(a.oow, b.oow, c.oow);
-    }
-    tr.dz = saturate(tr.ooz.dx * kIterOne, kStepLimit);
-    if (tr.flat) {
-        auto flatValue = [](float f) __attribute__((always_inline)) {
-            return int(std::clamp<std::int64_t>(saturate(std::floor(double(f)), 1e9), -kColourLimit, kColourLimit));
-        };
-        tr.fr = flatValue(a.r);
-        tr.fg = flatValue(a.g);
-        tr.fb = flatValue(a.b);
-        tr.fa = flatValue(a.a);
-    } else {
-        tr.red = plane(a.r, b.r, c.r);
-        tr.green = plane(a.g, b.g, c.g);
-        tr.blue = plane(a.b, b.b, c.b);
-        tr.alpha = plane(a.a, b.a, c.a);
-        tr.dr = saturate(tr.red.dx * kIterOne, kStepLimit);
-        tr.dg = saturate(tr.green.dx * kIterOne, kStepLimit);
-        tr.db = saturate(tr.blue.dx * kIterOne, kStepLimit);
-        tr.da = saturate(tr.alpha.dx * kIterOne, kStepLimit);
-    }
-
-    const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
-                           !st.clampS && !st.clampT && st.bilinear;
-    const CombineKind combine = !tr.flat                                         ? CombineKind::Iterated
-                                : tr.tex.opaque                                  ? CombineKind::Saturating
-                                : std::min({tr.fr, tr.fg, tr.fb, tr.fa}) >= -256 ? CombineKind::FlatNarrow
-                                                                                 : CombineKind::FlatGeneral;
-    if (!tr.affine && fastModes && combine != CombineKind::Iterated && st.blend != BlendKind::General && haveAvx2()) {
+    const Triangle tr = setUpTriangle(a, b, c, X, Y, st);
+    const CombineKind combine = combineKind(tr);
+    if (pixelList) {
         drawPixelList(pickPixels(st.blend, combine), tr, rows, rowCount);
         return;
     }
