@@ -86,9 +86,12 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
             grTexSource(GR_TMU0, 0xFFFFFFFFu, GR_MIPMAPLEVELMASK_BOTH, const_cast<GrTexInfo*>(&kNoTexture));
         const double scroll = tri.texture == 1 ? p : 0;
 
-        GrVertex vtx[3] = {};
+        // Every field is set below (the second texture unit's to zero), which
+        // is cheaper than clearing the three vertices first.
+        GrVertex vtx[3];
         for (int k = 0; k < 3; ++k) {
             GrVertex& out = vtx[k];
+            out.tmuvtx[1] = GrTmuVertex{0, 0, 0};
             double d = 59999.0 - double(tri.z[k]) - height;
             if (d == 0) d = 1.0;
             const double wx = double(tri.x[k]) * ch - double(tri.y[k]) * sh + double(x);

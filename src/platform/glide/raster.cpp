@@ -227,7 +227,7 @@ TB_INLINE int iterColour(std::int64_t c) {
 
 // A parameter as a plane over the screen, relative to vertex 0's snapped position.
 struct Plane {
-    double p0 = 0, dx = 0, dy = 0;
+    double p0, dx, dy;
     double at(double x, double y) const { return p0 + dx * x + dy * y; }
 };
 
@@ -239,14 +239,16 @@ struct Plane {
 // integers instead of planes.
 struct Triangle {
     TextureView tex;
-    double texOffset = 0;  // 0.5 for bilinear (texel centres), 0 for point sampling
-    double invWidth = 0, invHeight = 0;
-    bool affine = false, flat = false, clampS = false, clampT = false;
-    double x0 = 0, y0 = 0;  // vertex 0 in pixels
-    double tpu = 0;         // texels per Glide unit
+    double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
+    double invWidth, invHeight;
+    bool affine, flat, clampS, clampT;
+    double x0, y0;  // vertex 0 in pixels
+    double tpu;     // texels per Glide unit
+    // Only the planes a triangle's kind uses are set: ooz always, s and t
+    // always, w for perspective, the colours when not flat.
     Plane ooz, s, t, w, red, green, blue, alpha;
-    std::int64_t dz = 0, dr = 0, dg = 0, db = 0, da = 0, du = 0, dv = 0;
-    int fr = 0, fg = 0, fb = 0, fa = 0;
+    std::int64_t dz, dr, dg, db, da, du, dv;
+    int fr, fg, fb, fa;
 };
 
 // Pixels [left, right) of row y.
@@ -961,8 +963,13 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
         return p;
     };
 
+    // Filled field by field: zeroing the whole record first costs more than
+    // the rest of the set-up of a small triangle.
     Triangle tr;
     tr.tex = st.texture;
+    tr.invWidth = tr.invHeight = 0;
+    tr.du = tr.dv = tr.dr = tr.dg = tr.db = tr.da = 0;
+    tr.fr = tr.fg = tr.fb = tr.fa = 0;
     tr.texOffset = st.bilinear ? 0.5 : 0.0;
     tr.clampS = st.clampS;
     tr.clampT = st.clampT;
