@@ -1,9 +1,15 @@
 // The triangle rasteriser and its pixel stages: texture fetch, colour and
-// alpha combine, depth test, blend and write. One span loop is instantiated
-// per blend setting, texture mapping (perspective or affine) and combine
-// (saturating for flat colour on an opaque texture, general otherwise), with
+// alpha combine, depth test, blend and write.
+//
+// A triangle is snapped and culled, its covered pixels are found (row by
+// row, or for a small one by testing a box of pixel centres against its
+// edges), and only then is the rest set up. The pixels are drawn by a loop
+// instantiated per blend setting, texture mapping and kind of combine, with
 // the depth and sampler modes the game uses compiled in; any other mode goes
-// through a loop that checks them at run time.
+// through a loop that checks them at run time. Where the CPU has AVX2 the
+// game's modes run eight pixels at a time: affine triangles row by row,
+// perspective ones from a packed list of their pixels (a far-away mesh
+// covers a pixel or two a row). Both give the one-pixel loop's pixels.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -303,11 +309,11 @@ TB_INLINE RowStart rowStart(const Triangle& tr, const Row& row) {
 using RowsFn = void (*)(const Triangle&, const Row*, int, const RenderState&);
 
 // ---------------------------------------------------------------------------
-// Eight pixels at a time (AVX2, chosen at run time) for affine spans in the
-// game's modes: wrapped bilinear fetch, LEQUAL depth test with writes. The
-// arithmetic is the scalar stages' own, lane by lane, so the pixels are
-// identical. Only the low 32 bits of the 24-bit-fraction coordinates matter
-// (a texture is at most 256 texels wide), so they step in wrapping 32-bit
+// Eight pixels at a time (AVX2, chosen at run time) in the game's modes:
+// wrapped bilinear fetch, LEQUAL depth test with writes. The arithmetic is
+// the scalar stages' own, lane by lane, so the pixels are identical. Only
+// the low 32 bits of the 24-bit-fraction affine coordinates matter (a
+// texture is at most 256 texels wide), so they step in wrapping 32-bit
 // lanes. Channels are held two to a 32-bit lane (blue and red, green and
 // alpha), where every product of the filter fits 16 bits.
 
@@ -557,10 +563,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const RenderState& st)
 
 // The rows of an affine triangle with flat colour in the game's depth and
 // sampler modes, under one of the four blend settings, eight pixels at a
-// time. The opaque texture under the opaque blend (the ground) keeps the
-// filter's two-to-a-lane planes through the saturating combine; everything
-// else works one channel per 32-bit lane. A row whose depth does not fit its
-// lanes goes through the one-pixel loop.
+// time. A row whose depth does not fit the lanes goes through the one-pixel loop.
 template <BlendKind kBlend, CombineKind kCombine>
 void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& st) {
     const TextureView tex = tr.tex;
