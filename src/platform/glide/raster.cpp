@@ -882,6 +882,17 @@ PixelsFn pickPixels(BlendKind blend, CombineKind combine) {
     }
 }
 
+// Pads a pixel list to a multiple of four by repeating its last pixel
+// (count > 0; the arrays have room for three more); returns the new count.
+int padToFour(std::int32_t* xs, std::int32_t* ys, int count) {
+    int padded = count;
+    for (; padded % 4 != 0; ++padded) {
+        xs[padded] = xs[count - 1];
+        ys[padded] = ys[count - 1];
+    }
+    return padded;
+}
+
 // Collects the pixels of the rows into lists of up to kBatch positions and
 // draws each list, padded to a multiple of four with its last pixel.
 void drawPixelList(PixelsFn draw, const Triangle& tr, const Row* rows, int n) {
@@ -889,12 +900,7 @@ void drawPixelList(PixelsFn draw, const Triangle& tr, const Row* rows, int n) {
     alignas(32) std::int32_t xs[kBatch + 4], ys[kBatch + 4];
     int count = 0;
     auto flush = [&] {
-        int padded = count;
-        for (; padded % 4 != 0; ++padded) {
-            xs[padded] = xs[count - 1];
-            ys[padded] = ys[count - 1];
-        }
-        draw(tr, xs, ys, padded);
+        draw(tr, xs, ys, padToFour(xs, ys, count));
         count = 0;
     };
     for (int k = 0; k < n; ++k) {
@@ -941,6 +947,20 @@ struct EdgeWalk {
     }
 };
 
+// The vertices sorted by y for the scan: top, middle, bottom (ties keep the
+// order passed). The long edge (top to bottom) is on the left when the
+// middle vertex lies to its right.
+struct ScanOrder {
+    int top = 0, mid = 1, bot = 2;
+    bool longLeft;
+    TB_INLINE ScanOrder(const std::int64_t* X, const std::int64_t* Y) {
+        if (Y[mid] < Y[top]) std::swap(top, mid);
+        if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
+        if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
+        longLeft = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]) < 0;
+    }
+};
+
 // Floor of a value whose magnitude is far below 2^62 (snapped coordinates).
 TB_INLINE std::int64_t floorToInt(double h) {
     const std::int64_t t = std::int64_t(h);
@@ -950,10 +970,18 @@ TB_INLINE std::int64_t floorToInt(double h) {
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
 TB_INLINE int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
 
+// With one w for the whole triangle, s and t are affine on the screen.
+TB_INLINE bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    return a.oow == b.oow && b.oow == c.oow;
+}
+TB_INLINE bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    return a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+}
+
 // The planes, steps and flat colour of a triangle whose vertices snapped
-// to X, Y (1/16 pixel).
+// to X, Y (1/16 pixel); affine and flat as oneW and oneColour say.
 Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const std::int64_t* X,
-                       const std::int64_t* Y, const RenderState& st) {
+                       const std::int64_t* Y, bool affine, bool flat, const RenderState& st) {
     // Parameter planes in pixels relative to vertex 0.
     const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
     const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
@@ -980,10 +1008,8 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
     tr.y0 = double(Y[0]) / 16.0;
     tr.tpu = tr.tex.texelsPerUnit;
     tr.ooz = plane(a.ooz, b.ooz, c.ooz);
-    // With one w for the whole triangle, s and t are affine on the screen.
-    tr.affine = a.oow == b.oow && b.oow == c.oow;
-    tr.flat =
-        a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+    tr.affine = affine;
+    tr.flat = flat;
     if (tr.affine) {
         tr.invWidth = 1.0 / double(tr.tex.width);
         tr.invHeight = 1.0 / double(tr.tex.height);
@@ -1065,7 +1091,8 @@ EdgeTest edgeTest(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_
 // Triangles within a box of 8 x 9 pixel centres (most of a far-away scene)
 // are tested against their three edges eight pixels at a time instead of
 // being walked row by row; the covered pixels, packed together, are then
-// drawn by the list loop. Returns false for a triangle too large for this.
+// drawn by the list loop. For perspective triangles with a flat colour;
+// returns false for one too large for this.
 __attribute__((target("avx2"))) bool drawSmallTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
                                                        const std::int64_t* X, const std::int64_t* Y,
                                                        const RenderState& st) {
@@ -1079,13 +1106,10 @@ __attribute__((target("avx2"))) bool drawSmallTriangle(const GrVertex& a, const 
     const int row0 = firstRow(minY), rowEnd = firstRow(maxY);
     if (column0 >= columnEnd || row0 >= rowEnd) return true;
 
-    // Sorted by y as the row walk does; the long edge (top to bottom) is on
-    // the left when the middle vertex lies to its right.
-    int top = 0, mid = 1, bot = 2;
-    if (Y[mid] < Y[top]) std::swap(top, mid);
-    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
-    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
-    const bool longLeft = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]) < 0;
+    // The edges as the row walk sees them.
+    const ScanOrder o(X, Y);
+    const int top = o.top, mid = o.mid, bot = o.bot;
+    const bool longLeft = o.longLeft;
     const EdgeTest edges[3] = {edgeTest(X[top], Y[top], X[bot], Y[bot], column0, row0, longLeft),
                                edgeTest(X[top], Y[top], X[mid], Y[mid], column0, row0, !longLeft),
                                edgeTest(X[mid], Y[mid], X[bot], Y[bot], column0, row0, !longLeft)};
@@ -1119,13 +1143,8 @@ __attribute__((target("avx2"))) bool drawSmallTriangle(const GrVertex& a, const 
     _mm256_zeroupper();
     if (count == 0) return true;
 
-    const Triangle tr = setUpTriangle(a, b, c, X, Y, st);
-    int padded = count;
-    for (; padded % 4 != 0; ++padded) {
-        xs[padded] = xs[count - 1];
-        ys[padded] = ys[count - 1];
-    }
-    pickPixels(st.blend, combineKind(tr))(tr, xs, ys, padded);
+    const Triangle tr = setUpTriangle(a, b, c, X, Y, false, true, st);
+    pickPixels(st.blend, combineKind(tr))(tr, xs, ys, padToFour(xs, ys, count));
     return true;
 }
 
@@ -1158,23 +1177,17 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     // from a list of their pixels, eight at a time.
     const bool fastModes = st.depthMode == GR_DEPTHBUFFER_ZBUFFER && st.depthFunc == GR_CMP_LEQUAL && st.depthMask &&
                            !st.clampS && !st.clampT && st.bilinear;
-    const bool pixelList = fastModes && st.blend != BlendKind::General && haveAvx2() &&
-                           !(a.oow == b.oow && b.oow == c.oow) && a.r == b.r && b.r == c.r && a.g == b.g &&
-                           b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+    const bool affine = oneW(a, b, c), flat = oneColour(a, b, c);
+    const bool pixelList = fastModes && st.blend != BlendKind::General && haveAvx2() && !affine && flat;
     if (pixelList && drawSmallTriangle(a, b, c, X, Y, st)) return;
 
-    // Sort by y for the scan: top, middle, bottom (ties keep the order passed).
-    int top = 0, mid = 1, bot = 2;
-    if (Y[mid] < Y[top]) std::swap(top, mid);
-    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
-    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
+    // The covered pixels of each row, found before anything else is worked out.
+    const ScanOrder o(X, Y);
+    const int top = o.top, mid = o.mid, bot = o.bot;
+    const bool longLeft = o.longLeft;
     if (Y[top] == Y[bot]) return;
     const int rowTop = firstRow(Y[top]), rowMid = firstRow(Y[mid]), rowBot = firstRow(Y[bot]);
     if (rowTop >= rowBot) return;
-    // The covered pixels of each row, found before anything else is worked out.
-    // The long edge (top to bottom) is on the left when the middle vertex lies to its right.
-    const std::int64_t cross = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]);
-    const bool longLeft = cross < 0;
     // One triangle is drawn at a time, so the row list can be shared (and
     // kept off the stack, which would otherwise be probed page by page).
     static Row rows[kScreenHeight];
@@ -1196,7 +1209,7 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     }
     if (rowCount == 0) return;
 
-    const Triangle tr = setUpTriangle(a, b, c, X, Y, st);
+    const Triangle tr = setUpTriangle(a, b, c, X, Y, affine, flat, st);
     const CombineKind combine = combineKind(tr);
     if (pixelList) {
         drawPixelList(pickPixels(st.blend, combine), tr, rows, rowCount);
