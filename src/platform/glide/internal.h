@@ -11,6 +11,10 @@
 namespace softglide::detail {
 
 constexpr int kPixels = kScreenWidth * kScreenHeight;
+// Each buffer has this many elements after its last pixel, so that the
+// eight-pixel loops can read and write back (unchanged) a whole group of
+// eight at the end of any row.
+constexpr int kBufferSlack = 8;
 
 // Bytes of texture memory on TMU 0; addresses run from 0 to this value.
 constexpr FxU32 kTexMemBytes = 2u << 20;

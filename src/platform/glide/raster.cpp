@@ -413,21 +413,6 @@ TB_INLINE void filter8(const Taps8& t, __m256i& br, __m256i& ga) {
     ga = lerp16(topGA, botGA, gv, fv);
 }
 
-// Copies n < 8 elements, unrolled: a loop here would become a library call.
-template <typename T>
-TB_INLINE void copyFew(const T* from, T* to, int n) {
-    switch (n) {
-        case 7: to[6] = from[6]; [[fallthrough]];
-        case 6: to[5] = from[5]; [[fallthrough]];
-        case 5: to[4] = from[4]; [[fallthrough]];
-        case 4: to[3] = from[3]; [[fallthrough]];
-        case 3: to[2] = from[2]; [[fallthrough]];
-        case 2: to[1] = from[1]; [[fallthrough]];
-        case 1: to[0] = from[0]; [[fallthrough]];
-        default: break;
-    }
-}
-
 // Two negated vertex values, clamped to +-256 (which changes no saturated
 // result), as the 16-bit halves of a lane.
 TB_INLINE std::uint32_t negatedPair(int lo, int hi) {
@@ -621,16 +606,11 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
         std::uint16_t* const depth = depthBase + row.y * kScreenWidth + row.left;
         const int whole8 = count & ~7;
         for (int i = 0; i < whole8; i += 8) eight(colour + i, depth + i, all);
-        // The last pixels go through a copy, so nothing past the row is read or written.
-        if (const int rest = count - whole8; rest > 0) {
-            alignas(32) std::uint32_t c8[8] = {};
-            alignas(16) std::uint16_t d8[8] = {};
-            copyFew(colour + whole8, c8, rest);
-            copyFew(depth + whole8, d8, rest);
-            eight(c8, d8, _mm_cmpgt_epi16(_mm_set1_epi16(short(rest)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)));
-            copyFew(c8, colour + whole8, rest);
-            copyFew(d8, depth + whole8, rest);
-        }
+        // The last group reaches past the row (into the next row or the
+        // buffer's slack); the lanes past it fail the test and keep their values.
+        if (const int rest = count - whole8; rest > 0)
+            eight(colour + whole8, depth + whole8,
+                  _mm_cmpgt_epi16(_mm_set1_epi16(short(rest)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)));
     }
     // The compiler does not clear the upper halves on every way out, and
     // left dirty they slow down every later SSE instruction of the caller.

@@ -8,9 +8,9 @@
 
 namespace softglide::detail {
 
-Buffers::Buffers() : depth(kPixels, 0xFFFF) {
-    colour[0].assign(kPixels, 0);
-    colour[1].assign(kPixels, 0);
+Buffers::Buffers() : depth(kPixels + kBufferSlack, 0xFFFF) {
+    colour[0].assign(kPixels + kBufferSlack, 0);
+    colour[1].assign(kPixels + kBufferSlack, 0);
 }
 
 namespace {
