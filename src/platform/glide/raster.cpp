@@ -566,17 +566,29 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
     const FlatColour8 flat(tr.fr, tr.fg, tr.fb, tr.fa);
     const __m128i all = _mm_set1_epi16(-1);
 
+    // The rows' start values first, back to back: each is a long chain of
+    // dependent arithmetic, and without pixels in between the chains overlap.
+    // (Kept as plain values: copying whole RowStart records stalls on their
+    // piecewise stores.) Only the low 32 bits of u and v are stepped.
+    static std::int64_t startZ[kScreenHeight];
+    static std::uint32_t startU[kScreenHeight], startV[kScreenHeight];
+    for (int k = 0; k < n; ++k) {
+        const RowStart rs = rowStart<true, true>(tr, rows[k]);
+        startZ[k] = rs.z;
+        startU[k] = std::uint32_t(rs.u);
+        startV[k] = std::uint32_t(rs.v);
+    }
+
     for (int k = 0; k < n; ++k) {
         const Row& row = rows[k];
-        const RowStart rs = rowStart<true, true>(tr, row);
         const int count = row.right - row.left;
         DepthRun zr;
-        if (!zr.init(rs.z, tr.dz, count)) {
+        if (!zr.init(startZ[k], tr.dz, count)) {
             drawRows<kBlend, false, kCombine, true>(tr, &row, 1, st);
             continue;
         }
-        __m256i U = _mm256_add_epi32(_mm256_set1_epi32(int(std::uint32_t(rs.u))), laneU);
-        __m256i V = _mm256_add_epi32(_mm256_set1_epi32(int(std::uint32_t(rs.v))), laneV);
+        __m256i U = _mm256_add_epi32(_mm256_set1_epi32(int(startU[k])), laneU);
+        __m256i V = _mm256_add_epi32(_mm256_set1_epi32(int(startV[k])), laneV);
         __m256i Z = _mm256_add_epi32(_mm256_set1_epi32(int(zr.z)), laneZ);
         const __m128i constZ = _mm_set1_epi16(short(zr.value));
         // Eight pixels at colour and depth; `lanes` limits the depth test to the
