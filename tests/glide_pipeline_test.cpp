@@ -607,4 +607,62 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
     }
 }
 
+// Where a texture is drawn at eight or more pixels a texel, the eight-pixel
+// loops take each group's taps from a small block of texels around them: on
+// textures from one texel to 64, turned every way and crossing the wrap, that
+// must give the one-pixel loops' pixels.
+TEST_F(GlidePipeline, MagnifiedTexturesDrawWhatOnePixelLoopsDraw) {
+    std::uint32_t seed = 7;
+    auto rnd = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return double((seed >> 8) & 0xFFFF) / 65536.0;
+    };
+    const struct {
+        GrLOD_t lod;
+        int side;
+    } textures[] = {{GR_LOD_1, 1}, {GR_LOD_2, 2}, {GR_LOD_8, 8}, {GR_LOD_64, 64}};
+    grCullMode(GR_CULL_DISABLE);
+    for (const auto& texture : textures) {
+        for (int blend = 0; blend < 2; ++blend) {
+            SCOPED_TRACE(::testing::Message() << "side " << texture.side << " blend " << blend);
+            std::vector<std::uint16_t> texels(std::size_t(texture.side * texture.side));
+            for (std::uint16_t& t : texels) t = std::uint16_t(rnd() * 65536);
+            std::vector<GrVertex> tris;
+            for (int t = 0; t < 40; ++t) {
+                // A turned square of side 150 pixels covering `span` Glide units
+                // (a texel is 256 / side of them): 8 to 120 pixels a texel.
+                const double texel = 256.0 / texture.side, span = texel * (150.0 / (8 + rnd() * 112));
+                const double angle = rnd() * 6.2832, c = std::cos(angle), sn = std::sin(angle);
+                const double x0 = 100 + rnd() * 440, y0 = 100 + rnd() * 280;
+                const double s0 = (rnd() - 0.5) * 4096, t0 = (rnd() - 0.5) * 4096;
+                GrVertex v[4];
+                for (int k = 0; k < 4; ++k) {
+                    const double dx = (k == 1 || k == 2) ? 75 : -75, dy = k >= 2 ? 75 : -75;
+                    v[k] = vertex(float(x0 + dx * c - dy * sn), float(y0 + dx * sn + dy * c),
+                                  float(1000 + rnd() * 50000), 0.01f, float(s0 + (dx + 75) / 150 * span),
+                                  float(t0 + (dy + 75) / 150 * span));
+                    setColour(v[k], 20, -30, 40, 10);
+                }
+                tris.insert(tris.end(), {v[0], v[1], v[2], v[2], v[3], v[0]});
+            }
+            std::vector<std::uint32_t> colour[2];
+            for (int wide = 0; wide < 2; ++wide) {
+                softglide::detail::useWideSpans(wide == 1);
+                grBufferClear(0x00406080, 0x30, 0xFFFF);
+                useTexture(texture.lod, GR_TEXFMT_ARGB_1555, texels);
+                if (blend == 0)
+                    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+                else
+                    grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+                for (std::size_t i = 0; i < tris.size(); i += 3)
+                    guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
+                colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
+            }
+            softglide::detail::useWideSpans(true);
+            EXPECT_GT(countPixelsNot(0x30406080), W * H / 4);
+            for (int i = 0; i < W * H; ++i) ASSERT_EQ(colour[0][i], colour[1][i]) << "pixel " << i % W << "," << i / W;
+        }
+    }
+}
+
 }  // namespace

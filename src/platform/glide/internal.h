@@ -23,12 +23,15 @@ constexpr FxU32 kTexMemTexels = kTexMemBytes / 2;
 constexpr FxU32 kTexAlign = 8;
 
 // A selected texture: texels expanded to 0xAARRGGBB, row by row (`texels`),
-// and the same with one extra column and one extra row repeating the first
-// ones (`padded`, rows of `stride` = width + 1), which the rasteriser reads so
-// that both taps of a wrapped bilinear fetch sit side by side in memory.
+// and the same with two extra columns and two extra rows repeating the first
+// ones (`padded`, rows of `stride` = width + 2, followed by kPaddedSlack
+// elements), which the rasteriser reads so that both taps of a wrapped
+// bilinear fetch sit side by side in memory, and so that the texels around
+// any texel can be read as a block of four columns and three rows.
 // width and height are powers of two; texelsPerUnit converts Glide s/t
 // units to texels (N / 256 with N the longer side). `opaque` says every
 // texel has alpha 255, which lets the combine reduce to a saturating subtract.
+constexpr int kPaddedSlack = 4;
 struct TextureView {
     const std::uint32_t* texels = nullptr;
     const std::uint32_t* padded = nullptr;

@@ -21,6 +21,7 @@
 // The pixel loops are only fast with their small helpers inlined, which the
 // compiler's size heuristics do not always do once a helper has several callers.
 #define TB_INLINE inline __attribute__((always_inline))
+#define TB_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace softglide::detail {
 namespace {
@@ -394,6 +395,41 @@ TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m25
     return t;
 }
 
+// fetch8 for eight pixels of a row whose texel coordinates lie within two
+// neighbouring columns and two neighbouring rows (a texture drawn at least
+// eight pixels a texel, like the ground seen close): the 4 x 3 texels from
+// the first column and row of any lane are loaded once, and each pixel's
+// taps are picked from them in registers. `firstLane` selects, in every
+// lane, the lane nearest the texture's origin (lane 0 when the coordinate
+// grows along the row, lane 7 when it falls). The padded layout's second
+// extra column and row keep the block within one copy of the texture.
+TB_INLINE Taps8 fetchBlock8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask,
+                            __m256i hMask, __m256i firstLaneU, __m256i firstLaneV) {
+    const __m256i byteMask = _mm256_set1_epi32(255);
+    Taps8 t;
+    t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
+    t.fv = _mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask);
+    const __m256i ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
+    const __m256i vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
+    const __m256i u0 = _mm256_permutevar8x32_epi32(ui, firstLaneU);
+    const __m256i v0 = _mm256_permutevar8x32_epi32(vi, firstLaneV);
+    // Each lane's place in the block: row 0 or 1, column 0 or 1.
+    const __m256i place = _mm256_add_epi32(_mm256_slli_epi32(_mm256_and_si256(_mm256_sub_epi32(vi, v0), hMask), 2),
+                                           _mm256_and_si256(_mm256_sub_epi32(ui, u0), wMask));
+    const __m256i nextColumn = _mm256_add_epi32(place, _mm256_set1_epi32(1));
+    const std::uint32_t* p = padded + _mm256_cvtsi256_si32(v0) * stride + _mm256_cvtsi256_si32(u0);
+    const __m128i row1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride));
+    const __m256i rows01 =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))), row1, 1);
+    const __m256i rows12 = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(row1), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * stride)), 1);
+    t.tl = _mm256_permutevar8x32_epi32(rows01, place);
+    t.tr = _mm256_permutevar8x32_epi32(rows01, nextColumn);
+    t.bl = _mm256_permutevar8x32_epi32(rows12, place);
+    t.br = _mm256_permutevar8x32_epi32(rows12, nextColumn);
+    return t;
+}
+
 // The bilinear filter of fetch on two channels per 32-bit lane.
 TB_INLINE __m256i lerp16(__m256i p, __m256i q, __m256i wp, __m256i wq) {
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(p, wp), _mm256_mullo_epi16(q, wq)), 8);
@@ -565,6 +601,10 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
     const __m256i wMask = _mm256_set1_epi32(tex.width - 1), hMask = _mm256_set1_epi32(tex.height - 1);
     const FlatColour8 flat(tr.fr, tr.fg, tr.fb, tr.fa);
     const __m128i all = _mm_set1_epi16(-1);
+    // Eight pixels span less than a texel each way: their taps come from a block.
+    constexpr std::int64_t kTexel = std::int64_t(1) << kTexBits;
+    const bool magnified = std::abs(tr.du) * 7 < kTexel && std::abs(tr.dv) * 7 < kTexel;
+    const __m256i firstLaneU = _mm256_set1_epi32(tr.du < 0 ? 7 : 0), firstLaneV = _mm256_set1_epi32(tr.dv < 0 ? 7 : 0);
 
     // The rows' start values first, back to back: each is a long chain of
     // dependent arithmetic, and without pixels in between the chains overlap.
@@ -593,7 +633,7 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
         const __m128i constZ = _mm_set1_epi16(short(zr.value));
         // Eight pixels at colour and depth; `lanes` limits the depth test to the
         // pixels that belong to the row.
-        auto eight = [&](std::uint32_t* colour, std::uint16_t* depth, __m128i lanes) {
+        auto eight = [&](std::uint32_t* colour, std::uint16_t* depth, __m128i lanes) TB_INLINE_LAMBDA {
             __m128i zi = constZ;
             if (!zr.constant) {
                 const __m256i q = _mm256_min_epi32(_mm256_srli_epi32(Z, kIterBits), _mm256_set1_epi32(0xFFFF));
@@ -604,7 +644,9 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
             const __m128i pass = _mm_and_si128(_mm_cmpeq_epi16(_mm_min_epu16(zi, stored), zi), lanes);
             if (_mm_movemask_epi8(pass) != 0) {
                 __m256i br, ga;
-                filter8(fetch8(tex.padded, tex.stride, U, V, wMask, hMask), br, ga);
+                filter8(magnified ? fetchBlock8(tex.padded, tex.stride, U, V, wMask, hMask, firstLaneU, firstLaneV)
+                                  : fetch8(tex.padded, tex.stride, U, V, wMask, hMask),
+                        br, ga);
                 __m256i* out = reinterpret_cast<__m256i*>(colour);
                 const __m256i dst = _mm256_loadu_si256(out);
                 const __m256i pixel = shade8<kBlend, kCombine>(br, ga, dst, flat);
@@ -1191,13 +1233,15 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         if (rowBegin >= rowEnd) continue;
         EdgeWalk shortEdge = half == 0 ? EdgeWalk(X[top], Y[top], X[mid], Y[mid], rowBegin)
                                        : EdgeWalk(X[mid], Y[mid], X[bot], Y[bot], rowBegin);
-        EdgeWalk& leftEdge = longLeft ? longEdge : shortEdge;
-        EdgeWalk& rightEdge = longLeft ? shortEdge : longEdge;
+        // Walked as local copies, which the compiler keeps in registers.
+        EdgeWalk leftEdge = longLeft ? longEdge : shortEdge;
+        EdgeWalk rightEdge = longLeft ? shortEdge : longEdge;
         for (int py = rowBegin; py < rowEnd; ++py, leftEdge.nextRow(), rightEdge.nextRow()) {
             const int left = leftEdge.screenColumn(), right = rightEdge.screenColumn();
             rows[rowCount] = Row{py, left, right};
             rowCount += left < right;
         }
+        longEdge = longLeft ? leftEdge : rightEdge;
     }
     if (rowCount == 0) return;
 

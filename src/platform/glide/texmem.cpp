@@ -50,7 +50,7 @@ struct Region {
     int width = 0, height = 0;
     bool opaque = false;
     std::vector<std::uint32_t> texels;  // width x height
-    std::vector<std::uint32_t> padded;  // (width + 1) x (height + 1)
+    std::vector<std::uint32_t> padded;  // (width + 2) x (height + 2), then kPaddedSlack
 };
 
 struct TextureMemory {
@@ -73,16 +73,16 @@ void expandLevel(const std::uint16_t* words, int w, int h, GrTextureFormat_t for
     out.height = h;
     out.format = format;
     out.texels.resize(std::size_t(w) * std::size_t(h));
-    out.padded.resize(std::size_t(w + 1) * std::size_t(h + 1));
+    out.padded.assign(std::size_t(w + 2) * std::size_t(h + 2) + kPaddedSlack, 0);
     out.opaque = true;
     for (std::size_t i = 0; i < out.texels.size(); ++i) {
         out.texels[i] = expandTexel(words[i], format);
         out.opaque = out.opaque && (out.texels[i] >> 24) == 255;
     }
-    for (int y = 0; y <= h; ++y) {
+    for (int y = 0; y < h + 2; ++y) {
         const std::uint32_t* src = out.texels.data() + std::size_t(y % h) * std::size_t(w);
-        std::uint32_t* dst = out.padded.data() + std::size_t(y) * std::size_t(w + 1);
-        for (int x = 0; x <= w; ++x) dst[x] = src[x % w];
+        std::uint32_t* dst = out.padded.data() + std::size_t(y) * std::size_t(w + 2);
+        for (int x = 0; x < w + 2; ++x) dst[x] = src[x % w];
     }
 }
 
@@ -187,7 +187,7 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
     view.padded = found->padded.data();
     view.width = l.width;
     view.height = l.height;
-    view.stride = l.width + 1;
+    view.stride = l.width + 2;
     view.texelsPerUnit = double(std::max(l.width, l.height)) / 256.0;
     view.opaque = found->opaque;
     return view;
