@@ -45,6 +45,8 @@ std::int64_t floorDiv(std::int64_t n, std::int64_t d) {  // d > 0
     return q;
 }
 std::int64_t ceilDiv(std::int64_t n, std::int64_t d) { return -floorDiv(-n, d); }
+// ceilDiv(n, 16) for |n| < 2^62: the arithmetic shift floors.
+TB_INLINE std::int64_t ceilDiv16(std::int64_t n) { return (n + 15) >> 4; }
 
 // Depth and colours are iterated with 12 fractional bits.
 constexpr int kIterBits = 12;
@@ -1002,7 +1004,7 @@ TB_INLINE std::int64_t floorToInt(double h) {
 }
 
 // First pixel row whose centre lies at or below y (1/16 pixel), clamped to the screen.
-TB_INLINE int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv(y - 8, 16), 0, kScreenHeight)); }
+TB_INLINE int firstRow(std::int64_t y) { return int(std::clamp<std::int64_t>(ceilDiv16(y - 8), 0, kScreenHeight)); }
 
 // With one w for the whole triangle, s and t are affine on the screen.
 TB_INLINE bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
@@ -1062,7 +1064,7 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
         // The colour's whole part, limited to +-kColourLimit (NaN to the lower end).
         auto flatValue = [](float f) __attribute__((always_inline)) {
             const double v = double(f) >= -kColourLimit ? double(f) : -kColourLimit;
-            return int(std::floor(std::min(v, double(kColourLimit))));
+            return int(floorToInt(std::min(v, double(kColourLimit))));
         };
         tr.fr = flatValue(a.r);
         tr.fg = flatValue(a.g);
@@ -1135,7 +1137,7 @@ __attribute__((target("avx2"))) bool drawSmallTriangle(const GrVertex& a, const 
     if (maxX - minX >= 144 || maxY - minY >= 144) return false;
     // Only centres inside the box can be covered; one on the box's right or
     // bottom side lies on a right or bottom edge.
-    const std::int64_t column0 = ceilDiv(minX - 8, 16), columnEnd = ceilDiv(maxX - 8, 16);
+    const std::int64_t column0 = ceilDiv16(minX - 8), columnEnd = ceilDiv16(maxX - 8);
     if (column0 < 0 || columnEnd > kScreenWidth || columnEnd - column0 > 8) return false;
     const int row0 = firstRow(minY), rowEnd = firstRow(maxY);
     if (column0 >= columnEnd || row0 >= rowEnd) return true;
