@@ -575,11 +575,13 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
             const bool affine = t % 2 == 0, flat = t % 3 != 0;
             const double x0 = rnd() * 640, y0 = rnd() * 480, w0 = 1 / (1 + rnd() * 100);
             const double size = t % 5 == 0 ? 400 : (t % 4 == 1 ? 12 : 60);
+            // Some texture coordinates far from the origin, some beyond any use (read as 0).
+            const double far = t % 14 == 6 ? 4e16 : (t % 14 == 10 ? -3e12 : 0);
             GrVertex v[3];
             for (GrVertex& p : v) {
                 const double w = affine ? w0 : 1 / (1 + rnd() * 100);
                 p = vertex(float(x0 + (rnd() - 0.5) * size), float(y0 + (rnd() - 0.5) * size),
-                           float(range[0] + rnd() * (range[1] - range[0])), float(w), float(rnd() * 2000 - 500),
+                           float(range[0] + rnd() * (range[1] - range[0])), float(w), float(far + rnd() * 2000 - 500),
                            float(rnd() * 2000 - 500));
                 if (flat && &p != v) {
                     setColour(p, v[0].r, v[0].g, v[0].b, v[0].a);
@@ -638,9 +640,9 @@ TEST_F(GlidePipeline, MagnifiedTexturesDrawWhatOnePixelLoopsDraw) {
                 GrVertex v[4];
                 for (int k = 0; k < 4; ++k) {
                     const double dx = (k == 1 || k == 2) ? 75 : -75, dy = k >= 2 ? 75 : -75;
-                    v[k] = vertex(float(x0 + dx * c - dy * sn), float(y0 + dx * sn + dy * c),
-                                  float(1000 + rnd() * 50000), 0.01f, float(s0 + (dx + 75) / 150 * span),
-                                  float(t0 + (dy + 75) / 150 * span));
+                    v[k] =
+                        vertex(float(x0 + dx * c - dy * sn), float(y0 + dx * sn + dy * c), float(1000 + rnd() * 50000),
+                               0.01f, float(s0 + (dx + 75) / 150 * span), float(t0 + (dy + 75) / 150 * span));
                     setColour(v[k], 20, -30, 40, 10);
                 }
                 tris.insert(tris.end(), {v[0], v[1], v[2], v[2], v[3], v[0]});

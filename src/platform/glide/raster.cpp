@@ -405,8 +405,8 @@ TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m25
 // lane, the lane nearest the texture's origin (lane 0 when the coordinate
 // grows along the row, lane 7 when it falls). The padded layout's second
 // extra column and row keep the block within one copy of the texture.
-TB_INLINE Taps8 fetchBlock8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask,
-                            __m256i hMask, __m256i firstLaneU, __m256i firstLaneV) {
+TB_INLINE Taps8 fetchBlock8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask,
+                            __m256i firstLaneU, __m256i firstLaneV) {
     const __m256i byteMask = _mm256_set1_epi32(255);
     Taps8 t;
     t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
@@ -584,6 +584,60 @@ TB_INLINE __m256i shade8(__m256i br, __m256i ga, __m256i dst, const FlatColour8&
 template <BlendKind kBlend, bool kPerspective, CombineKind kCombine, bool kFastModes>
 void drawRows(const Triangle& tr, const Row* rows, int n, const RenderState& st);
 
+// Plane::at() on four pixel centres, in the same order of operations.
+TB_INLINE __m256d at4(const Plane& p, __m256d cx, __m256d cy) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(p.p0), _mm256_mul_pd(_mm256_set1_pd(p.dx), cx)),
+                         _mm256_mul_pd(_mm256_set1_pd(p.dy), cy));
+}
+
+// saturate() on four values, the floor as an instruction.
+TB_INLINE __m256d saturate4(__m256d v, double limit) {
+    __m256d f = _mm256_floor_pd(_mm256_add_pd(v, _mm256_set1_pd(0.5)));
+    f = _mm256_blendv_pd(f, _mm256_set1_pd(limit), _mm256_cmp_pd(v, _mm256_set1_pd(limit), _CMP_NLT_UQ));
+    return _mm256_blendv_pd(f, _mm256_set1_pd(-limit), _mm256_cmp_pd(v, _mm256_set1_pd(-limit), _CMP_NGT_UQ));
+}
+
+// texStart() of a wrapped coordinate on four values, as the low 32 bits of
+// the fixed-point results (all that the eight-pixel loops step).
+TB_INLINE __m128i wrappedTexStart4(__m256d texel, int size, double invSize) {
+    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), texel);
+    texel = _mm256_blendv_pd(texel, _mm256_setzero_pd(), _mm256_cmp_pd(magnitude, _mm256_set1_pd(1e15), _CMP_NLT_UQ));
+    const __m256d whole = _mm256_floor_pd(_mm256_mul_pd(texel, _mm256_set1_pd(invSize)));
+    texel = _mm256_sub_pd(texel, _mm256_mul_pd(_mm256_set1_pd(double(size)), whole));
+    const __m256d fixed = saturate4(_mm256_mul_pd(texel, _mm256_set1_pd(kTexOne)), double(std::int64_t(1) << 50));
+    // A whole number below 2^51 in size, added to 1.5 x 2^52, lands in the
+    // mantissa's low bits: the low 32 bits of each lane are its own.
+    const __m256i bits = _mm256_castpd_si256(_mm256_add_pd(fixed, _mm256_set1_pd(6755399441055744.0)));
+    return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(bits, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+}
+
+// rowStart<true, true>() of the rows of an affine triangle, four rows at a
+// time, lane by lane the same operations: depth as whole numbers held in
+// doubles, u and v as the low 32 bits of their values. Writes up to three
+// entries past n.
+TB_INLINE void affineRowStarts(const Triangle& tr, const Row* rows, int n, double* z, std::uint32_t* u,
+                               std::uint32_t* v) {
+    const __m256d half = _mm256_set1_pd(0.5), x0 = _mm256_set1_pd(tr.x0), y0 = _mm256_set1_pd(tr.y0);
+    const __m256d tpu = _mm256_set1_pd(tr.tpu), offset = _mm256_set1_pd(tr.texOffset);
+    for (int k = 0; k < n; k += 4) {
+        const Row& r0 = rows[k];
+        const Row& r1 = rows[std::min(k + 1, n - 1)];
+        const Row& r2 = rows[std::min(k + 2, n - 1)];
+        const Row& r3 = rows[std::min(k + 3, n - 1)];
+        const __m256d cx = _mm256_sub_pd(
+            _mm256_add_pd(_mm256_cvtepi32_pd(_mm_setr_epi32(r0.left, r1.left, r2.left, r3.left)), half), x0);
+        const __m256d cy =
+            _mm256_sub_pd(_mm256_add_pd(_mm256_cvtepi32_pd(_mm_setr_epi32(r0.y, r1.y, r2.y, r3.y)), half), y0);
+        _mm256_storeu_pd(z + k, saturate4(_mm256_mul_pd(at4(tr.ooz, cx, cy), _mm256_set1_pd(kIterOne)), kStepLimit));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(u + k),
+            wrappedTexStart4(_mm256_sub_pd(_mm256_mul_pd(at4(tr.s, cx, cy), tpu), offset), tr.tex.width, tr.invWidth));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(v + k),
+                         wrappedTexStart4(_mm256_sub_pd(_mm256_mul_pd(at4(tr.t, cx, cy), tpu), offset), tr.tex.height,
+                                          tr.invHeight));
+    }
+}
+
 // The rows of an affine triangle with flat colour in the game's depth and
 // sampler modes, under one of the four blend settings, eight pixels at a
 // time. A row whose depth does not fit the lanes goes through the one-pixel loop.
@@ -608,24 +662,16 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
     const bool magnified = std::abs(tr.du) * 7 < kTexel && std::abs(tr.dv) * 7 < kTexel;
     const __m256i firstLaneU = _mm256_set1_epi32(tr.du < 0 ? 7 : 0), firstLaneV = _mm256_set1_epi32(tr.dv < 0 ? 7 : 0);
 
-    // The rows' start values first, back to back: each is a long chain of
-    // dependent arithmetic, and without pixels in between the chains overlap.
-    // (Kept as plain values: copying whole RowStart records stalls on their
-    // piecewise stores.) Only the low 32 bits of u and v are stepped.
-    static std::int64_t startZ[kScreenHeight];
-    static std::uint32_t startU[kScreenHeight], startV[kScreenHeight];
-    for (int k = 0; k < n; ++k) {
-        const RowStart rs = rowStart<true, true>(tr, rows[k]);
-        startZ[k] = rs.z;
-        startU[k] = std::uint32_t(rs.u);
-        startV[k] = std::uint32_t(rs.v);
-    }
+    // The rows' start values first, four rows at a time.
+    static double startZ[kScreenHeight + 3];
+    static std::uint32_t startU[kScreenHeight + 3], startV[kScreenHeight + 3];
+    affineRowStarts(tr, rows, n, startZ, startU, startV);
 
     for (int k = 0; k < n; ++k) {
         const Row& row = rows[k];
         const int count = row.right - row.left;
         DepthRun zr;
-        if (!zr.init(startZ[k], tr.dz, count)) {
+        if (!zr.init(std::int64_t(startZ[k]), tr.dz, count)) {
             drawRows<kBlend, false, kCombine, true>(tr, &row, 1, st);
             continue;
         }
@@ -671,11 +717,6 @@ void affineRows8(const Triangle& tr, const Row* rows, int n, const RenderState& 
     // The compiler does not clear the upper halves on every way out, and
     // left dirty they slow down every later SSE instruction of the caller.
     _mm256_zeroupper();
-}
-// Plane::at() on four pixel centres, in the same order of operations.
-TB_INLINE __m256d at4(const Plane& p, __m256d cx, __m256d cy) {
-    return _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(p.p0), _mm256_mul_pd(_mm256_set1_pd(p.dx), cx)),
-                         _mm256_mul_pd(_mm256_set1_pd(p.dy), cy));
 }
 
 // perspectiveTexel() on four values.
@@ -1235,15 +1276,14 @@ void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         if (rowBegin >= rowEnd) continue;
         EdgeWalk shortEdge = half == 0 ? EdgeWalk(X[top], Y[top], X[mid], Y[mid], rowBegin)
                                        : EdgeWalk(X[mid], Y[mid], X[bot], Y[bot], rowBegin);
-        // Walked as local copies, which the compiler keeps in registers.
-        EdgeWalk leftEdge = longLeft ? longEdge : shortEdge;
-        EdgeWalk rightEdge = longLeft ? shortEdge : longEdge;
-        for (int py = rowBegin; py < rowEnd; ++py, leftEdge.nextRow(), rightEdge.nextRow()) {
-            const int left = leftEdge.screenColumn(), right = rightEdge.screenColumn();
+        // Both edges stay local values (no references to pick sides), which
+        // the compiler keeps in registers.
+        for (int py = rowBegin; py < rowEnd; ++py, longEdge.nextRow(), shortEdge.nextRow()) {
+            const int longColumn = longEdge.screenColumn(), shortColumn = shortEdge.screenColumn();
+            const int left = longLeft ? longColumn : shortColumn, right = longLeft ? shortColumn : longColumn;
             rows[rowCount] = Row{py, left, right};
             rowCount += left < right;
         }
-        longEdge = longLeft ? leftEdge : rightEdge;
     }
     if (rowCount == 0) return;
 
