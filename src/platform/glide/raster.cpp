@@ -1014,13 +1014,13 @@ struct EdgeWalk {
         stepExcess = 16 * dx - stepColumns * d;
     }
     int screenColumn() const { return int(std::clamp<std::int64_t>(column, 0, kScreenWidth)); }
+    // Without a branch: whether the excess runs out changes from row to row
+    // with no pattern a predictor could learn.
     TB_INLINE void nextRow() {
-        column += stepColumns;
         excess -= stepExcess;
-        if (excess < 0) {
-            excess += d;
-            ++column;
-        }
+        const std::int64_t borrow = excess >> 63;  // -1 when it ran out, else 0
+        excess += d & borrow;
+        column += stepColumns - borrow;
     }
 };
 
