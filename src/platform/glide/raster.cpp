@@ -509,6 +509,14 @@ struct FlatColour8 {
     }
 };
 
+// The high 16-bit half of every 32-bit lane (alpha, in a green and alpha
+// plane) copied into both halves.
+TB_INLINE __m256i highHalves(__m256i v) {
+    const __m256i pick = _mm256_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15, 2, 3, 2, 3, 6, 7, 6,
+                                          7, 10, 11, 10, 11, 14, 15, 14, 15);
+    return _mm256_shuffle_epi8(v, pick);
+}
+
 // Blend of combined colours two channels to a 16-bit lane pair (blue and
 // red, green and alpha) over the destination; alpha is the combine's.
 // Every sum of the alpha blend stays within 255 x 257, so 16 bits hold it.
@@ -519,8 +527,7 @@ TB_INLINE __m256i blendPairs8(__m256i cBR, __m256i cGA, __m256i dst) {
     if constexpr (kBlend != BlendKind::Opaque) {
         const __m256i dBR = _mm256_and_si256(dst, pairMask),
                       dGA = _mm256_and_si256(_mm256_srli_epi32(dst, 8), pairMask);
-        const __m256i ca = _mm256_srli_epi32(cGA, 16);
-        const __m256i fs = _mm256_mullo_epi32(_mm256_add_epi32(ca, _mm256_set1_epi32(1)), _mm256_set1_epi32(0x10001));
+        const __m256i fs = _mm256_add_epi16(highHalves(cGA), _mm256_set1_epi16(1));  // alpha + 1, both halves
         __m256i oBR, oGA;
         if constexpr (kBlend == BlendKind::Alpha) {
             const __m256i fd = _mm256_sub_epi16(_mm256_set1_epi16(256), _mm256_sub_epi16(fs, _mm256_set1_epi16(1)));
@@ -555,9 +562,7 @@ TB_INLINE __m256i shade8(__m256i br, __m256i ga, __m256i dst, const FlatColour8&
         // ((texel - vertex) << 6) x ((alpha + 1) << 2): both factors fit 16
         // signed bits (texel - vertex lies in -256..511), and the high half
         // of a product is its arithmetic shift.
-        const __m256i ta = _mm256_srli_epi32(ga, 16);
-        const __m256i scale = _mm256_mullo_epi32(_mm256_slli_epi32(_mm256_add_epi32(ta, _mm256_set1_epi32(1)), 2),
-                                                 _mm256_set1_epi32(0x10001));
+        const __m256i scale = _mm256_slli_epi16(_mm256_add_epi16(highHalves(ga), _mm256_set1_epi16(1)), 2);
         br = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(br, flat.narrowBR), 6), scale);
         ga = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(ga, flat.narrowGA), 6), scale);
         br = _mm256_min_epi16(_mm256_max_epi16(br, zero), top);
