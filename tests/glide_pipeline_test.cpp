@@ -609,7 +609,7 @@ TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
     }
 }
 
-// Where a texture is drawn at eight or more pixels a texel, the eight-pixel
+// Where a texture is drawn at more than seven pixels a texel, the eight-pixel
 // loops take each group's taps from a small block of texels around them: on
 // textures from one texel to 64, turned every way and crossing the wrap, that
 // must give the one-pixel loops' pixels.

@@ -398,8 +398,8 @@ TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m25
 }
 
 // fetch8 for eight pixels of a row whose texel coordinates lie within two
-// neighbouring columns and two neighbouring rows (a texture drawn at least
-// eight pixels a texel, like the ground seen close): the 4 x 3 texels from
+// neighbouring columns and two neighbouring rows (a texture drawn at more
+// than seven pixels a texel, like the ground seen close): the 4 x 3 texels from
 // the first column and row of any lane are loaded once, and each pixel's
 // taps are picked from them in registers. `firstLane` selects, in every
 // lane, the lane nearest the texture's origin (lane 0 when the coordinate
