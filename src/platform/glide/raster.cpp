@@ -211,8 +211,10 @@ TB_INLINE std::uint32_t depthValue(std::int64_t zFixed) {
 
 // Depth at a pixel centre of a perspective triangle, from its ooz plane:
 // rounded to 1/4096, the whole part clamped to 0..0xFFFF (NaN gives 0).
+// The rounding needs no floor of its own: the whole part of y / 4096 is that
+// of floor(y) / 4096, and scaling by 1/4096 is exact.
 TB_INLINE std::uint32_t depthAt(double ooz) {
-    const double q = std::floor(std::floor(ooz * kIterOne + 0.5) * (1.0 / kIterOne));
+    const double q = std::floor((ooz * kIterOne + 0.5) * (1.0 / kIterOne));
     return q >= 65535.0 ? 0xFFFF : (q > 0.0 ? std::uint32_t(q) : 0);
 }
 
@@ -753,7 +755,7 @@ void perspectivePixels8(const Triangle& tr, const std::int32_t* xs, const std::i
     auto four = [&](__m128i px, __m128i py, __m128i& z, __m128i& u, __m128i& v) {
         const __m256d cx = _mm256_sub_pd(_mm256_add_pd(_mm256_cvtepi32_pd(px), half), x0);
         const __m256d cy = _mm256_sub_pd(_mm256_add_pd(_mm256_cvtepi32_pd(py), half), y0);
-        const __m256d rounded = _mm256_floor_pd(_mm256_add_pd(_mm256_mul_pd(at4(tr.ooz, cx, cy), iterOne), half));
+        const __m256d rounded = _mm256_add_pd(_mm256_mul_pd(at4(tr.ooz, cx, cy), iterOne), half);
         const __m256d q = _mm256_floor_pd(_mm256_mul_pd(rounded, iterInverse));
         z = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(q, zero), depthMax));
         const __m256d scale = _mm256_div_pd(tpu, at4(tr.w, cx, cy));
