@@ -384,13 +384,21 @@ TB_INLINE void tapRow(const std::uint32_t* row, const std::int32_t* ix, __m256i&
     right = _mm256_castps_si256(_mm256_shuffle_ps(x0, x1, 0xDD));
 }
 
-TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask) {
+// Splits eight 8.24 texel coordinates into the fractions of the taps
+// (stored in t) and the wrapped texel indices ui and vi.
+TB_INLINE void splitCoordinates8(__m256i u, __m256i v, __m256i wMask, __m256i hMask, Taps8& t, __m256i& ui,
+                                 __m256i& vi) {
     const __m256i byteMask = _mm256_set1_epi32(255);
-    Taps8 t;
     t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
     t.fv = _mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask);
-    const __m256i ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
-    const __m256i vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
+    ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
+    vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
+}
+
+TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask) {
+    Taps8 t;
+    __m256i ui, vi;
+    splitCoordinates8(u, v, wMask, hMask, t, ui, vi);
     alignas(32) std::int32_t ix[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(ix),
                        _mm256_add_epi32(_mm256_mullo_epi32(vi, _mm256_set1_epi32(stride)), ui));
@@ -409,12 +417,9 @@ TB_INLINE Taps8 fetch8(const std::uint32_t* padded, int stride, __m256i u, __m25
 // extra column and row keep the block within one copy of the texture.
 TB_INLINE Taps8 fetchBlock8(const std::uint32_t* padded, int stride, __m256i u, __m256i v, __m256i wMask, __m256i hMask,
                             __m256i firstLaneU, __m256i firstLaneV) {
-    const __m256i byteMask = _mm256_set1_epi32(255);
     Taps8 t;
-    t.fu = _mm256_and_si256(_mm256_srli_epi32(u, 16), byteMask);
-    t.fv = _mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask);
-    const __m256i ui = _mm256_and_si256(_mm256_srli_epi32(u, 24), wMask);
-    const __m256i vi = _mm256_and_si256(_mm256_srli_epi32(v, 24), hMask);
+    __m256i ui, vi;
+    splitCoordinates8(u, v, wMask, hMask, t, ui, vi);
     const __m256i u0 = _mm256_permutevar8x32_epi32(ui, firstLaneU);
     const __m256i v0 = _mm256_permutevar8x32_epi32(vi, firstLaneV);
     // Each lane's place in the block: row 0 or 1, column 0 or 1.
