@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/glide.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"

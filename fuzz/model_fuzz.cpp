@@ -5,10 +5,10 @@
 // the projection, the heat sampling and the rasteriser.
 #include <cstring>
 
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
 #include "display/display.h"
 #include "fuzz_common.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "play/play.h"
 #include "sim/sim.h"

@@ -4,7 +4,7 @@
 // setting the game uses, so that whatever texels the files make are sampled.
 #include <cstring>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "display/display.h"
 #include "fuzz_common.h"
 #include "platform/glide/glide.h"

@@ -4,7 +4,7 @@
 // texture coordinates take every bit pattern: NaN, infinities, huge values.
 #include <cstring>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "fuzz_common.h"
 #include "platform/glide/glide.h"
 #include "platform/glide/softglide.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "display/display.h"
 #include "platform/glide/softglide.h"
 #include "platform/stream.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/world.h"
-#include "play/play.h"
+#include "core/world.h"
 #include "platform/keyboard.h"
+#include "play/play.h"
 #include "sim/sim.h"
 #include "test_support.h"
 

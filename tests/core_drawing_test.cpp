@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "platform/glide/softglide.h"
 #include "render/render.h"
 

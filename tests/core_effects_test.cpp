@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "play/play.h"
 #include "test_support.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/dump.h"
-#include "app/world.h"
+#include "core/world.h"
 #include "platform/replay.h"
 #include "test_support.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "datagen/data_files.h"
 #include "datagen/model_design.h"
 #include "display/display.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/dump.h"
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"

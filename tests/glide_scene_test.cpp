@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "platform/stream.h"
 #include "render/render.h"

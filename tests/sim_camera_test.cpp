@@ -6,7 +6,7 @@
 
 #include <initializer_list>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/sim.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/sim.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/sim.h"
 #include "test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/sim.h"
 #include "test_support.h"
 

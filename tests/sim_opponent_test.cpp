@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/sim.h"
 #include "test_support.h"
 

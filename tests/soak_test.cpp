@@ -17,8 +17,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"

@@ -6,7 +6,7 @@
 #include <concepts>
 #include <cstdio>
 
-#include "app/world.h"
+#include "core/world.h"
 
 namespace tb {
 namespace {

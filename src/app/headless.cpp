@@ -5,12 +5,11 @@
 #include <cstdio>
 
 #include "app/dump.h"
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
 #include "platform/screenshot.h"
-#include "sim/sim.h"
 
 namespace tb {
 

@@ -2,7 +2,7 @@
 // A short file, or one cut off by a 0x1A byte, leaves the remaining records zero.
 #include <bit>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "display/display.h"
 #include "platform/stream.h"
 

@@ -3,7 +3,7 @@
 // generator here means the two noise textures take its first 8192 values.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "display/display.h"
 #include "platform/glide/glide.h"
 #include "platform/stream.h"

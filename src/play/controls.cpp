@@ -1,9 +1,9 @@
 // The keyboard, once per frame: each press moves a setting by one step, fires,
 // toggles a mode or brings a tank into or out of play. Keys are handled in a
 // fixed order, so a key can change what a later one in the same frame sees.
-#include "app/world.h"
-#include "play/play.h"
+#include "core/world.h"
 #include "platform/keyboard.h"
+#include "play/play.h"
 
 namespace tb {
 namespace {

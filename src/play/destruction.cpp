@@ -2,9 +2,8 @@
 // stood, then back to its hangar. A wreck moves the balance; a removal does not.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "play/play.h"
-#include "sim/sim.h"
 
 namespace tb {
 namespace {
@@ -53,6 +52,16 @@ void resetTank(int tank) {
 }
 
 }  // namespace
+
+void placeInHangar(int tank) {
+    Tank& t = world.tanks[tank];
+    t.x = float(500 - 1000 * t.team);
+    t.y = float(200 * (tank / 2) - 500);
+    t.heading = float(t.team * kPi - kHalfPi);
+    t.runIn = 130;
+    t.health = 16.0f;
+    t.target = -1;
+}
 
 void wreckTank(int tank) {
     Tank& t = world.tanks[tank];

@@ -1,7 +1,7 @@
 // Explosions: the one way they enter the world; the big kind is heard.
-#include "app/world.h"
-#include "play/play.h"
+#include "core/world.h"
 #include "platform/sound.h"
+#include "play/play.h"
 
 namespace tb {
 

@@ -1,9 +1,9 @@
 // Firing: reload time, a shell from the gun muzzle 40 units ahead, a smoke puff, the sound.
 #include <cmath>
 
-#include "app/world.h"
-#include "play/play.h"
+#include "core/world.h"
 #include "platform/sound.h"
+#include "play/play.h"
 
 namespace tb {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "platform/glide/glide.h"
 #include "render/camera_trig.h"
 #include "render/render.h"

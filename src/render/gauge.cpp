@@ -1,6 +1,6 @@
 // The balance gauge (two rows of ten team markers at the far edges of the
 // field showing teamBalance as a tug of war) and the field markings at the centre.
-#include "app/world.h"
+#include "core/world.h"
 #include "render/render.h"
 
 namespace tb {

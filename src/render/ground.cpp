@@ -3,7 +3,7 @@
 // to the world as the camera pans, turns and zooms.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "platform/glide/glide.h"
 #include "render/render.h"
 

@@ -4,9 +4,9 @@
 // track scroll, depth push). And the heat sampler.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "platform/glide/glide.h"
-#include "platform/glide/softglide.h"
+#include "platform/video.h"
 #include "render/camera_trig.h"
 #include "render/render.h"
 #include "sim/geometry.h"
@@ -22,6 +22,15 @@ constexpr double kPerspective = 0.0000153846;
 const GrTexInfo kNoTexture = {};
 
 std::int32_t clampLine(std::int32_t v) { return v < 0 ? 0 : (v > 15 ? 15 : v); }
+
+// The team marker's shimmer: every corner moves by -1, 0 or 1 pixel across,
+// then down; six random draws a triangle, whether or not pixels are made.
+void shimmer(GrVertex (&vtx)[3]) {
+    for (GrVertex& out : vtx) {
+        out.x = float(double(out.x) + (tb::rand() % 3 - 1));
+        out.y = float(double(out.y) + (tb::rand() % 3 - 1));
+    }
+}
 
 }  // namespace
 
@@ -43,12 +52,14 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
     if (firstTriangle < 0 || firstTriangle > kModelTriangleCount - kMeshTriangles) return;
 
     // With no picture being made, the only effect of drawing on the game is the
-    // marker's shimmer: six random numbers for every triangle it draws.
-    if (!softglide::rasterEnabled()) {
+    // marker's shimmer: its random draws for every triangle it draws.
+    if (!platform::pixelsWanted()) {
         if (firstTriangle == kMarkerMesh)
             for (int i = 0; i < kMeshTriangles; ++i)
-                if (world.model.triangles[firstTriangle + i].present == 1)
-                    for (int draw = 0; draw < 6; ++draw) tb::rand();
+                if (world.model.triangles[firstTriangle + i].present == 1) {
+                    GrVertex unseen[3] = {};
+                    shimmer(unseen);
+                }
         return;
     }
 
@@ -119,10 +130,7 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
                 vtx[k].g = 255;
                 vtx[k].b = float(teamBlue);
             }
-            for (GrVertex& out : vtx) {
-                out.x = float(double(out.x) + (tb::rand() % 3 - 1));
-                out.y = float(double(out.y) + (tb::rand() % 3 - 1));
-            }
+            shimmer(vtx);
         }
         if (variant == -1) {
             // Push the far corners back so the part looks sunk into the ground.

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"
 

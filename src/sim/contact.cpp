@@ -2,7 +2,7 @@
 // shove each 3 units along its own axis. And the angle wrap.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"
 

@@ -2,7 +2,7 @@
 // shells, muzzle smoke, explosions, props, wreck parts, debris, in that order.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "play/play.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 
 namespace tb {
 

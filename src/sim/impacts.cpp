@@ -1,7 +1,7 @@
 // Footprint tests and what a shell hit does to a tank.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "play/play.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "play/play.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"

@@ -6,13 +6,9 @@
 
 namespace tb {
 
-// World initialisation.
-void initGame();
+// World initialisation (initGame, which also starts the display, is in game/frame_loop.h).
 void initTanks();
 void initProps();
-// A tank's place at the start and after a wreck or removal: the centre of its own
-// hangar, facing the field, with a fresh drive-out, full health and no target.
-void placeInHangar(int tank);
 
 // Frame update.
 void updateWorld();

@@ -1,7 +1,7 @@
 // The frame update: one step of the whole battle, in a fixed order of stages.
 #include <cmath>
 
-#include "app/world.h"
+#include "core/world.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"
 

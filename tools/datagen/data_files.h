@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/world.h"
+#include "core/world.h"
 
 namespace datagen {
 

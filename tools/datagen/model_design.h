@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "app/world.h"
+#include "core/world.h"
 
 namespace datagen {
 

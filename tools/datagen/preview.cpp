@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
 #include "platform/screenshot.h"

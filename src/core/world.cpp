@@ -1,5 +1,5 @@
 // The one world record and the shared random generator.
-#include "world.h"
+#include "core/world.h"
 
 namespace tb {
 
