@@ -3,7 +3,7 @@
 #   1. the pixel pipeline's and drawFrame's benchmarks on the recorded scenes
 #      (bench/glide_bench.cpp, Google Benchmark, medians of 7 repetitions);
 #   2. the median time per pass of the twelve-tank battle replay
-#      (tests/data/battle12.replay), simulation alone (--no-pixels) and
+#      (tests/regress/battle12.replay), simulation alone (--no-pixels) and
 #      simulation plus pixels;
 #   3. the passes per second of a long headless battle (simulation alone).
 # Medians of RUNS runs (5). Quote figures with the machine they ran on.
@@ -18,7 +18,7 @@ jobs=${JOBS:-$(nproc)}
 runs=${RUNS:-5}
 long=${LONG_PASSES:-200000}
 pixelPasses=${PIXEL_PASSES:-2000}
-replay=tests/data/battle12.replay
+replay=tests/regress/battle12.replay
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTANKBATTLE_TESTS=OFF > /dev/null
 cmake --build "$build" -j"$jobs" --target tankbattle glide_bench game_data > /dev/null

@@ -54,6 +54,18 @@ inline std::string readText(const fs::path& path) {
     return text.str();
 }
 
+inline void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
 inline std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);

@@ -1,0 +1,175 @@
+// The regression run: committed replays played on the data this build
+// generated, held against committed results (tests/regress/NAME.expected): the
+// state dump's members every 500 passes, as values or digests, and digests of
+// the picture at a few passes. Each replay runs with and without pixels; both
+// must give the same dumps. A difference names the first pass and the members
+// that differ. scripts/regress.sh --update rewrites the expected files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/dump.h"
+#include "game/frame_loop.h"
+#include "core/world.h"
+#include "platform/glide/softglide.h"
+#include "platform/replay.h"
+#include "platform/screenshot.h"
+#include "platform/stream.h"
+#include "sim/sim.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr std::int64_t kDumpEvery = 500;
+
+struct Replay {
+    const char* name;                  // tests/regress/NAME.replay and NAME.expected
+    std::int64_t passes;               // at most this many passes; Escape may end the run sooner
+    std::vector<std::int64_t> frames;  // the pictures held: after these passes
+};
+
+const Replay kRuns[] = {
+    {"battle12", 6000, {1100, 4400, 5600}},
+    {"coop", 5000, {1900, 3800}},
+    {"churn", 4000, {130, 1100, 1500}},
+    {"long", 24000, {900, 17900, 23500}},
+};
+
+std::uint64_t digest(const void* data, std::size_t size) {  // FNV-1a, 64 bits
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+    return h;
+}
+
+std::string hex(std::uint64_t v) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// "dump PASS name=value ...": the dump line's top-level members after "pass",
+// scalars as they are written, the heat grid and the tables as digests.
+std::string dumpResult(std::int64_t pass) {
+    const std::string line = tb::formatStateDump(pass);
+    std::string out = "dump " + std::to_string(pass);
+    int depth = 0;
+    std::size_t start = 1;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const char c = line[i];
+        depth += (c == '[' || c == '{') - (c == ']' || c == '}');
+        if (depth > 0 || (c != ',' && i + 1 != line.size())) continue;
+        const std::string member = line.substr(start, i - start);  // "name":value
+        const std::size_t colon = member.find("\":");
+        const std::string name = member.substr(1, colon - 1), value = member.substr(colon + 2);
+        if (name != "pass")
+            out += " " + name + "=" + (value[0] == '[' ? hex(digest(value.data(), value.size())) : value);
+        start = i + 1;
+    }
+    return out;
+}
+
+// The results of a run in order of passes: dumps, frames ("frame PASS digest"),
+// and "end PASS". Without pixels nothing is rasterised; with pixels only the
+// few passes before each held picture are (a frame is cleared after its swap,
+// so the picture does not depend on the frames before).
+std::vector<std::string> play(const Replay& run, bool pixels) {
+    platform::Replay replay;
+    std::string error;
+    EXPECT_TRUE(platform::loadReplay(std::string(TANKBATTLE_REGRESS_DIR) + "/" + run.name + ".replay", replay, error))
+        << error;
+    platform::ReplayKeyboard keyboard(std::move(replay));
+    platform::setKeyboard(&keyboard);
+    platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
+    tb::world = tb::WorldState{};
+    tb::initGame();
+    std::vector<std::string> results;
+    std::int64_t pass = 0;
+    while (pass < run.passes && !tb::world.quitRequested) {
+        bool draw = false;
+        for (std::int64_t f : run.frames) draw = draw || (pixels && pass < f && pass + 3 >= f);
+        softglide::setRasterEnabled(draw);
+        keyboard.beginPass(pass);
+        tb::runPass();
+        ++pass;
+        if (pass % kDumpEvery == 0) results.push_back(dumpResult(pass));
+        if (draw && std::find(run.frames.begin(), run.frames.end(), pass) != run.frames.end()) {
+            const std::uint32_t* frame = softglide::frontBuffer();
+            const std::size_t size = sizeof(std::uint32_t) * softglide::kScreenWidth * softglide::kScreenHeight;
+            results.push_back("frame " + std::to_string(pass) + " " + hex(digest(frame, size)));
+            const std::string png = std::string(run.name) + "-" + std::to_string(pass) + ".png";
+            if (std::getenv("TANKBATTLE_REGRESS_PNG")) {  // to look at, when a picture changed
+                EXPECT_TRUE(platform::writePng(png, frame, softglide::kScreenWidth, softglide::kScreenHeight, error));
+            }
+        }
+    }
+    if (pass % kDumpEvery != 0) results.push_back(dumpResult(pass));
+    results.push_back("end " + std::to_string(pass));
+    tb::shutdownDisplay();
+    softglide::setRasterEnabled(true);
+    platform::setKeyboard(nullptr);
+    return results;
+}
+
+// The members of two dump results that differ, as "name: expected -> actual".
+std::string differingMembers(const std::string& expected, const std::string& actual) {
+    const std::vector<std::string> e = tbtest::words(expected), a = tbtest::words(actual);
+    std::string out;
+    for (std::size_t i = 2; i < e.size(); ++i) {
+        const std::string& other = i < a.size() ? a[i] : "";
+        const std::size_t eq = e[i].find('=');
+        if (e[i] != other)
+            out += "\n  " + e[i].substr(0, eq) + ": expected " + e[i].substr(eq + 1) + ", got " +
+                   other.substr(std::min(other.size(), eq + 1));
+    }
+    return out.empty() ? "\n  (the members themselves: " + expected + " -> " + actual + ")" : out;
+}
+
+class Regress : public ::testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(Regress, ReplayGivesTheCommittedResults) {
+    const Replay& run = kRuns[std::get<0>(GetParam())];
+    const bool pixels = std::get<1>(GetParam());
+    const std::string expectedFile = std::string(TANKBATTLE_REGRESS_DIR) + "/" + run.name + ".expected";
+    const char* mode = pixels ? " (pixels)" : " (no pixels)";
+    const bool update = std::getenv("TANKBATTLE_REGRESS_UPDATE") != nullptr;
+    if (update && !pixels) GTEST_SKIP() << "the pixel run writes the expected results";
+    const std::vector<std::string> actual = play(run, pixels);
+
+    if (update) {
+        std::string text = std::string("# ") + run.name +
+                           ".replay on the generated data: the dump every 500 passes and at the end, tables\n"
+                           "# as digests; digests of some pictures. Written by scripts/regress.sh --update.\n";
+        for (const std::string& line : actual) text += line + "\n";
+        tbtest::writeText(expectedFile, text);
+        return;
+    }
+    std::vector<std::string> expected;
+    for (const std::string& line : tbtest::lines(tbtest::readText(expectedFile)))
+        if (!line.empty() && line[0] != '#' && (pixels || line.rfind("frame ", 0) != 0)) expected.push_back(line);
+    ASSERT_FALSE(expected.empty()) << expectedFile << " is missing; scripts/regress.sh --update writes it";
+    for (std::size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+        const std::string e = i < expected.size() ? expected[i] : "(nothing)";
+        const std::string a = i < actual.size() ? actual[i] : "(nothing)";
+        if (e == a) continue;
+        const std::vector<std::string> ew = tbtest::words(e), aw = tbtest::words(a);
+        if (ew.size() > 1 && aw.size() > 1 && ew[0] == "dump" && aw[0] == "dump" && ew[1] == aw[1])
+            FAIL() << run.name << mode << ": the state after pass " << ew[1] << " differs in" << differingMembers(e, a);
+        FAIL() << run.name << mode << ": the first difference, expected\n  " << e << "\nbut got\n  " << a
+               << (e.rfind("frame ", 0) == 0 ? "\n(TANKBATTLE_REGRESS_PNG=1 writes the pictures)" : "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replays, Regress,
+                         ::testing::Combine(::testing::Range(0, int(std::size(kRuns))), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(kRuns[std::get<0>(info.param)].name) +
+                                    (std::get<1>(info.param) ? "_pixels" : "_no_pixels");
+                         });
+
+}  // namespace
