@@ -1,5 +1,6 @@
 // The camera: pans toward the middle of the tanks in play, zooms so that they
 // stay inside the comfort margins of the screen, and turns slowly all the time.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
