@@ -1,0 +1,108 @@
+// The page as a player meets it: it loads cleanly, keeps 60 passes a second on
+// any display rate, shows a changing picture, and turns keys into the same
+// settings and sounds as the desktop.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import { dumpOf, launch, open, serve } from './harness.mjs';
+
+let server, browser, page, problems;
+before(async () => {
+  [server, browser] = await Promise.all([serve(), launch()]);
+  ({ page, problems } = await open(browser.context, server.url));
+});
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+// Passes a second over two seconds, and whether the page fell behind meanwhile.
+const passRate = (p) => p.evaluate(async () => {
+  const t0 = performance.now(), before = window.tankbattle.timing();
+  await new Promise((done) => setTimeout(done, 2000));  // the measuring window, not a wait for a condition
+  const now = window.tankbattle.timing();
+  return { rate: (now.passes - before.passes) * 1000 / (performance.now() - t0), behind: now.restarts > before.restarts, ms: now.medianMs };
+});
+
+test('the page loads without console errors or requests beyond its site, silent until a key', async () => {
+  assert.deepEqual(problems, []);
+  assert.equal((await page.evaluate(() => window.tankbattle.sound())).state, 'none');
+});
+
+// A busy machine may fall behind, which slows the game down (the pacer
+// restarts its schedule); otherwise the rate is 60.
+test('60 passes a second on 60, 30 and 144 Hz displays', async () => {
+  const rates = { 60: await passRate(page) };
+  await page.evaluate(() => window.tankbattle.begin('', 0));  // one game at a time on the machine
+  for (const hz of [30, 144]) {
+    // A display of another rate: animation frames at whole multiples of 1/hz s, with those time stamps.
+    const other = await browser.context.newPage();
+    await other.addInitScript((period) => {
+      window.requestAnimationFrame = (f) => {
+        const next = (Math.floor(performance.now() / period) + 1) * period;
+        return setTimeout(() => f(next), next - performance.now());
+      };
+    }, 1000 / hz);
+    await other.goto(server.url);
+    await other.waitForFunction(() => window.tankbattle?.timing().passes > 0);
+    rates[hz] = await passRate(other);
+    await other.close();
+  }
+  await page.evaluate(() => window.tankbattle.begin());
+  console.log('passes a second by display rate:', JSON.stringify(rates));
+  for (const [hz, { rate, behind }] of Object.entries(rates)) {
+    assert.ok(rate < 61.5 && (behind || rate > 58.5), `${hz} Hz display: ${rate} passes a second`);
+  }
+});
+
+test('the canvas shows a picture that changes', async () => {
+  const sample = () => page.evaluate(() => {
+    const { data } = document.getElementById('canvas').getContext('2d').getImageData(0, 0, 640, 480);
+    let lit = 0, sum = 0;
+    for (let i = 0; i < data.length; i += 4) {
+      lit += data[i] + data[i + 1] + data[i + 2] > 30;
+      sum = (sum * 31 + data[i] + data[i + 1] * 7 + data[i + 2] * 13) % 1e9;
+    }
+    return { lit: lit / (640 * 480), sum };
+  });
+  const first = await sample();
+  assert.ok(first.lit > 0.5, `only ${first.lit} of the pixels are lit`);
+  await page.waitForFunction(() => window.tankbattle.timing().passes > 200);
+  assert.notEqual((await sample()).sum, first.sum);
+});
+
+test('keypad, keypad-less and player 2 keys change the tanks, with browser defaults suppressed', async () => {
+  await page.waitForFunction(() => JSON.parse(window.tankbattle.dumpState()).tanks.slice(0, 3).every((t) => t.runIn === 0));
+  await page.evaluate(() => addEventListener('keydown', (e) => { window.lastKeyPrevented = e.defaultPrevented; }));
+  // key, field of the dump, and its change: a step (held within the limit of the field) or a toggle
+  const cases = [
+    ['Numpad5', 'tanks.0.speed', 0.5], ['KeyK', 'tanks.0.speed', 0.5], ['Comma', 'tanks.0.speed', -0.5],
+    ['Numpad1', 'tanks.0.turnRate', -0.01], ['Period', 'tanks.0.turnRate', 0.01], ['Numpad6', 'tanks.0.turretRate', 0.008],
+    ['KeyJ', 'tanks.0.turretRate', -0.008], ['KeyW', 'tanks.2.speed', 0.5], ['KeyD', 'tanks.2.turnRate', 0.01],
+    ['KeyQ', 'tanks.2.turretRate', -0.008], ['Digit1', 'tanks.3.active', 'toggle'], ['KeyI', 'coopMode', 'toggle'],
+    ['KeyS', 'tanks.1.speed', -0.5], ['KeyP', 'autoPilot1', 'toggle'], ['KeyO', 'autoPilot2', 'toggle'],
+  ];
+  const limits = { speed: 1, turnRate: 0.02, turretRate: 0.016 };
+  const field = async (path) => path.split('.').reduce((v, k) => v[k], await dumpOf(page));
+  for (const [key, path, change] of cases) {
+    const was = await field(path), limit = limits[path.split('.').pop()];
+    const want = change === 'toggle' ? 1 - was : Math.min(limit, Math.max(-limit, was + change));
+    await page.keyboard.press(key);
+    assert.equal(await page.evaluate(() => window.lastKeyPrevented), true, `${key} reached the browser`);
+    const deadline = Date.now() + 2000;
+    let seen;
+    while (Math.abs((seen = await field(path)) - want) > 1e-6 && Date.now() < deadline);
+    assert.ok(Math.abs(seen - want) < 1e-6, `${key}: ${path} is ${seen}, not ${want}`);
+  }
+  await page.keyboard.press('F1');
+  assert.equal(await page.evaluate(() => window.lastKeyPrevented), false, 'F1 is not a game key');
+});
+
+test('sound starts after a key and a shot plays it', async () => {
+  const before = await page.evaluate(() => window.tankbattle.sound());
+  await page.waitForFunction(() => window.tankbattle.sound().decoded.length === 2, null, { timeout: 5000 });
+  await page.waitForFunction(() => JSON.parse(window.tankbattle.dumpState()).tanks[0].reload === 0);
+  await page.keyboard.press('ArrowRight');
+  await page.waitForFunction((n) => window.tankbattle.sound().played > n, before.played, { timeout: 2000 });
+  assert.equal((await page.evaluate(() => window.tankbattle.sound())).state, 'running');
+  assert.deepEqual(problems, []);
+});
