@@ -1,7 +1,8 @@
 // The game in a web page: the canvas shows each frame, keys come from the
 // page's key events, sound goes to the page's Web Audio player, and 60 passes
-// a second are paced from the animation frames' time stamps. The page (page.js)
-// starts a game through tb_start and reads its state through the other exports.
+// a second are paced from the animation frames' time stamps. The page
+// (platform/web/page.js) starts a game through tb_start and reads its state
+// through the other exports. Built with emscripten by platform/web/CMakeLists.txt.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
@@ -13,15 +14,14 @@
 #include <vector>
 
 #include "app/dump.h"
-#include "app/frame_loop.h"
-#include "app/world.h"
+#include "game/frame_loop.h"
+#include "core/world.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
 #include "platform/sound.h"
 #include "platform/stream.h"
 #include "platform/web/keymap.h"
-#include "sim/sim.h"
 
 // The page's side: show a frame, play a sound, hear that the game has ended.
 EM_JS(void, jsPresent, (const std::uint8_t* rgba, int width, int height), {
