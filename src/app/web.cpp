@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,10 +59,12 @@ struct Game {
     std::optional<platform::RecordingKeyboard> recorder;
     std::int64_t passes = 0, frames = -1, dumpEvery = 0, lastDumped = -1;
     bool running = false, fast = false;
-    double due = 0;             // when the next pass may run (ms, animation frame time)
-    std::int64_t restarts = 0;  // how often the schedule was started afresh
-    std::string dumps;          // the checkpoint dumps so far, one line each
-    std::vector<float> passMs;  // how long each pass took (update and pixels)
+    double due = 0;                      // when the next pass may run (ms, animation frame time)
+    std::int64_t restarts = 0;           // how often the schedule was started afresh
+    std::string dumps;                   // the checkpoint dumps so far, one line each
+    std::vector<std::int64_t> pictures;  // when not empty: pixels only for these pictures (after these passes)
+    std::string pictureDigests;          // "frame PASS DIGEST" lines of those pictures
+    std::vector<float> passMs;           // how long each pass took (update and pixels)
     std::vector<std::uint8_t> rgba = std::vector<std::uint8_t>(softglide::kScreenWidth * softglide::kScreenHeight * 4);
 } game;
 
@@ -83,13 +87,34 @@ void dumpCheckpoint() {
     game.lastDumped = game.passes;
 }
 
+// FNV-1a, 64 bits, of a picture's 0xAARRGGBB words as stored (little-endian).
+std::string pictureDigest(const std::uint32_t* frame) {
+    std::uint64_t h = 14695981039346656037ull;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(frame);
+    for (int i = 0; i < 4 * softglide::kScreenWidth * softglide::kScreenHeight; ++i)
+        h = (h ^ bytes[i]) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
 void runOnePass() {
     if (game.replay) game.replay->beginPass(game.passes);
     game.recorder->beginPass(game.passes);
+    // A frame is cleared after its swap, so a picture does not depend on the
+    // frames before: drawing the few passes before a wanted one is enough.
+    const auto& pics = game.pictures;
+    const bool wanted = std::find(pics.begin(), pics.end(), game.passes + 1) != pics.end();
+    if (!pics.empty())
+        softglide::setRasterEnabled(std::any_of(
+            pics.begin(), pics.end(), [](std::int64_t p) { return game.passes < p && game.passes + 3 >= p; }));
     const double started = emscripten_get_now();
     tb::runPass();
     game.passMs.push_back(float(emscripten_get_now() - started));
     ++game.passes;
+    if (wanted)
+        game.pictureDigests +=
+            "frame " + std::to_string(game.passes) + " " + pictureDigest(softglide::frontBuffer()) + "\n";
     if (game.dumpEvery > 0 && game.passes % game.dumpEvery == 0) dumpCheckpoint();
     if (tb::world.quitRequested || game.passes == game.frames) {
         game.running = false;
@@ -147,9 +172,12 @@ extern "C" {
 
 // Starts a new game: live from the keyboard, or watching `replayText` when it
 // is not empty. It stops after `frames` passes when that is not negative,
-// keeps a state dump every `dumpEvery` passes and at the end, and runs passes
-// back to back when `fast`. Returns "" or why the replay cannot be played.
-EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames, double dumpEvery, int fast) {
+// keeps a state dump every `dumpEvery` passes and at the end, runs passes back
+// to back when `fast`, and with `pictures` ("P,P,...") draws only the pictures
+// after those passes and keeps their digests. Returns "" or why the replay
+// cannot be played.
+EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames, double dumpEvery, int fast,
+                                          const char* pictures) {
     platform::Replay replay;
     reply.clear();
     if (*replayText && !platform::parseReplay(replayText, replay, reply)) {
@@ -170,6 +198,14 @@ EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames,
     game.dumpEvery = std::int64_t(dumpEvery);
     game.fast = fast != 0;
     game.dumps.clear();
+    game.pictures.clear();
+    game.pictureDigests.clear();
+    for (const char* p = pictures; *p;) {
+        char* end;
+        game.pictures.push_back(std::strtoll(p, &end, 10));
+        p = *end ? end + 1 : end;
+    }
+    softglide::setRasterEnabled(true);
     game.passMs.clear();
     game.restarts = 0;
     tb::world = tb::WorldState{};
@@ -181,8 +217,9 @@ EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames,
 // The world now, as the same JSON line as the headless --dump-state.
 EMSCRIPTEN_KEEPALIVE const char* tb_dump_state() { return (reply = tb::formatStateDump(game.passes)).c_str(); }
 
-// The checkpoint dumps of this game so far.
+// The checkpoint dumps of this game so far, and the digests of the pictures asked for.
 EMSCRIPTEN_KEEPALIVE const char* tb_dumps() { return game.dumps.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* tb_pictures() { return game.pictureDigests.c_str(); }
 
 // The keys of this game so far as a replay file, with the pass count to play it to.
 EMSCRIPTEN_KEEPALIVE const char* tb_recording() {

@@ -1,10 +1,10 @@
-// The same game in the page as natively: a replay watched in the page gives
-// the native headless dumps at every checkpoint, and a game played and
-// recorded in the page plays back natively to the same end. Prints the page's
-// time a pass beside the native one.
+// The same game in the page as natively: the regression replays watched in
+// the page give the native headless dumps at every checkpoint and the
+// committed pictures, and a game played and recorded in the page plays back
+// natively to the same end. Prints the page's time a pass beside the native one.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -17,7 +17,16 @@ after(async () => {
   server?.close();
 });
 
-const replays = [['tests/data/battle12.replay', 1200, 100]];  // file, passes, checkpoint every
+// The committed regression replays, to the end their expected results name,
+// with the pictures those hold.
+const regress = readdirSync(join(root, 'tests/regress')).filter((f) => f.endsWith('.expected')).map((f) => {
+  const lines = readFileSync(join(root, 'tests/regress', f), 'utf8').split('\n');
+  return {
+    replay: `tests/regress/${f.replace('.expected', '.replay')}`,
+    passes: Number(lines.find((l) => l.startsWith('end ')).split(' ')[1]),
+    frames: lines.filter((l) => l.startsWith('frame ')),
+  };
+});
 
 // The first field in which two dump lines differ, as "path: a vs b".
 function firstDifference(a, b, path = '') {
@@ -39,27 +48,37 @@ function nativeMsPerPass(replay, passes) {
   return (run(passes + 1) - run(1)) / passes;
 }
 
-for (const [replay, passes, every] of replays) {
-  test(`${replay} in the page gives the native dumps at every checkpoint`, async () => {
+for (const { replay, passes, frames } of regress) {
+  test(`${replay} in the page gives the native dumps every 500 passes and the committed pictures`, async () => {
+    const pictures = frames.map((l) => l.split(' ')[1]).join(',');
     const { page, problems } = await open(browser.context, server.url,
-                                          `?replay=${replay}&frames=${passes}&dumpEvery=${every}&fast`);
-    await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 240_000, polling: 500 });
+                                          `?replay=${replay}&frames=${passes}&dumpEvery=500&fast&pictures=${pictures}`);
+    await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
     const inPage = (await page.evaluate(() => window.tankbattle.dumps())).trim().split('\n');
-    const native = nativeDumps(join(root, replay), passes, every);
+    const native = nativeDumps(join(root, replay), passes, 500);
     assert.equal(inPage.length, native.length);
     inPage.forEach((line, i) => {
       if (line !== native[i]) {
         assert.fail(`checkpoint ${i} differs first at ${firstDifference(JSON.parse(line), JSON.parse(native[i]))}`);
       }
     });
-    const { medianMs } = await page.evaluate(() => window.tankbattle.timing());
-    const nativeMs = nativeMsPerPass(replay, 300);
-    console.log(`${replay}: ${medianMs.toFixed(2)} ms a pass in the page (median), ` +
-                `${nativeMs.toFixed(2)} ms natively, ratio ${(medianMs / nativeMs).toFixed(1)}`);
+    assert.deepEqual((await page.evaluate(() => window.tankbattle.pictures())).trim().split('\n'), frames);
     assert.deepEqual(problems, []);
     await page.close();
   });
 }
+
+test('time a pass in the page and natively (printed)', async () => {
+  const replay = 'tests/regress/battle12.replay', passes = 600;
+  const { page } = await open(browser.context, server.url, `?replay=${replay}&frames=${passes}&fast`);
+  await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
+  const { medianMs } = await page.evaluate(() => window.tankbattle.timing());
+  const nativeMs = nativeMsPerPass(replay, passes);
+  console.log(`${replay}, ${passes} passes: ${medianMs.toFixed(2)} ms a pass in the page (median), ` +
+              `${nativeMs.toFixed(2)} ms natively (mean), ratio ${(medianMs / nativeMs).toFixed(1)}`);
+  assert.ok(medianMs > 0);
+  await page.close();
+});
 
 test('a game recorded in the page plays back natively to the same end', async () => {
   const passes = 300;

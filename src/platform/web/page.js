@@ -1,8 +1,9 @@
 // The page around the game: the canvas, sound through Web Audio, the buttons,
 // and window.tankbattle for scripts and tests.
-//   index.html?replay=FILE&frames=N&dumpEvery=K&fast=1
+//   index.html?replay=FILE&frames=N&dumpEvery=K&fast&pictures=P,P
 // watches the replay FILE (from this site), stops after N passes, keeps a
-// state dump every K passes, and runs passes back to back instead of 60 a second.
+// state dump every K passes, runs passes back to back instead of 60 a second,
+// and draws only the pictures after passes P (keeping their digests).
 'use strict';
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
@@ -40,9 +41,9 @@ function startAudio() {
   }
 }
 
-function begin(replayText = '', frames = -1, dumpEvery = 0, fast = false) {
-  const error = game.ccall('tb_start', 'string', ['string', 'number', 'number', 'number'],
-                           [replayText, frames, dumpEvery, fast ? 1 : 0]);
+function begin(replayText = '', frames = -1, dumpEvery = 0, fast = false, pictures = '') {
+  const error = game.ccall('tb_start', 'string', ['string', 'number', 'number', 'number', 'string'],
+                           [replayText, frames, dumpEvery, fast ? 1 : 0, pictures]);
   ended = false;
   status(error ? 'cannot watch this replay: ' + error : replayText ? 'watching a replay' : 'playing');
 }
@@ -89,6 +90,7 @@ createTankbattle(game).then(async () => {
   window.tankbattle = {
     dumpState: () => game.ccall('tb_dump_state', 'string'),
     dumps: () => game.ccall('tb_dumps', 'string'),
+    pictures: () => game.ccall('tb_pictures', 'string'),
     recording: () => game.ccall('tb_recording', 'string'),
     timing: () => JSON.parse(game.ccall('tb_timing', 'string')),
     sound: () => ({ state: audio ? audio.state : 'none', played, decoded: Object.keys(sounds) }),
@@ -97,7 +99,8 @@ createTankbattle(game).then(async () => {
   };
   try {
     const replay = params.has('replay') ? await replayFromUrl() : '';
-    begin(replay, Number(params.get('frames') ?? -1), Number(params.get('dumpEvery') ?? 0), params.has('fast'));
+    begin(replay, Number(params.get('frames') ?? -1), Number(params.get('dumpEvery') ?? 0), params.has('fast'),
+          params.get('pictures') ?? '');
   } catch (e) {
     status(e.message);
   }
