@@ -347,4 +347,30 @@ TEST_F(HeadlessRun, TheSameReplayGivesTheSameDumpsWithAndWithoutPixels) {
     EXPECT_NE(l[2].substr(shells, smoke - shells).find("{\"active\":1,"), std::string::npos);
 }
 
+TEST(CommandLine, BadOptionsAreRefusedWithStatusTwoAndTheReason) {
+    const tbtest::ScratchDir dir("options");
+    const std::pair<const char*, const char*> cases[] = {
+        {"--headless --record x.replay --frames 1", "does not go with --headless"},
+        {"--record x.replay --frames 1 --headless", "does not go with --headless"},
+        {"--bogus", "unknown option \"--bogus\""},
+        {"--headless -x", "unknown option \"-x\""},
+        {"--frames", "--frames needs a value"},
+        {"--frames -1", "at least 0, not \"-1\""},
+        {"--frames 12x", "not \"12x\""},
+        {"--frames 99999999999999999999", "whole number"},
+        {"--dump-every=0", "--dump-every needs a whole number of at least 1"},
+        {"--window=yes", "--window takes no value"},
+        {"--data=", "--data needs a non-empty value"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        const fs::path err = dir / "err.txt";
+        EXPECT_EQ(
+            tbtest::run(std::string("'") + TANKBATTLE_EXECUTABLE + "' " + arguments + " 2>'" + err.string() + "'"), 2)
+            << arguments;
+        const std::string message = tbtest::readText(err);
+        EXPECT_NE(message.find(reason), std::string::npos) << arguments << ": " << message;
+        EXPECT_NE(message.find("tankbattle --help"), std::string::npos) << arguments << ": " << message;
+    }
+}
+
 }  // namespace

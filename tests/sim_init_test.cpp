@@ -5,6 +5,8 @@
 #include <tuple>
 
 #include "core/world.h"
+#include "game/frame_loop.h"
+#include "platform/stream.h"
 #include "sim/sim.h"
 #include "test_support.h"
 
@@ -44,6 +46,23 @@ TEST(SimInit, TanksStartInTheirHangarsAndPropsTakeFourDrawsEach) {
                   std::tuple(1, float(x % 1400 - 700), float(y % 1400 - 700), -float(z % 400), float(a)));
     }
     EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
+}
+
+TEST(SimInit, AGameStartsCoOperativeWithTheBalanceEvenWhateverCameBefore) {
+    platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
+    tb::world = tb::WorldState{};
+    tb::world.quitRequested = 1, tb::world.autoPilot1 = 1, tb::world.autoPilot2 = 1, tb::world.coopMode = 0;
+    tb::world.cameraZ = 5, tb::world.teamBalance = 0.9f;
+    tb::world.explosions[95].active = 1, tb::world.wreckParts[47].active = 1;
+    tb::initGame();
+    const tb::WorldState& w = tb::world;
+    EXPECT_EQ(std::tuple(w.quitRequested, w.firstFrame, w.autoPilot1, w.autoPilot2, w.coopMode, w.cameraZ,
+                         w.teamBalance, w.explosions[95].active, w.wreckParts[47].active),
+              std::tuple(0, 1, 0, 0, 1, -180000.0f, 0.5f, 0, 0));
+    // The textures' noise reseeds the generator with 42 and takes 8192 numbers, then
+    // the tanks take one each and the props four each.
+    EXPECT_EQ(w.randomState, Lcg{42}.after(8192 + 12 + 4 * 256));
+    tb::shutdownDisplay();
 }
 
 TEST(SimInit, HeatCellsOfTheBattlefield) {
