@@ -1,5 +1,5 @@
-// Start-up assets: the seven textures (generated texels, bitmap bytes read in
-// text mode, packed addresses, the 8192 random numbers) and the model file.
+// Start-up assets: the bitmap bytes read in text mode, the packed texture
+// addresses, and the model file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,37 +52,6 @@ protected:
     }
     static void build() { tb::initDisplay(); }
 };
-
-TEST_F(AssetTextures, NoiseTexelsAreGreyLevelsFromTheFirst8192NumbersAfterSeeding42) {
-    tb::world.randomState = 777;
-    build();
-    tbtest::Lcg g{42};
-    std::vector<int> first(4096), second(4096);
-    for (int& v : first) v = g.next() % 6 + 26;
-    for (int& v : second) v = g.next() % 6 + 10;
-    EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
-    for (int i : {0, 1, 2, 63, 64, 2047, 4095}) {
-        expectTexel(0, i, std::uint16_t(first[i] * 0x0421 + 0x8000));
-        expectTexel(3, i, std::uint16_t(second[i] * 0x0111 + 0x8000));
-    }
-}
-
-TEST_F(AssetTextures, TrackStripesAlternateOpaqueWhiteAndTransparentGrey) {
-    build();
-    const char* rows[4] = {"####--------####", "----########----", "####--------####", "----########----"};
-    for (int k = 0; k < 64; ++k) expectTexel(1, k, rows[k / 16][k % 16] == '#' ? 0xFFFF : 0x6B5A);
-}
-
-TEST_F(AssetTextures, SpotsPeakAtTheCentreAndVanishAtTheCorners) {
-    build();
-    expectTexel(4, 32 * 64 + 32, 0x2AFF);
-    expectTexel(5, 32 * 64 + 32, 0xC4FF);
-    expectTexel(4, 0, 0x00FF);
-    expectTexel(5, 0, 0x00FF);
-    // One texel from the centre: distance 8, alpha (255 - 8) / 6 = 41 and trunc(247 * 10 / 13) = 190.
-    expectTexel(4, 32 * 64 + 33, 0x29FF);
-    expectTexel(5, 31 * 64 + 32, 0xBEFF);
-}
 
 TEST_F(AssetTextures, TexBmpBytesBecomeGreyLevelsFromTexel64InTextMode) {
     // Texel t shows pixel byte p as (p + 26) * 0x0421 + 0x8000; end of file reads as -1.

@@ -1,5 +1,5 @@
 // Player controls: the first-frame rule, the double key query, the fixed key
-// order, toggles, co-operative mode and the fire keys with their reload test.
+// order, the digit keys, the driving steps and the fire keys with their reload test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,16 +9,15 @@
 
 #include "core/world.h"
 #include "platform/keyboard.h"
+#include "platform/replay.h"
 #include "play/play.h"
 #include "sim/sim.h"
 #include "test_support.h"
 
 namespace {
 
-// Virtual-key codes of the 30 game keys, in the order the controls handle them.
-const std::vector<int> kKeyOrder = {0x1B, 0x50, 0x4F, 0x49, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36,
-                                    0x37, 0x38, 0x39, 0x30, 0x61, 0x63, 0x65, 0x62, 0x64, 0x66,
-                                    0x27, 0x0D, 0x41, 0x44, 0x57, 0x53, 0x51, 0x45, 0x20, 0x11};
+// The 30 game keys in the order the controls handle them.
+const std::vector<int>& kKeyOrder = platform::gameKeyCodes();
 
 // Answers the n-th query of a key from a script (no press when the script runs out) and logs every query.
 class ScriptedKeyboard : public platform::Keyboard {
@@ -114,18 +113,6 @@ TEST_F(PlayControls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQ
     }
 }
 
-TEST_F(PlayControls, ToggleKeysFlipTheirFlags) {
-    const std::pair<int, std::uint8_t tb::WorldState::*> cases[] = {
-        {'P', &tb::WorldState::autoPilot1}, {'O', &tb::WorldState::autoPilot2}, {'I', &tb::WorldState::coopMode}};
-    for (auto [key, flag] : cases) {
-        const std::uint8_t before = tb::world.*flag;
-        frame({key});
-        EXPECT_EQ(tb::world.*flag, before ? 0 : 1) << char(key);
-        frame({key});
-        EXPECT_EQ(tb::world.*flag, before) << char(key);
-    }
-}
-
 TEST_F(PlayControls, DigitKeysBringTheirTankInUnchangedOrSendItToItsHangar) {
     const std::pair<int, int> digits[] = {{'1', 3}, {'2', 5}, {'3', 7}, {'4', 9}, {'5', 11},
                                           {'6', 2}, {'7', 4}, {'8', 6}, {'9', 8}, {'0', 10}};
@@ -153,16 +140,6 @@ TEST_F(PlayControls, DigitKeysBringTheirTankInUnchangedOrSendItToItsHangar) {
     }
 }
 
-TEST_F(PlayControls, RemovingTankTwoInCoopModeBringsItBackInTheSameFrame) {
-    tb::world.cameraZ = -180000.0f;
-    tb::world.tanks[2].active = 1;
-    frame({'6'});
-    EXPECT_EQ(tb::world.tanks[2].active, 0);
-    EXPECT_EQ(tb::world.tanks[2].runIn, 130);
-    tb::updateWorld();
-    EXPECT_EQ(tb::world.tanks[2].active, 1);
-}
-
 TEST_F(PlayControls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) {
     struct Case {
         int key, tank;
@@ -186,19 +163,6 @@ TEST_F(PlayControls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComput
         EXPECT_EQ(tb::world.autoPilot2, c.tank == 0 ? 1 : 0) << "key " << c.key;
         t.*c.setting = 0;
     }
-}
-
-TEST_F(PlayControls, ISwitchesPlayerTwoBetweenTanksTwoAndOneForTheLettersOfTheSameFrame) {
-    tb::world.autoPilot2 = 1;
-    frame({'I', 'W'});
-    EXPECT_EQ(tb::world.coopMode, 0);
-    EXPECT_EQ(tb::world.tanks[1].speed, 0.5f);
-    EXPECT_EQ(tb::world.tanks[2].speed, 0.0f);
-    EXPECT_EQ(tb::world.autoPilot2, 0);
-    frame({'I', 'S'});
-    EXPECT_EQ(tb::world.coopMode, 1);
-    EXPECT_EQ(tb::world.tanks[2].speed, -0.5f);
-    EXPECT_EQ(tb::world.tanks[1].speed, 0.5f);
 }
 
 TEST_F(PlayControls, FireKeysFireOnceWhenTheReloadIsZero) {

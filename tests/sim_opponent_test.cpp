@@ -1,5 +1,5 @@
-// The computer opponent: whom it targets, how it aims, closes in and wanders,
-// and the whole-turn difference with its long-way quirk.
+// The computer opponent: whom it targets, how it aims and closes in, and the
+// whole-turn difference with its long-way quirk.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -12,8 +12,6 @@
 #include "test_support.h"
 
 namespace {
-
-using tbtest::Lcg;
 
 const double kTwoPi = 2 * 3.141592654;
 
@@ -102,16 +100,6 @@ TEST(SimOpponent, TargetRules) {
     }
 }
 
-TEST(SimOpponent, RandomPickTakesOnlyAnEnemyInPlay) {
-    for (std::uint32_t seed = 1; seed < 40; ++seed) {
-        field({2, 3, 4}, seed);  // tank 2 has enemy 3 in play; 1, 5, 7, 9, 11 are out
-        Lcg g{seed};
-        const int r = g.next() % 12;
-        tb::runOpponent(2);
-        EXPECT_EQ(tb::world.tanks[2].target, r == 3 ? 3 : -1) << "pick " << r;
-    }
-}
-
 TEST(SimOpponent, AimsHoldsAtRangeAndFires) {
     struct Case {
         float distance, turret, reload;
@@ -164,25 +152,6 @@ TEST(SimOpponent, BearingOfATargetOnTheSameLine) {
         tb::runOpponent(3);
         EXPECT_EQ(me.turnRate, c.wantTurn) << c.targetX << ", " << c.targetY;
         EXPECT_EQ(me.speed, closing);
-    }
-}
-
-TEST(SimOpponent, WandersWithoutAnEnemy) {
-    for (int timer : {5, 1, 0, -150, -151}) {
-        field({3}, 21);
-        tb::Tank& me = tb::world.tanks[3];
-        me.wanderTimer = timer;
-        me.turretAngle = 0.25f;
-        Lcg g{21};
-        g.next();  // the failed random pick
-        int want = timer - 1 + (g.next() % 2 == 0 ? 1 : 0);
-        const float wantTurn = want > 0 ? 1.0f : 0.0f;
-        if (want < -150) want = 40;
-        tb::runOpponent(3);
-        SCOPED_TRACE(timer);
-        EXPECT_EQ(std::tuple(int(me.wanderTimer), me.turnRate, me.speed, me.turretRate),
-                  std::tuple(want, wantTurn, 1.0f, -0.25f));
-        EXPECT_EQ(tb::world.randomState, std::uint32_t(g.state));
     }
 }
 
