@@ -1,7 +1,10 @@
 // The software Glide pixel pipeline, pixel by pixel: combine, blend, depth,
-// culling, fill rule, clipping, texture filtering and perspective, swap and clear.
+// culling, fill rule, clipping, texture filtering and perspective, swap and
+// clear; each case through the reference loops and through the fast ones
+// (tools/pixel_digest compares them on random triangles in every state).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -90,17 +93,27 @@ int countPixelsNot(std::uint32_t value) {
     return n;
 }
 
-class GlidePipeline : public ::testing::Test {
+using softglide::detail::Spans;
+
+class GlidePipeline : public ::testing::TestWithParam<Spans> {
 protected:
     void SetUp() override {
         softglide::setRasterEnabled(true);
+        softglide::detail::useSpans(GetParam());
+        softglide::setScale(1);
         openLikeGame();
     }
+    void TearDown() override {
+        softglide::detail::useSpans(Spans::Fast);
+        softglide::setScale(1);
+    }
 };
+INSTANTIATE_TEST_SUITE_P(Loops, GlidePipeline, ::testing::Values(Spans::Reference, Spans::Fast),
+                         [](const auto& info) { return info.param == Spans::Fast ? "Fast" : "Reference"; });
 
 // ---------------------------------------------------------------------------
 
-TEST_F(GlidePipeline, CombineSubtractsVertexColourScaledByTextureAlpha) {
+TEST_P(GlidePipeline, CombineSubtractsVertexColourScaledByTextureAlpha) {
     struct Case {
         const char* what;
         GrTextureFormat_t format;
@@ -131,7 +144,7 @@ TEST_F(GlidePipeline, CombineSubtractsVertexColourScaledByTextureAlpha) {
     }
 }
 
-TEST_F(GlidePipeline, TransparentTexelIsInvisibleUnderAlphaBlend) {
+TEST_P(GlidePipeline, TransparentTexelIsInvisibleUnderAlphaBlend) {
     const float heats[] = {0.0f, -65.0f, 100.0f};
     for (float heat : heats) {
         SCOPED_TRACE(heat);
@@ -143,37 +156,82 @@ TEST_F(GlidePipeline, TransparentTexelIsInvisibleUnderAlphaBlend) {
     }
 }
 
-TEST_F(GlidePipeline, BlendSettingsUseAlphaPlusOneOver256) {
-    // Source: white texel under vertex (55, 105, 155, 155) gives (200, 150, 100), alpha 100.
+TEST_P(GlidePipeline, BlendFactorsUseAlphaPlusOneOver256) {
+    // Source: white texel under vertex (55, 105, 155, 155) gives (200, 150, 100),
+    // alpha 100, over r 250, g 160, b 64, alpha 51: channel = min((s fs + d fd) >> 8, 255)
+    // with alpha a as (a + 1) / 256 and one minus it as (256 - a) / 256.
     struct Case {
-        const char* what;
-        GrAlphaBlendFnc_t src, dst;
-        GrColor_t clear;  // 0xAABBGGRR
+        GrAlphaBlendFnc_t src, dst, alphaSrc, alphaDst;
         std::uint32_t expected;
     };
+    const GrAlphaBlendFnc_t one = GR_BLEND_ONE, zero = GR_BLEND_ZERO;
     const Case cases[] = {
-        {"opaque", GR_BLEND_ONE, GR_BLEND_ZERO, 0x00302010, 0x64C89664},
-        // (200*101 + 16*156) >> 8 = 88, (150*101 + 32*156) >> 8 = 78, (100*101 + 48*156) >> 8 = 68
-        {"alpha", GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, 0x00302010, 0x64584E44},
-        {"additive", GR_BLEND_ONE, GR_BLEND_ONE, 0x00302010, 0x64D8B694},
-        {"additive clamps", GR_BLEND_ONE, GR_BLEND_ONE, 0x00F000FA, 0x64FF96FF},
-        // (200*101) >> 8 + 16 = 94, (150*101) >> 8 + 32 = 91, (100*101) >> 8 + 48 = 87
-        {"alpha-additive", GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, 0x00302010, 0x645E5B57},
-        {"alpha-additive clamps", GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, 0x00F0F0F0, 0x64FFFFFF},
+        // The game's four settings.
+        {one, zero, one, zero, 0x64C89664},
+        {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, one, zero, 0x64E79C4E},  // (200*101 + 250*156) >> 8 = 231
+        {one, one, one, zero, 0x64FFFFA4},
+        {GR_BLEND_SRC_ALPHA, one, one, zero, 0x64FFDB67},  // (150*101 >> 8) + 160 = 219
+        // Every factor as source and as destination (colour codes swap meaning).
+        {zero, zero, one, zero, 0x64000000},
+        {GR_BLEND_SRC_ALPHA, zero, one, zero, 0x644E3B27},
+        {zero, GR_BLEND_SRC_ALPHA, one, zero, 0x64623F19},
+        {GR_BLEND_SRC_COLOR, zero, one, zero, 0x64C45E19},  // 200 * 251 >> 8 = 196
+        {zero, GR_BLEND_SRC_COLOR, one, zero, 0x64C45E19},  // 250 * 201 >> 8 = 196
+        {GR_BLEND_DST_ALPHA, zero, one, zero, 0x64281E14},
+        {zero, GR_BLEND_DST_ALPHA, one, zero, 0x6432200D},
+        {zero, one, one, zero, 0x64FAA040},
+        {GR_BLEND_ONE_MINUS_SRC_ALPHA, zero, one, zero, 0x64795B3C},
+        {zero, GR_BLEND_ONE_MINUS_SRC_ALPHA, one, zero, 0x64986127},  // 250 * 156 >> 8 = 152
+        {GR_BLEND_ONE_MINUS_SRC_COLOR, zero, one, zero, 0x6404384B},
+        {zero, GR_BLEND_ONE_MINUS_SRC_COLOR, one, zero, 0x64364227},
+        {GR_BLEND_ONE_MINUS_DST_ALPHA, zero, one, zero, 0x64A07850},
+        {zero, GR_BLEND_ONE_MINUS_DST_ALPHA, one, zero, 0x64C88033},
+        // The alpha channel's own factors.
+        {one, zero, zero, one, 0x33C89664},
+        {one, zero, GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, 0x46C89664},  // (100*101 + 51*156) >> 8 = 70
     };
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        grBufferClear(c.clear, 0x33, 0xFFFF);
-        grAlphaBlendFunction(c.src, c.dst, GR_BLEND_ONE, GR_BLEND_ZERO);
+        SCOPED_TRACE(::testing::Message() << c.src << " " << c.dst << " " << c.alphaSrc << " " << c.alphaDst);
+        grBufferClear(0x0040A0FA, 0x33, 0xFFFF);
+        grAlphaBlendFunction(c.src, c.dst, c.alphaSrc, c.alphaDst);
         drawRect(10, 10, 20, 20, 55, 105, 155, 155);
         EXPECT_EQ(pixel(15, 15), c.expected);
-        EXPECT_EQ(pixel(25, 15),
-                  0x33000000u | ((c.clear & 0xFF) << 16) | (c.clear & 0xFF00) | ((c.clear >> 16) & 0xFF));
+        EXPECT_EQ(pixel(25, 15), 0x33FAA040u);
     }
 }
 
-TEST_F(GlidePipeline, DepthTestLessOrEqualWithClampAndMask) {
+TEST_P(GlidePipeline, EveryDepthFunctionAgainstTheStoredValue) {
+    // Stored 1000; new depths 999, 1000, 1001 as bits 2, 1, 0 of `passes`.
+    struct Case {
+        GrCmpFnc_t function;
+        int passes;
+    };
+    const Case cases[] = {{GR_CMP_NEVER, 0},   {GR_CMP_LESS, 4},     {GR_CMP_EQUAL, 2},  {GR_CMP_LEQUAL, 6},
+                          {GR_CMP_GREATER, 1}, {GR_CMP_NOTEQUAL, 5}, {GR_CMP_GEQUAL, 3}, {GR_CMP_ALWAYS, 7}};
+    useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    for (const Case& c : cases) {
+        for (int k = 0; k < 3; ++k) {
+            SCOPED_TRACE(::testing::Message() << "function " << c.function << " depth " << 999 + k);
+            const bool passes = (c.passes >> (2 - k)) & 1;
+            grBufferClear(0, 0, 1000);
+            grDepthBufferFunction(c.function);
+            drawRect(10, 10, 20, 20, 0, 255, 255, 0, float(999 + k));  // red
+            EXPECT_EQ(pixel(15, 15), passes ? 0xFFFF0000u : 0u);
+            EXPECT_EQ(depthAt(15, 15), passes ? 999 + k : 1000);
+        }
+    }
+    // Without the depth buffer every pixel is drawn and no depth is written.
+    grDepthBufferFunction(GR_CMP_NEVER);
+    grBufferClear(0, 0, 1000);
+    grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+    drawRect(10, 10, 20, 20, 0, 255, 255, 0, 5000);
+    EXPECT_EQ(pixel(15, 15), 0xFFFF0000u);
+    EXPECT_EQ(depthAt(15, 15), 1000);
+}
+
+TEST_P(GlidePipeline, DepthTestLessOrEqualWithClampAndMask) {
     struct Case {
         const char* what;
         float first, second;  // ooz of two rectangles drawn in turn, the second red
@@ -204,7 +262,7 @@ TEST_F(GlidePipeline, DepthTestLessOrEqualWithClampAndMask) {
     }
 }
 
-TEST_F(GlidePipeline, DepthIsInterpolatedAffinelyAtPixelCentres) {
+TEST_P(GlidePipeline, DepthIsInterpolatedAffinelyAtPixelCentres) {
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
     // ooz rises by 64 per pixel in x and 16 per pixel in y.
     GrVertex a = vertex(0, 0, 1000), b = vertex(0, 32, 1000 + 16 * 32), c = vertex(32, 0, 1000 + 64 * 32);
@@ -214,9 +272,12 @@ TEST_F(GlidePipeline, DepthIsInterpolatedAffinelyAtPixelCentres) {
     EXPECT_EQ(depthAt(10, 20), 2000);         // 1000 + 64 * 10.5 + 16 * 20.5
 }
 
-TEST_F(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
+TEST_P(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
     // (0,0) (40,0) (0,40): area (0-40)(0-40) - (40-0)(0-0) = 1600 > 0 (clockwise on screen).
     const GrVertex a = vertex(0, 0), b = vertex(40, 0), c = vertex(0, 40);
+    const GrVertex sliver[3] = {vertex(200.4990234375f, 213.50857543945312f),
+                                vertex(266.5238342285156f, 235.4789581298828f),
+                                vertex(250.41757202148438f, 230.13592529296875f)};  // area +1.088
     struct Case {
         const char* what;
         GrCullMode_t mode;
@@ -233,6 +294,9 @@ TEST_F(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
         {"collinear", GR_CULL_DISABLE, {vertex(0, 0), vertex(100, 100), vertex(200, 200)}, false},
         {"two corners equal", GR_CULL_DISABLE, {vertex(10, 10), vertex(10, 10), vertex(300, 20)}, false},
         {"snaps to one point", GR_CULL_DISABLE, {vertex(5, 5), vertex(5.01f, 5.01f), vertex(5.02f, 5)}, false},
+        // A sliver whose corners snap to a negative area: its sign as passed decides.
+        {"sliver, positive as passed", GR_CULL_POSITIVE, {sliver[0], sliver[1], sliver[2]}, false},
+        {"sliver, negative as passed", GR_CULL_POSITIVE, {sliver[0], sliver[2], sliver[1]}, true},
     };
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
     for (const Case& k : cases) {
@@ -244,7 +308,7 @@ TEST_F(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
     }
 }
 
-TEST_F(GlidePipeline, SharedEdgesNeitherOverlapNorLeaveGaps) {
+TEST_P(GlidePipeline, SharedEdgesNeitherOverlapNorLeaveGaps) {
     // Additive blend: a pixel drawn twice would show 20, a gap 0.
     grCullMode(GR_CULL_DISABLE);
     grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
@@ -290,7 +354,7 @@ TEST_F(GlidePipeline, SharedEdgesNeitherOverlapNorLeaveGaps) {
         }
 }
 
-TEST_F(GlidePipeline, TopLeftRuleOnPixelCentres) {
+TEST_P(GlidePipeline, TopLeftRuleOnPixelCentres) {
     // Corners on pixel centres: the top edge (row 0) and left edge (column 0)
     // are drawn, the diagonal is a right edge and is not: 4 + 3 + 2 + 1 pixels.
     // Affine and perspective triangles go through different loops.
@@ -314,7 +378,7 @@ TEST_F(GlidePipeline, TopLeftRuleOnPixelCentres) {
     }
 }
 
-TEST_F(GlidePipeline, ClippingKeepsWhatIsOnScreen) {
+TEST_P(GlidePipeline, ClippingKeepsWhatIsOnScreen) {
     grCullMode(GR_CULL_DISABLE);
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
     struct Case {
@@ -343,7 +407,7 @@ TEST_F(GlidePipeline, ClippingKeepsWhatIsOnScreen) {
     }
 }
 
-TEST_F(GlidePipeline, ClippedPiecesKeepTheParameterPlanes) {
+TEST_P(GlidePipeline, ClippedPiecesKeepTheParameterPlanes) {
     // Depth rises 4 per pixel in x; after clipping at x = 0 it must stay on the same plane.
     grCullMode(GR_CULL_DISABLE);
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
@@ -360,7 +424,7 @@ TEST_F(GlidePipeline, ClippedPiecesKeepTheParameterPlanes) {
     EXPECT_EQ(countPixelsNot(0), 0);
 }
 
-TEST_F(GlidePipeline, HostileInputDrawsNothingOrStaysOnScreen) {
+TEST_P(GlidePipeline, HostileInputDrawsNothingOrStaysOnScreen) {
     grCullMode(GR_CULL_DISABLE);
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -399,7 +463,7 @@ TEST_F(GlidePipeline, HostileInputDrawsNothingOrStaysOnScreen) {
     guDrawTriangleWithClip(&cases[0].v[1], nullptr, &cases[0].v[2]);
 }
 
-TEST_F(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
+TEST_P(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
     // 4 x 4 grey texture (4444, opaque); one texel per pixel: s = 64 * (x + offset).
     // Row 1: 1, 2, 3, 5; row 2: 6, 4, 8, 9; row 3: 10, 12, 0, 7 (times 17 in 8 bits).
     useTexture(GR_LOD_4, GR_TEXFMT_ARGB_4444,
@@ -409,26 +473,40 @@ TEST_F(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
     struct Case {
         const char* what;
         float su, tv;  // texel coordinate sampled by the pixel centre at (0.5, 0.5)
+        bool clamp, point;
         int grey;
     };
     const Case cases[] = {
-        {"texel centre", 1.5f, 2.5f, 4 * 17},
+        {"texel centre", 1.5f, 2.5f, false, false, 4 * 17},
         // u = 0.25, v = 1.75: row 1 (17*192 + 34*64) >> 8 = 21, row 2 (102*192 + 68*64) >> 8 = 93,
         // (21*64 + 93*192) >> 8 = 75
-        {"quarter weights", 0.75f, 2.25f, 75},
-        // u = 1.25, v = 2.75: top (68*192 + 136*64) >> 8 = 85, bottom (204*192 + 0*64) >> 8 = 153, (85*64 + 153*192) >>
-        // 8 = 136
-        {"three-quarter weights", 1.75f, 3.25f, 136},
+        {"quarter weights", 0.75f, 2.25f, false, false, 75},
+        // u = 1.25, v = 2.75: top (68*192 + 136*64) >> 8 = 85, bottom (204*192 + 0*64) >> 8 = 153,
+        // (85*64 + 153*192) >> 8 = 136
+        {"three-quarter weights", 1.75f, 3.25f, false, false, 136},
         // u = 3.5 blends column 3 with column 0 of row 1: (85*128 + 17*128) >> 8 = 51
-        {"wrap in s", 4.0f, 1.5f, 51},
-        {"wrap in s, negative coordinate", 0.0f, 1.5f, 51},
+        {"wrap in s", 4.0f, 1.5f, false, false, 51},
+        {"wrap in s, negative coordinate", 0.0f, 1.5f, false, false, 51},
         // v = 3.5 blends row 3 with row 0 in column 0: (170*128 + 0*128) >> 8 = 85
-        {"wrap in t", 0.5f, 4.0f, 85},
-        {"many periods away", 0.5f + 4 * 1000, 4.0f - 4 * 1000, 85},
+        {"wrap in t", 0.5f, 4.0f, false, false, 85},
+        {"many periods away", 0.5f + 4 * 1000, 4.0f - 4 * 1000, false, false, 85},
+        // Clamped, taps beyond an edge take the edge texel; inside they blend as wrapped ones.
+        {"clamped left of the texture", 0.0f, 1.5f, true, false, 17},
+        {"clamped far left", -100.0f, 1.5f, true, false, 17},
+        {"clamped, last two columns", 3.0f, 1.5f, true, false, 68},  // (51 + 85) / 2
+        {"clamped right of the texture", 4.0f, 1.5f, true, false, 85},
+        {"clamped far right", 4.75f, 1.5f, true, false, 85},
+        {"clamped below the texture", 0.5f, 4.0f, true, false, 170},
+        // Point sampling: the texel under the coordinate, no centre offset.
+        {"point sampled", 1.75f, 2.25f, false, true, 4 * 17},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         grBufferClear(0, 0, 0xFFFF);
+        const GrTextureClampMode_t mode = c.clamp ? GR_TEXTURECLAMP_CLAMP : GR_TEXTURECLAMP_WRAP;
+        grTexClampMode(GR_TMU0, mode, mode);
+        const GrTextureFilterMode_t filter = c.point ? GR_TEXTUREFILTER_POINT_SAMPLED : GR_TEXTUREFILTER_BILINEAR;
+        grTexFilterMode(GR_TMU0, filter, filter);
         // s and t in Glide units: 64 per texel for a 4-texel texture.
         const float s0 = 64 * (c.su - 0.5f), t0 = 64 * (c.tv - 0.5f);
         GrVertex a = vertex(0, 0, 100, 1, s0, t0), b = vertex(0, 8, 100, 1, s0, t0 + 64 * 8),
@@ -439,7 +517,7 @@ TEST_F(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
     }
 }
 
-TEST_F(GlidePipeline, TexelSpansGlideUnitsByTheLongerSide) {
+TEST_P(GlidePipeline, TexelSpansGlideUnitsByTheLongerSide) {
     // A 16 x 4 texture: s 0..256 covers 16 texels and t 0..64 covers 4.
     std::vector<std::uint16_t> texels(64);
     for (int i = 0; i < 64; ++i)
@@ -458,7 +536,7 @@ TEST_F(GlidePipeline, TexelSpansGlideUnitsByTheLongerSide) {
     }
 }
 
-TEST_F(GlidePipeline, PerspectiveCorrectTextureCoordinates) {
+TEST_P(GlidePipeline, PerspectiveCorrectTextureCoordinates) {
     // Columns 0 and 1 white, 2 and 3 black. w rises from 1 to 4 left to right;
     // s runs 0..480 (sow 0..120). Halfway across the screen oow = 0.625 and
     // s = 60 / 0.625 = 96, texel u = 1.0: white. Affine mapping would sample
@@ -475,7 +553,7 @@ TEST_F(GlidePipeline, PerspectiveCorrectTextureCoordinates) {
     EXPECT_EQ(pixel(0, 0), 0xFF7F7F7Fu);
 }
 
-TEST_F(GlidePipeline, SwapHandsTheFrameToThePresenterAndClearUsesAbgr) {
+TEST_P(GlidePipeline, SwapHandsTheFrameToThePresenterAndClearUsesAbgr) {
     struct Seen {
         int calls = 0;
         std::uint32_t centre = 0;
@@ -506,165 +584,52 @@ TEST_F(GlidePipeline, SwapHandsTheFrameToThePresenterAndClearUsesAbgr) {
     EXPECT_EQ(depthAt(15, 15), 0xFFFF);
 }
 
-// Small perspective triangles are found by testing a box of pixel centres
-// against their edges, larger ones by walking their rows (as every triangle
-// is without AVX2): both must cover the same pixels, for boxes of every size
-// around the limit of eight columns and nine rows and edges through centres.
-TEST_F(GlidePipeline, SmallTrianglesCoverWhatTheRowWalkCovers) {
-    std::uint32_t seed = 11;
-    auto rnd = [&](int n) {
-        seed = seed * 1103515245u + 12345u;
-        return int((seed >> 8) % std::uint32_t(n));
-    };
-    grCullMode(GR_CULL_DISABLE);
-    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+TEST_P(GlidePipeline, IteratedColoursAtPixelCentres) {
+    // Red runs from -100 at x = 0 to 300 at x = 100, blue from 0 at y = 0 to
+    // 100 at y = 10: at a centre red is 4x - 98, blue 10y + 5, and a white
+    // texel shows 255 minus them, clamped. Affine and perspective alike.
     useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
-    std::vector<GrVertex> tris;
-    for (int t = 0; t < 600; ++t) {
-        // Corners on a 1/8 pixel grid (centres included), boxes up to 11 pixels wide.
-        const int size = 8 + 8 * (t % 11), x0 = 8 * (20 + 24 * (t % 25)), y0 = 8 * (20 + 24 * (t / 25 % 18));
-        for (int k = 0; k < 3; ++k) {
-            tris.push_back(
-                vertex(float(x0 + rnd(size + 1)) / 8, float(y0 + rnd(size + 1)) / 8, 100.0f, 1.0f / float(1 + k)));
-            setColour(tris.back(), 245, 245, 245, 0);
-        }
-    }
-    std::vector<std::uint32_t> colour[2];
-    for (int wide = 0; wide < 2; ++wide) {
-        softglide::detail::useWideSpans(wide == 1);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    const std::uint32_t probes[][3] = {
+        {30, 0, 0xFFE9FFFA}, {60, 5, 0xFF71FFC8}, {10, 9, 0xFFFFFFA0}, {90, 2, 0xFF00FFE6}};
+    for (const float w : {1.0f, 0.5f}) {
         grBufferClear(0, 0, 0xFFFF);
-        for (std::size_t i = 0; i < tris.size(); i += 3) grDrawTriangle(&tris[i], &tris[i + 1], &tris[i + 2]);
-        colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
-    }
-    softglide::detail::useWideSpans(true);
-    EXPECT_GT(countPixelsNot(0), 2000);
-    for (int i = 0; i < W * H; ++i) ASSERT_EQ(colour[0][i], colour[1][i]) << "pixel " << i % W << "," << i / W;
-}
-
-// The eight-pixel loops against the one-pixel loops, buffer for buffer, on
-// random triangles in every blend setting, texture kind and mapping the game
-// uses, with depths inside, across and beyond the 16-bit range, and colours
-// from far below zero (the general combine) to above 255.
-TEST_F(GlidePipeline, EightPixelLoopsDrawWhatOnePixelLoopsDraw) {
-    std::uint32_t seed = 5;
-    auto rnd = [&] {
-        seed = seed * 1103515245u + 12345u;
-        return double((seed >> 8) & 0xFFFF) / 65536.0;
-    };
-    std::vector<std::uint16_t> opaque(64 * 64), translucent(64 * 64);
-    for (std::size_t i = 0; i < opaque.size(); ++i) {
-        translucent[i] = std::uint16_t(rnd() * 65536);
-        opaque[i] = std::uint16_t(translucent[i] | 0x8000);
-    }
-    const GrAlphaBlendFnc_t blends[4][2] = {{GR_BLEND_ONE, GR_BLEND_ZERO},
-                                            {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA},
-                                            {GR_BLEND_ONE, GR_BLEND_ONE},
-                                            {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE}};
-    const double depthRanges[3][2] = {{1000, 60000}, {-20000, 90000}, {70000, 80000}};
-    grCullMode(GR_CULL_DISABLE);
-    std::vector<std::uint32_t> colour[2];
-    std::vector<std::uint16_t> depth[2];
-    for (int config = 0; config < 4 * 2 * 3; ++config) {
-        const auto [src, dst] = blends[config % 4];
-        std::vector<std::uint16_t>& texels = (config / 4) % 2 ? translucent : opaque;
-        const double* range = depthRanges[config / 8];
-        SCOPED_TRACE(::testing::Message() << "blend " << config % 4 << " translucent " << (config / 4) % 2 << " depths "
-                                          << range[0] << ".." << range[1]);
-        std::vector<GrVertex> tris;
-        for (int t = 0; t < 60; ++t) {
-            const bool affine = t % 2 == 0, flat = t % 3 != 0;
-            const double x0 = rnd() * 640, y0 = rnd() * 480, w0 = 1 / (1 + rnd() * 100);
-            const double size = t % 5 == 0 ? 400 : (t % 4 == 1 ? 12 : 60);
-            // Some texture coordinates far from the origin, some beyond any use (read as 0).
-            const double far = t % 14 == 6 ? 4e16 : (t % 14 == 10 ? -3e12 : 0);
-            GrVertex v[3];
-            for (GrVertex& p : v) {
-                const double w = affine ? w0 : 1 / (1 + rnd() * 100);
-                p = vertex(float(x0 + (rnd() - 0.5) * size), float(y0 + (rnd() - 0.5) * size),
-                           float(range[0] + rnd() * (range[1] - range[0])), float(w), float(far + rnd() * 2000 - 500),
-                           float(rnd() * 2000 - 500));
-                if (flat && &p != v) {
-                    setColour(p, v[0].r, v[0].g, v[0].b, v[0].a);
-                } else {
-                    setColour(p, float(rnd() * 700 - 400), float(rnd() * 300), float(rnd() * 256),
-                              float(rnd() * 300 - 20));
-                }
-            }
-            tris.insert(tris.end(), v, v + 3);
-        }
-        for (int wide = 0; wide < 2; ++wide) {
-            softglide::detail::useWideSpans(wide == 1);
-            grBufferClear(0x00406080, 0x30, 0xFFFF);
-            useTexture(GR_LOD_64, GR_TEXFMT_ARGB_1555, texels);
-            grAlphaBlendFunction(src, dst, GR_BLEND_ONE, GR_BLEND_ZERO);
-            for (std::size_t i = 0; i < tris.size(); i += 3)
-                guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
-            colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
-            depth[wide].assign(softglide::depthBuffer(), softglide::depthBuffer() + W * H);
-        }
-        softglide::detail::useWideSpans(true);
-        EXPECT_GT(countPixelsNot(0x30806040), W * H / 10);  // the loops had work to do
-        EXPECT_TRUE(colour[0] == colour[1]);
-        EXPECT_TRUE(depth[0] == depth[1]);
+        GrVertex v[4] = {vertex(0, 0), vertex(100, 0, 100, w), vertex(100, 10), vertex(0, 10, 100, w)};
+        const float red[4] = {-100, 300, 300, -100}, blue[4] = {0, 0, 100, 100};
+        for (int i = 0; i < 4; ++i) setColour(v[i], red[i], 0, blue[i], 0);
+        grDrawTriangle(&v[0], &v[3], &v[2]);
+        grDrawTriangle(&v[2], &v[1], &v[0]);
+        for (const auto& p : probes) EXPECT_EQ(pixel(int(p[0]), int(p[1])), p[2]) << "w " << w << " at " << p[0];
     }
 }
 
-// Where a texture is drawn at more than seven pixels a texel, the eight-pixel
-// loops take each group's taps from a small block of texels around them: on
-// textures from one texel to 64, turned every way and crossing the wrap, that
-// must give the one-pixel loops' pixels.
-TEST_F(GlidePipeline, MagnifiedTexturesDrawWhatOnePixelLoopsDraw) {
-    std::uint32_t seed = 7;
-    auto rnd = [&] {
-        seed = seed * 1103515245u + 12345u;
-        return double((seed >> 8) & 0xFFFF) / 65536.0;
-    };
-    const struct {
-        GrLOD_t lod;
-        int side;
-    } textures[] = {{GR_LOD_1, 1}, {GR_LOD_2, 2}, {GR_LOD_8, 8}, {GR_LOD_64, 64}};
-    grCullMode(GR_CULL_DISABLE);
-    for (const auto& texture : textures) {
-        for (int blend = 0; blend < 2; ++blend) {
-            SCOPED_TRACE(::testing::Message() << "side " << texture.side << " blend " << blend);
-            std::vector<std::uint16_t> texels(std::size_t(texture.side * texture.side));
-            for (std::uint16_t& t : texels) t = std::uint16_t(rnd() * 65536);
-            std::vector<GrVertex> tris;
-            for (int t = 0; t < 40; ++t) {
-                // A turned square of side 150 pixels covering `span` Glide units
-                // (a texel is 256 / side of them): 8 to 120 pixels a texel.
-                const double texel = 256.0 / texture.side, span = texel * (150.0 / (8 + rnd() * 112));
-                const double angle = rnd() * 6.2832, c = std::cos(angle), sn = std::sin(angle);
-                const double x0 = 100 + rnd() * 440, y0 = 100 + rnd() * 280;
-                const double s0 = (rnd() - 0.5) * 4096, t0 = (rnd() - 0.5) * 4096;
-                GrVertex v[4];
-                for (int k = 0; k < 4; ++k) {
-                    const double dx = (k == 1 || k == 2) ? 75 : -75, dy = k >= 2 ? 75 : -75;
-                    v[k] =
-                        vertex(float(x0 + dx * c - dy * sn), float(y0 + dx * sn + dy * c), float(1000 + rnd() * 50000),
-                               0.01f, float(s0 + (dx + 75) / 150 * span), float(t0 + (dy + 75) / 150 * span));
-                    setColour(v[k], 20, -30, 40, 10);
-                }
-                tris.insert(tris.end(), {v[0], v[1], v[2], v[2], v[3], v[0]});
-            }
-            std::vector<std::uint32_t> colour[2];
-            for (int wide = 0; wide < 2; ++wide) {
-                softglide::detail::useWideSpans(wide == 1);
-                grBufferClear(0x00406080, 0x30, 0xFFFF);
-                useTexture(texture.lod, GR_TEXFMT_ARGB_1555, texels);
-                if (blend == 0)
-                    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
-                else
-                    grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
-                for (std::size_t i = 0; i < tris.size(); i += 3)
-                    guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
-                colour[wide].assign(softglide::backBuffer(), softglide::backBuffer() + W * H);
-            }
-            softglide::detail::useWideSpans(true);
-            EXPECT_GT(countPixelsNot(0x30406080), W * H / 4);
-            for (int i = 0; i < W * H; ++i) ASSERT_EQ(colour[0][i], colour[1][i]) << "pixel " << i % W << "," << i / W;
-        }
-    }
+TEST_P(GlidePipeline, FarPerspectiveCoordinatesWrapByWholePeriods) {
+    // s = 5000000.5 on a 256 x 32 texture is texel 5000000 from its centre,
+    // column 64 (19531 periods on); only that column is white.
+    std::vector<std::uint16_t> texels(256 * 32, 0x8000);
+    for (int y = 0; y < 32; ++y) texels[std::size_t(y * 256 + 64)] = 0xFFFF;
+    GrTexInfo info{GR_LOD_256, GR_LOD_256, GR_ASPECT_8x1, GR_TEXFMT_ARGB_1555, texels.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    GrVertex a = vertex(0, 0, 100, 1.0f, 5000000.5f, 8.5f), b = vertex(0, 40, 100, 0.5f, 5000000.5f, 8.5f),
+             c = vertex(40, 0, 100, 0.25f, 5000000.5f, 8.5f);
+    grDrawTriangle(&a, &b, &c);
+    EXPECT_GE(pixel(5, 5) & 0xFF, 0xF0u);
+}
+
+TEST_P(GlidePipeline, ScaleMultipliesTheRenderedPixels) {
+    // At scale 2 the game's 10 x 10 rectangle covers 20 x 20 pixels, at twice the position.
+    softglide::setScale(2);
+    openLikeGame();
+    useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
+    ASSERT_EQ(softglide::frameWidth(), 2 * W);
+    ASSERT_EQ(softglide::frameHeight(), 2 * H);
+    drawRect(10, 10, 20, 20, 0, 0, 0, 0);
+    const std::uint32_t* p = softglide::backBuffer();
+    EXPECT_EQ(std::count(p, p + 4 * W * H, 0u), 4 * W * H - 400);
+    EXPECT_NE(p[20 * 2 * W + 20], 0u);
+    EXPECT_NE(p[39 * 2 * W + 39], 0u);
 }
 
 }  // namespace

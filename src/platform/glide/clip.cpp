@@ -1,7 +1,8 @@
 // Screen clipping for guDrawTriangleWithClip (and for grDrawTriangle input
-// too far off screen for the fixed-point rasteriser): the triangle is cut
-// against the four screen edges in 2D, every vertex field interpolated
-// linearly along the cut edge, and the polygon left over is drawn as a fan.
+// too far off screen for the fixed-point set-up): the triangle is culled by
+// its own area, then cut against the four screen edges in 2D, every vertex
+// field interpolated linearly along the cut edge, and the polygon left over
+// is drawn as a fan.
 #include <cmath>
 #include <limits>
 
@@ -76,6 +77,7 @@ float clampTo(float v, float hi) { return v < 0.0f ? 0.0f : (v > hi ? hi : v); }
 
 void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (!finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
+    if (!passesCulling(a, b, c, state().cullMode)) return;
     const float w = float(kScreenWidth), h = float(kScreenHeight);
     const ClipEdge edges[4] = {{true, 0.0f, -1.0}, {true, w, 1.0}, {false, 0.0f, -1.0}, {false, h, 1.0}};
     GrVertex poly[2][kMaxPolygon];
@@ -93,7 +95,7 @@ void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         poly[cur][i].x = clampTo(poly[cur][i].x, w);
         poly[cur][i].y = clampTo(poly[cur][i].y, h);
     }
-    for (int i = 1; i + 1 < n; ++i) rasterTriangle(poly[cur][0], poly[cur][i], poly[cur][i + 1]);
+    for (int i = 1; i + 1 < n; ++i) submitTriangle(poly[cur][0], poly[cur][i], poly[cur][i + 1]);
 }
 
 }  // namespace softglide::detail

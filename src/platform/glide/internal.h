@@ -1,5 +1,7 @@
-// The software Glide's internal state and the stages it is built from, shared
-// by the call layer (softglide.cpp), texture memory, rasteriser and clipper.
+// The software Glide's internal state and the pieces it is built from, shared
+// by the call layer (softglide.cpp), texture memory (texmem.cpp), the clipper
+// (clip.cpp), the frame recorder and its bands (tiles.cpp) and the pixel
+// pipeline (setup, coverage, stages, spans).
 #pragma once
 
 #include <cstdint>
@@ -10,12 +12,6 @@
 
 namespace softglide::detail {
 
-constexpr int kPixels = kScreenWidth * kScreenHeight;
-// Each buffer has this many elements after its last pixel, so that the
-// eight-pixel loops can read and write back (unchanged) a whole group of
-// eight at the end of any row.
-constexpr int kBufferSlack = 8;
-
 // Bytes of texture memory on TMU 0; addresses run from 0 to this value.
 constexpr FxU32 kTexMemBytes = 2u << 20;
 constexpr FxU32 kTexMemTexels = kTexMemBytes / 2;
@@ -25,12 +21,10 @@ constexpr FxU32 kTexAlign = 8;
 // A selected texture: texels expanded to 0xAARRGGBB, row by row (`texels`),
 // and the same with two extra columns and two extra rows repeating the first
 // ones (`padded`, rows of `stride` = width + 2, followed by kPaddedSlack
-// elements), which the rasteriser reads so that both taps of a wrapped
-// bilinear fetch sit side by side in memory, and so that the texels around
-// any texel can be read as a block of four columns and three rows.
-// width and height are powers of two; texelsPerUnit converts Glide s/t
-// units to texels (N / 256 with N the longer side). `opaque` says every
-// texel has alpha 255, which lets the combine reduce to a saturating subtract.
+// elements), so that the second tap of a wrapped bilinear fetch is always
+// the next column or row in memory. width and height are powers of two;
+// texelsPerUnit converts Glide s/t units to texels (N / 256 with N the
+// longer side). `opaque` says every texel has alpha 255.
 constexpr int kPaddedSlack = 4;
 struct TextureView {
     const std::uint32_t* texels = nullptr;
@@ -41,30 +35,35 @@ struct TextureView {
     double texelsPerUnit = 0.0;
     bool opaque = false;
     bool valid() const { return texels != nullptr; }
+    bool operator==(const TextureView&) const = default;
 };
 
-// The blend settings that get a specialised span loop; anything else takes
-// the general path.
-enum class BlendKind { Opaque, Alpha, Additive, AlphaAdditive, General };
-
-struct RenderState {
-    GrCullMode_t cullMode = GR_CULL_DISABLE;
+// What decides how a triangle's pixels are drawn, as set by the Glide calls.
+struct DrawState {
     GrAlphaBlendFnc_t rgbSrc = GR_BLEND_ONE, rgbDst = GR_BLEND_ZERO;
     GrAlphaBlendFnc_t alphaSrc = GR_BLEND_ONE, alphaDst = GR_BLEND_ZERO;
-    BlendKind blend = BlendKind::Opaque;
     GrDepthBufferMode_t depthMode = GR_DEPTHBUFFER_DISABLE;
     GrCmpFnc_t depthFunc = GR_CMP_LESS;
     bool depthMask = false;
     bool clampS = false, clampT = false;
     bool bilinear = false;
     TextureView texture;
+    bool operator==(const DrawState&) const = default;
 };
 
+struct RenderState {
+    GrCullMode_t cullMode = GR_CULL_DISABLE;
+    DrawState draw;
+};
+
+// The colour buffers and the depth buffer at the rendered size: the game's
+// 640 x 480 times the scale.
 struct Buffers {
+    int scale = 1, width = kScreenWidth, height = kScreenHeight;
     std::vector<std::uint32_t> colour[2];
     std::vector<std::uint16_t> depth;
     int back = 1;  // index of the buffer being drawn into
-    Buffers();
+    explicit Buffers(int scale = 1);
     std::uint32_t* backColour() { return colour[back].data(); }
     const std::uint32_t* frontColour() const { return colour[back ^ 1].data(); }
 };
@@ -82,16 +81,35 @@ void resetTextureMemory();
 // 0 for a format this Glide does not know.
 std::uint32_t expandTexel(std::uint16_t texel, GrTextureFormat_t format);
 
-// Rasterises a triangle whose x and y are finite and within kSafeCoord of
-// the screen; applies culling. The call layer and the clipper guarantee the range.
+// Triangles whose x and y are finite and within kSafeCoord of the screen go
+// straight to the pipeline; anything else is clipped first.
 constexpr float kSafeCoord = 16384.0f;
-void rasterTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 
-// Whether spans may use the eight-pixel loops (on by default where the CPU
-// has AVX2); they draw the same pixels as the one-pixel loops, which tests check.
-void useWideSpans(bool enabled);
+// Culls a triangle by the sign of its area as passed (GR_CULL_POSITIVE drops
+// positive areas) and drops one of zero area; true when it is to be drawn.
+bool passesCulling(const GrVertex& a, const GrVertex& b, const GrVertex& c, GrCullMode_t mode);
 
-// Clips against the screen rectangle and draws the pieces as a fan.
+// Records a triangle already culled, in range and finite, for drawing at
+// the next flush with the current draw state.
+void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+
+// Records a clear of the back buffer (and of the depth buffer when asked).
+void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth);
+
+// Draws everything recorded so far into the buffers, by bands on the pool.
+void drawRecorded();
+
+// Forgets what is recorded without drawing it (the display was reopened).
+void discardRecorded();
+
+// Clips against the screen rectangle and submits the pieces as a fan; the
+// whole triangle is culled first, by its own area.
 void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+
+// Which loops draw the pixels: the portable reference one pixel at a time
+// (Reference), or the fastest lane loops this machine has (Fast, the default).
+enum class Spans { Reference, Fast };
+void useSpans(Spans spans);
+Spans spansInUse();
 
 }  // namespace softglide::detail

@@ -1,6 +1,6 @@
 // The Glide 2.x calls of the game, in software: render state, the two colour
-// buffers and the depth buffer, swap and clear. Pixels are drawn by the
-// rasteriser (raster.cpp), textures kept by texmem.cpp.
+// buffers and the depth buffer, swap and clear. Triangles and clears are
+// recorded and drawn at the swap (tiles.cpp); textures are kept by texmem.cpp.
 #include <algorithm>
 #include <cmath>
 
@@ -8,9 +8,11 @@
 
 namespace softglide::detail {
 
-Buffers::Buffers() : depth(kPixels + kBufferSlack, 0xFFFF) {
-    colour[0].assign(kPixels + kBufferSlack, 0);
-    colour[1].assign(kPixels + kBufferSlack, 0);
+Buffers::Buffers(int s) : scale(s), width(kScreenWidth * s), height(kScreenHeight * s) {
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    colour[0].assign(pixels, 0);
+    colour[1].assign(pixels, 0);
+    depth.assign(pixels, 0xFFFF);
 }
 
 namespace {
@@ -38,16 +40,6 @@ Globals& g() {
     return globals;
 }
 
-// The four blend settings the game uses get their own span loops.
-BlendKind classifyBlend(const RenderState& s) {
-    if (s.alphaSrc != GR_BLEND_ONE || s.alphaDst != GR_BLEND_ZERO) return BlendKind::General;
-    if (s.rgbSrc == GR_BLEND_ONE && s.rgbDst == GR_BLEND_ZERO) return BlendKind::Opaque;
-    if (s.rgbSrc == GR_BLEND_SRC_ALPHA && s.rgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA) return BlendKind::Alpha;
-    if (s.rgbSrc == GR_BLEND_ONE && s.rgbDst == GR_BLEND_ONE) return BlendKind::Additive;
-    if (s.rgbSrc == GR_BLEND_SRC_ALPHA && s.rgbDst == GR_BLEND_ONE) return BlendKind::AlphaAdditive;
-    return BlendKind::General;
-}
-
 bool finiteXY(const GrVertex* v) { return std::isfinite(v->x) && std::isfinite(v->y); }
 
 bool withinScreen(const GrVertex* v) {
@@ -55,6 +47,11 @@ bool withinScreen(const GrVertex* v) {
 }
 
 bool withinRasterRange(const GrVertex* v) { return std::fabs(v->x) <= kSafeCoord && std::fabs(v->y) <= kSafeCoord; }
+
+// A triangle in range, culled by its area as passed.
+void drawInRange(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    if (passesCulling(a, b, c, state().cullMode)) submitTriangle(a, b, c);
+}
 
 }  // namespace
 
@@ -71,10 +68,26 @@ void setSwapHandler(SwapHandler handler, void* user) {
     g().swapUser = user;
 }
 const std::uint32_t* frontBuffer() { return g().buffers.frontColour(); }
-const std::uint32_t* backBuffer() { return g().buffers.backColour(); }
-const std::uint16_t* depthBuffer() { return g().buffers.depth.data(); }
-void setRasterEnabled(bool enabled) { g().raster = enabled; }
+const std::uint32_t* backBuffer() {
+    drawRecorded();
+    return g().buffers.backColour();
+}
+const std::uint16_t* depthBuffer() {
+    drawRecorded();
+    return g().buffers.depth.data();
+}
+void setRasterEnabled(bool enabled) {
+    drawRecorded();
+    g().raster = enabled;
+}
 bool rasterEnabled() { return g().raster; }
+void setScale(int s) {
+    discardRecorded();
+    g().buffers = Buffers(std::clamp(s, 1, kMaxScale));
+}
+int scale() { return g().buffers.scale; }
+int frameWidth() { return g().buffers.width; }
+int frameHeight() { return g().buffers.height; }
 }  // namespace softglide
 
 void grGlideInit(void) {}
@@ -85,10 +98,11 @@ void grSstSelect(int) {}
 FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, GrColorFormat_t colorFormat,
                     GrOriginLocation_t, int, int) {
     Globals& s = g();
+    discardRecorded();
     s.render = RenderState{};
     s.source = {};
     s.colourFormat = colorFormat;
-    s.buffers = Buffers{};
+    s.buffers = Buffers(s.buffers.scale);
     resetTextureMemory();
     return resolution == GR_RESOLUTION_640x480 ? FXTRUE : FXFALSE;
 }
@@ -104,22 +118,21 @@ void grColorCombine(GrCombineFunction_t, GrCombineFactor_t, GrCombineLocal_t, Gr
 
 void grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst, GrAlphaBlendFnc_t alphaSrc,
                           GrAlphaBlendFnc_t alphaDst) {
-    RenderState& s = state();
+    DrawState& s = state().draw;
     s.rgbSrc = rgbSrc;
     s.rgbDst = rgbDst;
     s.alphaSrc = alphaSrc;
     s.alphaDst = alphaDst;
-    s.blend = classifyBlend(s);
 }
-void grDepthBufferMode(GrDepthBufferMode_t mode) { state().depthMode = mode; }
-void grDepthBufferFunction(GrCmpFnc_t function) { state().depthFunc = function; }
-void grDepthMask(FxBool mask) { state().depthMask = mask != FXFALSE; }
+void grDepthBufferMode(GrDepthBufferMode_t mode) { state().draw.depthMode = mode; }
+void grDepthBufferFunction(GrCmpFnc_t function) { state().draw.depthFunc = function; }
+void grDepthMask(FxBool mask) { state().draw.depthMask = mask != FXFALSE; }
 void grFogMode(GrFogMode_t) {}
 
 void grTexClampMode(GrChipID_t tmu, GrTextureClampMode_t s, GrTextureClampMode_t t) {
     if (tmu != GR_TMU0) return;
-    state().clampS = s == GR_TEXTURECLAMP_CLAMP;
-    state().clampT = t == GR_TEXTURECLAMP_CLAMP;
+    state().draw.clampS = s == GR_TEXTURECLAMP_CLAMP;
+    state().draw.clampT = t == GR_TEXTURECLAMP_CLAMP;
 }
 // Without mipmaps the LOD bias has nothing to choose between.
 void grTexLodBiasValue(GrChipID_t, float) {}
@@ -127,7 +140,7 @@ void grTexMipMapMode(GrChipID_t, GrMipMapMode_t, FxBool) {}
 void grTexFilterMode(GrChipID_t tmu, GrTextureFilterMode_t, GrTextureFilterMode_t magfilter) {
     // With a single level every texel lookup magnifies or minifies the same
     // texture; the magnification filter decides.
-    if (tmu == GR_TMU0) state().bilinear = magfilter == GR_TEXTUREFILTER_BILINEAR;
+    if (tmu == GR_TMU0) state().draw.bilinear = magfilter == GR_TEXTUREFILTER_BILINEAR;
 }
 // TMU 0 passes its texel on unchanged, the only setting the game uses.
 void grTexCombine(GrChipID_t, GrCombineFunction_t, GrCombineFactor_t, GrCombineFunction_t, GrCombineFactor_t, FxBool,
@@ -141,9 +154,10 @@ FxU32 grTexMaxAddress(GrChipID_t) { return kTexMemBytes; }
 FxU32 grTexTextureMemRequired(FxU32 evenOdd, GrTexInfo* info) { return textureMemRequired(evenOdd, info); }
 void grTexDownloadMipMap(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* info) {
     if (tmu != GR_TMU0) return;
+    drawRecorded();  // recorded triangles may read the texels being replaced
     downloadMipMap(startAddress, evenOdd, info);
     TextureSource& src = g().source;
-    if (src.set) state().texture = selectTexture(src.address, src.evenOdd, &src.info);
+    if (src.set) state().draw.texture = selectTexture(src.address, src.evenOdd, &src.info);
 }
 // The game selects a texture for every triangle, mostly the one already
 // selected; that keeps the selection (downloads refresh it themselves).
@@ -156,24 +170,26 @@ void grTexSource(GrChipID_t tmu, FxU32 startAddress, FxU32 evenOdd, GrTexInfo* i
         return;
     src.set = info != nullptr;
     if (info) src = TextureSource{true, startAddress, evenOdd, *info};
-    state().texture = selectTexture(startAddress, evenOdd, info);
+    state().draw.texture = selectTexture(startAddress, evenOdd, info);
 }
 
 // Draws without clipping. Coordinates beyond the range of the fixed-point
 // set-up are clipped to the screen instead; non-finite ones draw nothing.
 void grDrawTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-    if (!a || !b || !c || !finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
+    if (!a || !b || !c || !g().raster || !state().draw.texture.valid()) return;
+    if (!finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
     if (withinRasterRange(a) && withinRasterRange(b) && withinRasterRange(c)) {
-        rasterTriangle(*a, *b, *c);
+        drawInRange(*a, *b, *c);
     } else {
         clipAndDraw(*a, *b, *c);
     }
 }
 
 void guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-    if (!a || !b || !c || !finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
+    if (!a || !b || !c || !g().raster || !state().draw.texture.valid()) return;
+    if (!finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
     if (withinScreen(a) && withinScreen(b) && withinScreen(c)) {
-        rasterTriangle(*a, *b, *c);
+        drawInRange(*a, *b, *c);
     } else {
         clipAndDraw(*a, *b, *c);
     }
@@ -192,16 +208,14 @@ void grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
         b = color & 0xFF, gr = (color >> 8) & 0xFF, r = (color >> 16) & 0xFF;
     }
     const std::uint32_t pixel = (std::uint32_t(alpha) << 24) | (r << 16) | (gr << 8) | b;
-    std::fill_n(s.buffers.backColour(), kPixels, pixel);
-    if (s.render.depthMode != GR_DEPTHBUFFER_DISABLE && s.render.depthMask) {
-        std::fill_n(s.buffers.depth.data(), kPixels, depth);
-    }
+    submitClear(pixel, depth, s.render.draw.depthMode != GR_DEPTHBUFFER_DISABLE && s.render.draw.depthMask);
 }
 
 // The back buffer becomes the front one and goes to the presenter. Pacing
 // to the display is the presenter's business, so the interval is not used.
 void grBufferSwap(int) {
     Globals& s = g();
+    drawRecorded();
     s.buffers.back ^= 1;
     if (s.swapHandler) s.swapHandler(s.buffers.frontColour(), s.swapUser);
 }

@@ -1,6 +1,7 @@
 // What the software Glide offers beyond the Glide 2.x calls: the finished
-// frame for the presenter and for screenshots, and a switch that skips
-// rasterising (every call is still accepted) for fast headless runs.
+// frame for the presenter and for screenshots, the rendering scale and
+// thread count, and a switch that skips rasterising (every call is still
+// accepted) for fast headless runs.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +10,24 @@
 
 namespace softglide {
 
+// The screen as the game sees it; the pipeline renders it at frameWidth() x
+// frameHeight(), kScreenWidth x kScreenHeight times the scale.
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
+constexpr int kMaxScale = 4;
 
-// Pixels are 0xAARRGGBB, row 0 at the top, kScreenWidth pixels a row.
+// Renders at scale x 640 by scale x 480 pixels (1..kMaxScale, clamped); the
+// buffers are made anew, black, with a far depth. Scale 1 is the default.
+void setScale(int scale);
+int scale();
+int frameWidth();
+int frameHeight();
+
+// Draws with this many threads, the calling one included (0: one per core).
+void setThreads(int threads);
+int threads();
+
+// Pixels are 0xAARRGGBB, row 0 at the top, frameWidth() pixels a row.
 using SwapHandler = void (*)(const std::uint32_t* frontBuffer, void* user);
 
 // Called by grBufferSwap with the frame that has just become visible.

@@ -180,6 +180,7 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
         if (r.first == first && r.format == info->format && r.width == l.width && r.height == l.height) found = &r;
     }
     if (!found) {
+        drawRecorded();  // recorded triangles may read the scratch copy
         expandLevel(m.raw.data() + first, l.width, l.height, info->format, m.scratch);
         found = &m.scratch;
     }
@@ -195,6 +196,7 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
 
 void resetTextureMemory() {
     TextureMemory& m = mem();
+    discardRecorded();
     m.regions.clear();
     std::fill(m.raw.begin(), m.raw.end(), 0);
 }

@@ -1,0 +1,92 @@
+// Coverage by walking a triangle's edges row by row. Each edge's column is
+// exact at every row (a quotient and remainder stepped without dividing), so
+// a band of rows can start the walk anywhere and find the same pixels.
+#include "coverage.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace softglide::detail {
+namespace {
+
+std::int64_t floorDiv(std::int64_t n, std::int64_t d) {  // d > 0
+    std::int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) --q;
+    return q;
+}
+std::int64_t ceilDiv(std::int64_t n, std::int64_t d) { return -floorDiv(-n, d); }
+
+// A non-horizontal edge from (xa, ya) down to (xb, yb), in 1/16 pixel.
+// Pixel px of row py is right of (or on) the edge when its centre
+// px*16 + 8 >= the edge's x at y = py*16 + 8, i.e. px >= ceil(n / d) with
+// n = xa*dy + (y - ya)*dx - 8*dy and d = 16*dy. Using the same rounding for
+// left and right edges means a pixel on an edge belongs to the triangle on
+// its right: left edges are drawn, right edges not.
+struct EdgeWalk {
+    std::int64_t column = 0;  // ceil(n / d)
+    std::int64_t excess = 0;  // column * d - n, in [0, d)
+    std::int64_t d = 1, stepColumns = 0, stepExcess = 0;
+
+    EdgeWalk(std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, int firstRow) {
+        const std::int64_t dx = xb - xa, dy = yb - ya;
+        d = 16 * dy;
+        const std::int64_t n = xa * dy + (std::int64_t(firstRow) * 16 + 8 - ya) * dx - 8 * dy;
+        column = ceilDiv(n, d);
+        excess = column * d - n;
+        // One row down adds 16*dx to n.
+        stepColumns = floorDiv(16 * dx, d);
+        stepExcess = 16 * dx - stepColumns * d;
+    }
+    int clampedColumn(int width) const { return int(std::clamp<std::int64_t>(column, 0, width)); }
+    void nextRow() {
+        excess -= stepExcess;
+        const std::int64_t borrow = excess >> 63;  // -1 when it ran out, else 0
+        excess += d & borrow;
+        column += stepColumns - borrow;
+    }
+};
+
+}  // namespace
+
+ScanOrder scanOrder(const Snapped& s) {
+    const std::int64_t *X = s.X, *Y = s.Y;
+    int top = 0, mid = 1, bot = 2;
+    if (Y[mid] < Y[top]) std::swap(top, mid);
+    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
+    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
+    ScanOrder o;
+    o.top = std::uint8_t(top);
+    o.mid = std::uint8_t(mid);
+    o.bot = std::uint8_t(bot);
+    o.longLeft = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]) < 0;
+    return o;
+}
+
+int coveredRows(const Snapped& s, const ScanOrder& o, int rowBegin, int rowEnd, int width, Row* rows) {
+    const std::int64_t *X = s.X, *Y = s.Y;
+    const int top = o.top, mid = o.mid, bot = o.bot;
+    if (Y[top] == Y[bot]) return 0;
+    const int height = 1 << 30;  // rows are clamped by the caller's range
+    const int rowTop = std::max(firstRow(Y[top], height), rowBegin);
+    const int rowMid = firstRow(Y[mid], height);
+    const int rowBot = std::min(firstRow(Y[bot], height), rowEnd);
+    if (rowTop >= rowBot) return 0;
+    int count = 0;
+    EdgeWalk longEdge(X[top], Y[top], X[bot], Y[bot], rowTop);
+    for (int half = 0; half < 2; ++half) {
+        const int from = half == 0 ? rowTop : std::max(rowMid, rowTop);
+        const int to = half == 0 ? std::min(rowMid, rowBot) : rowBot;
+        if (from >= to) continue;
+        EdgeWalk shortEdge =
+            half == 0 ? EdgeWalk(X[top], Y[top], X[mid], Y[mid], from) : EdgeWalk(X[mid], Y[mid], X[bot], Y[bot], from);
+        for (int py = from; py < to; ++py, longEdge.nextRow(), shortEdge.nextRow()) {
+            const int longColumn = longEdge.clampedColumn(width), shortColumn = shortEdge.clampedColumn(width);
+            const int left = o.longLeft ? longColumn : shortColumn, right = o.longLeft ? shortColumn : longColumn;
+            rows[count] = Row{py, left, right};
+            count += left < right;
+        }
+    }
+    return count;
+}
+
+}  // namespace softglide::detail

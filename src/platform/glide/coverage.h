@@ -1,0 +1,45 @@
+// Coverage: which pixels a snapped triangle covers, row by row, with the
+// top-left rule (a pixel centre on a left or top edge belongs to the
+// triangle, one on a right or bottom edge does not).
+#pragma once
+
+#include <cstdint>
+
+namespace softglide::detail {
+
+// Vertex positions in 1/16 of a rendered pixel.
+struct Snapped {
+    std::int64_t X[3], Y[3];
+};
+
+// The vertices sorted by y for the scan: top, middle, bottom (ties keep the
+// order passed). The long edge (top to bottom) is on the left when the
+// middle vertex lies to its right.
+struct ScanOrder {
+    std::uint8_t top = 0, mid = 1, bot = 2;
+    bool longLeft = false;
+};
+ScanOrder scanOrder(const Snapped& s);
+
+// Pixels [left, right) of row y.
+struct Row {
+    int y, left, right;
+};
+
+// Floor of a value whose magnitude is far below 2^62.
+inline std::int64_t floorToInt(double h) {
+    const std::int64_t t = std::int64_t(h);
+    return t - (double(t) > h);
+}
+
+// First pixel row whose centre lies at or below y (1/16 pixel), clamped to 0..height.
+inline int firstRow(std::int64_t y, int height) {
+    const std::int64_t r = (y - 8 + 15) >> 4;  // ceil((y - 8) / 16)
+    return int(r < 0 ? 0 : (r > height ? height : r));
+}
+
+// The non-empty rows of the triangle among rows [rowBegin, rowEnd), their
+// columns clamped to 0..width; returns how many were written to `rows`.
+int coveredRows(const Snapped& s, const ScanOrder& o, int rowBegin, int rowEnd, int width, Row* rows);
+
+}  // namespace softglide::detail

@@ -1,0 +1,272 @@
+// Lane packs for the pixel stages. Every stage is written once, as a template
+// over a pack: Scalar (one pixel, plain integers and doubles) is the
+// reference; Wide<N> runs N pixels through the compiler's vector extensions,
+// which GCC and Clang lower to SSE, AVX2, NEON or WebAssembly SIMD as the
+// target allows. A stage sees only the operations below, whose lane-wise
+// results are those of the scalar ones, so every pack gives the same bits.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+// Code built for an instruction set of its own (spans_avx2.cpp) sets TB_ISA
+// to its name, so that its copies of these inline templates never stand in
+// for the portable ones.
+#ifndef TB_ISA
+#define TB_ISA portable
+#endif
+
+namespace softglide::detail {
+inline namespace TB_ISA {
+
+struct Scalar {
+    static constexpr int N = 1;
+    using I32 = std::int32_t;
+    using U32 = std::uint32_t;
+    using I64 = std::int64_t;
+    using F64 = double;
+    using M32 = bool;  // which lanes of an I32 value pass a test
+};
+
+template <int Lanes>
+struct Wide {
+    static constexpr int N = Lanes;
+    typedef std::int32_t I32 __attribute__((vector_size(4 * Lanes)));
+    typedef std::uint32_t U32 __attribute__((vector_size(4 * Lanes)));
+    typedef std::int64_t I64 __attribute__((vector_size(8 * Lanes)));
+    typedef std::uint64_t U64 __attribute__((vector_size(8 * Lanes)));
+    typedef std::uint16_t U16 __attribute__((vector_size(2 * Lanes)));
+    typedef double F64 __attribute__((vector_size(8 * Lanes)));
+    using M32 = I32;  // -1 in a lane that passes, 0 elsewhere
+};
+
+// The element type of a pack value (itself for a scalar).
+template <class V>
+using Element = std::remove_cvref_t<decltype(std::declval<V>()[0])>;
+template <class V>
+struct ElementOf {
+    using type = Element<V>;
+};
+template <class V>
+requires std::is_arithmetic_v<V>
+struct ElementOf<V> {
+    using type = V;
+};
+template <class V>
+using ElementT = typename ElementOf<V>::type;
+
+template <class V>
+constexpr bool kIsScalar = std::is_arithmetic_v<V>;
+
+// A scalar copied into every lane.
+template <class V>
+inline V splat(ElementT<V> x) {
+    if constexpr (kIsScalar<V>) {
+        return x;
+    } else {
+        return V{} + x;
+    }
+}
+
+// Lane i is a where mask lane i is set, else b. Masks are bool or all-ones lanes
+// of the same width as the values (see widenMask and narrowMask).
+template <class M, class V>
+inline V select(M mask, V a, V b) {
+    if constexpr (kIsScalar<V>) {
+        return mask ? a : b;
+    } else if constexpr (std::is_floating_point_v<ElementT<V>>) {
+        using Bits = decltype(mask);
+        return (V)((mask & (Bits)a) | (~mask & (Bits)b));
+    } else {
+        return ((V)mask & a) | (~(V)mask & b);
+    }
+}
+
+template <class V>
+inline V minOf(V a, V b) {
+    return select(a < b, a, b);
+}
+template <class V>
+inline V maxOf(V a, V b) {
+    return select(a > b, a, b);
+}
+template <class V>
+inline V clampTo(V v, ElementT<V> lo, ElementT<V> hi) {
+    return minOf(maxOf(v, splat<V>(lo)), splat<V>(hi));
+}
+
+// Lane-wise conversions: integer narrowing wraps modulo 2^32 (only used
+// where the value fits or only its low bits matter); double to integer
+// truncates a value that is already whole and in range.
+template <class To, class From>
+inline To convert(From v) {
+    if constexpr (kIsScalar<From>) {
+        return To(v);
+    } else {
+        return __builtin_convertvector(v, To);
+    }
+}
+
+// A 64-bit lane mask (from comparing I64 or F64 lanes) as a 32-bit one, and back.
+template <class P, class M>
+inline typename P::M32 narrowMask(M m) {
+    if constexpr (P::N == 1) {
+        return bool(m);
+    } else {
+        return __builtin_convertvector(m, typename P::I32);
+    }
+}
+template <class P>
+inline typename P::I64 widenMask(typename P::M32 m) {
+    if constexpr (P::N == 1) {
+        return m ? -1 : 0;
+    } else {
+        return __builtin_convertvector(m, typename P::I64);
+    }
+}
+
+// A mask with every lane set to `on`.
+template <class P>
+inline typename P::M32 allLanes(bool on) {
+    if constexpr (P::N == 1) {
+        return on;
+    } else {
+        return splat<typename P::M32>(on ? -1 : 0);
+    }
+}
+
+template <class P, class M>
+inline bool anyLane(M m) {
+    if constexpr (P::N == 1) {
+        return m;
+    } else {
+        for (int i = 0; i < P::N; ++i)
+            if (m[i]) return true;
+        return false;
+    }
+}
+
+// Shift right of 64-bit lanes as unsigned (the low bits are the same as an
+// arithmetic shift's; some instruction sets have only the logical one).
+template <class V>
+inline V shiftRightLogical(V v, int n) {
+    if constexpr (kIsScalar<V>) {
+        return V(std::uint64_t(v) >> n);
+    } else {
+        typedef std::uint64_t UV __attribute__((vector_size(sizeof(V))));
+        return (V)(((UV)v) >> n);
+    }
+}
+
+// The floor of x, |x| < 2^51. Adding and removing 1.5 x 2^52 rounds to the
+// nearest whole number (the mantissa has no room left for fractions); one
+// down where that went up gives the floor, on any instruction set.
+template <class F>
+inline F floorSmall(F x) {
+    constexpr double kRound = 6755399441055744.0;
+    const F r = (x + kRound) - kRound;
+    return select(r > x, r - 1.0, r);
+}
+
+// Lane i holds first + i.
+template <class V>
+inline V iota(ElementT<V> first) {
+    if constexpr (kIsScalar<V>) {
+        return first;
+    } else {
+        V v;
+        for (int i = 0; i < int(sizeof(V) / sizeof(first)); ++i) v[i] = ElementT<V>(first + i);
+        return v;
+    }
+}
+
+// Memory: `count` pixels (count <= N) from p; lanes beyond count read as 0.
+template <class P>
+inline typename P::I32 loadColour(const std::uint32_t* p, int count) {
+    if constexpr (P::N == 1) {
+        (void)count;
+        return std::int32_t(*p);
+    } else {
+        typename P::I32 v{};
+        if (count == P::N) {
+            std::memcpy(&v, p, sizeof v);
+        } else {
+            for (int i = 0; i < count; ++i) v[i] = std::int32_t(p[i]);
+        }
+        return v;
+    }
+}
+
+template <class P>
+inline typename P::I32 loadDepth(const std::uint16_t* p, int count) {
+    if constexpr (P::N == 1) {
+        (void)count;
+        return *p;
+    } else {
+        typename P::I32 v{};
+        if (count == P::N) {
+            typename Wide<P::N>::U16 d;
+            std::memcpy(&d, p, sizeof d);
+            v = __builtin_convertvector(d, typename P::I32);
+        } else {
+            for (int i = 0; i < count; ++i) v[i] = p[i];
+        }
+        return v;
+    }
+}
+
+// Writes the lanes of v that `mask` selects among the first `count`; the
+// other pixels are not touched (a neighbouring band may be drawn meanwhile).
+template <class P>
+inline void storeColour(std::uint32_t* p, typename P::I32 v, typename P::M32 mask, int count) {
+    if constexpr (P::N == 1) {
+        (void)count;
+        if (mask) *p = std::uint32_t(v);
+    } else {
+        if (count == P::N) {
+            typename P::I32 old;
+            std::memcpy(&old, p, sizeof old);
+            old = select(mask, v, old);
+            std::memcpy(p, &old, sizeof old);
+        } else {
+            for (int i = 0; i < count; ++i)
+                if (mask[i]) p[i] = std::uint32_t(v[i]);
+        }
+    }
+}
+
+template <class P>
+inline void storeDepth(std::uint16_t* p, typename P::I32 v, typename P::M32 mask, int count) {
+    if constexpr (P::N == 1) {
+        (void)count;
+        if (mask) *p = std::uint16_t(v);
+    } else {
+        if (count == P::N) {
+            using U16 = typename Wide<P::N>::U16;
+            U16 old;
+            std::memcpy(&old, p, sizeof old);
+            const U16 m = (U16) __builtin_convertvector(mask, decltype(old < old));
+            old = (m & __builtin_convertvector(v, U16)) | (~m & old);
+            std::memcpy(p, &old, sizeof old);
+        } else {
+            for (int i = 0; i < count; ++i)
+                if (mask[i]) p[i] = std::uint16_t(v[i]);
+        }
+    }
+}
+
+// Lane i is base[index lane i] (a gather).
+template <class P>
+inline typename P::I32 gather(const std::uint32_t* base, typename P::I32 index) {
+    if constexpr (P::N == 1) {
+        return std::int32_t(base[index]);
+    } else {
+        typename P::I32 v;
+        for (int i = 0; i < P::N; ++i) v[i] = std::int32_t(base[index[i]]);
+        return v;
+    }
+}
+
+}  // namespace TB_ISA
+}  // namespace softglide::detail

@@ -1,0 +1,148 @@
+// Snap and cull, then parameter set-up: what every row of a triangle shares,
+// and the fixed-point values at a row's first pixel.
+#include "setup.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "stages.h"
+
+namespace softglide::detail {
+namespace {
+
+// Rounds to the nearest integer (halves up), saturating at +-limit (< 2^62),
+// so that NaN, infinities and huge values never reach an undefined conversion.
+std::int64_t saturate(double v, double limit) {
+    if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
+    if (!(v < limit)) return std::int64_t(limit);
+    return floorToInt(v + 0.5);
+}
+
+// Start values and steps are saturated so that no row, even at the largest
+// scale (2560 pixels), can overflow 64 bits.
+constexpr double kStartLimit = double(std::int64_t(1) << 52);
+constexpr double kStepLimit = double(std::int64_t(1) << 50);
+
+// A texel coordinate at the start of a row, kept small: wrapping removes
+// whole texture sizes, clamping keeps it in a range where the clamp to the
+// edge texel is the same.
+std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
+    if (!(std::fabs(texel) < 1e15)) texel = 0.0;
+    if (clamped) {
+        texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
+    } else {
+        // size is a power of two, so this product is the exact quotient.
+        texel -= double(size) * std::floor(texel * invSize);
+    }
+    return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+}
+
+}  // namespace
+
+// Area of the triangle as passed, in double: the differences and products of
+// floats are exact there, so its sign is exact too.
+bool passesCulling(const GrVertex& a, const GrVertex& b, const GrVertex& c, GrCullMode_t mode) {
+    const double area = (double(a.x) - double(b.x)) * (double(b.y) - double(c.y)) -
+                        (double(b.x) - double(c.x)) * (double(a.y) - double(b.y));
+    if (!(area != 0.0)) return false;  // zero or NaN
+    if (mode == GR_CULL_POSITIVE && area > 0) return false;
+    if (mode == GR_CULL_NEGATIVE && area < 0) return false;
+    return true;
+}
+
+Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, int scale) {
+    const GrVertex* v[3] = {&a, &b, &c};
+    const double unit = 16.0 * double(scale);
+    Snapped s;
+    for (int i = 0; i < 3; ++i) {
+        s.X[i] = floorToInt(double(v[i]->x) * unit + 0.5);
+        s.Y[i] = floorToInt(double(v[i]->y) * unit + 0.5);
+    }
+    return s;
+}
+
+bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c) { return a.oow == b.oow && b.oow == c.oow; }
+
+bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    return a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
+}
+
+Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const Snapped& sn,
+                       const DrawState& st) {
+    const std::int64_t *X = sn.X, *Y = sn.Y;
+    // Parameter planes in pixels relative to vertex 0.
+    const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
+    const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
+    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
+    auto plane = [&](double p0, double p1, double p2) {
+        Plane p;
+        p.p0 = p0;
+        p.dx = ((p1 - p0) * dy2 - (p2 - p0) * dy1) * invDet;
+        p.dy = ((p2 - p0) * dx1 - (p1 - p0) * dx2) * invDet;
+        return p;
+    };
+
+    Triangle tr{};
+    tr.tex = st.texture;
+    tr.texOffset = st.bilinear ? 0.5 : 0.0;
+    tr.x0 = double(X[0]) / 16.0;
+    tr.y0 = double(Y[0]) / 16.0;
+    tr.tpu = tr.tex.texelsPerUnit;
+    tr.ooz = plane(a.ooz, b.ooz, c.ooz);
+    tr.affine = oneW(a, b, c);
+    tr.flat = oneColour(a, b, c);
+    tr.invWidth = 1.0 / double(tr.tex.width);
+    tr.invHeight = 1.0 / double(tr.tex.height);
+    if (tr.affine) {
+        tr.s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
+        tr.t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
+        constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
+        tr.du = saturate(tr.s.dx * tr.tpu * kTexOne, kTexStepLimit);
+        tr.dv = saturate(tr.t.dx * tr.tpu * kTexOne, kTexStepLimit);
+    } else {
+        tr.s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
+        tr.t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
+        tr.w = plane(a.oow, b.oow, c.oow);
+    }
+    tr.dz = saturate(tr.ooz.dx * kIterOne, kStepLimit);
+    if (tr.flat) {
+        // The colour's whole part, limited to +-kColourLimit (NaN to the lower end).
+        auto flatValue = [](float f) {
+            const double v = double(f) >= -kColourLimit ? double(f) : -kColourLimit;
+            return int(floorToInt(std::min(v, double(kColourLimit))));
+        };
+        tr.fr = flatValue(a.r);
+        tr.fg = flatValue(a.g);
+        tr.fb = flatValue(a.b);
+        tr.fa = flatValue(a.a);
+    } else {
+        tr.red = plane(a.r, b.r, c.r);
+        tr.green = plane(a.g, b.g, c.g);
+        tr.blue = plane(a.b, b.b, c.b);
+        tr.alpha = plane(a.a, b.a, c.a);
+        tr.dr = saturate(tr.red.dx * kIterOne, kStepLimit);
+        tr.dg = saturate(tr.green.dx * kIterOne, kStepLimit);
+        tr.db = saturate(tr.blue.dx * kIterOne, kStepLimit);
+        tr.da = saturate(tr.alpha.dx * kIterOne, kStepLimit);
+    }
+    return tr;
+}
+
+RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT) {
+    const double cx = left + 0.5 - tr.x0, cy = y + 0.5 - tr.y0;
+    RowStart rs;
+    if (tr.affine) {
+        rs.z = saturate(planeAt(tr.ooz, cx, cy) * kIterOne, kStartLimit);
+        rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, clampS);
+        rs.v = texStart(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.invHeight, clampT);
+    }
+    if (!tr.flat) {
+        rs.r = saturate(planeAt(tr.red, cx, cy) * kIterOne, kStartLimit);
+        rs.g = saturate(planeAt(tr.green, cx, cy) * kIterOne, kStartLimit);
+        rs.b = saturate(planeAt(tr.blue, cx, cy) * kIterOne, kStartLimit);
+        rs.a = saturate(planeAt(tr.alpha, cx, cy) * kIterOne, kStartLimit);
+    }
+    return rs;
+}
+
+}  // namespace softglide::detail

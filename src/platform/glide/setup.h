@@ -1,0 +1,61 @@
+// Triangle set-up: snapping to 1/16 of a rendered pixel, and the planes and
+// per-pixel steps of every parameter a triangle's pixels need.
+#pragma once
+
+#include <cstdint>
+
+#include "coverage.h"
+#include "internal.h"
+
+namespace softglide::detail {
+
+// Depth and colours are iterated with 12 fractional bits.
+constexpr int kIterBits = 12;
+constexpr double kIterOne = double(1 << kIterBits);
+// Affine texture coordinates carry 24 fractional bits of a texel; the filter uses the top 8.
+constexpr int kTexBits = 24;
+constexpr double kTexOne = double(1 << kTexBits);
+// Vertex colours beyond this saturate the combine anyway, so clamping them
+// to it does not change any result and keeps products within 32 bits.
+constexpr int kColourLimit = 65536;
+
+// Vertex x and y times the scale, in 1/16 pixel, rounded to the nearest (halves up).
+Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, int scale);
+
+// A parameter as a plane over the screen, relative to vertex 0's snapped
+// position (evaluated by planeAt, stages.h).
+struct Plane {
+    double p0, dx, dy;
+};
+
+// The planes of a triangle and their steps per pixel. Affine triangles (one
+// w for all three vertices) carry s and t in texels, evaluated at a row's
+// first pixel and stepped in fixed point from there; perspective ones carry
+// s/w, t/w and 1/w, and depth and texel are worked out afresh at every
+// pixel. Flat triangles (one colour) carry it as integers instead of planes.
+struct Triangle {
+    TextureView tex;
+    double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
+    double invWidth, invHeight;
+    bool affine, flat;
+    double x0, y0;  // vertex 0 in pixels
+    double tpu;     // texels per Glide unit
+    Plane ooz, s, t, w, red, green, blue, alpha;
+    std::int64_t dz, dr, dg, db, da, du, dv;
+    int fr, fg, fb, fa;
+};
+
+// With one w for the whole triangle, s and t are affine on the screen.
+bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+
+// The planes, steps and flat colour of a triangle whose vertices snapped to s.
+Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const Snapped& s, const DrawState& st);
+
+// Fixed-point parameters at the centre of a row's first pixel.
+struct RowStart {
+    std::int64_t z = 0, r = 0, g = 0, b = 0, a = 0, u = 0, v = 0;
+};
+RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT);
+
+}  // namespace softglide::detail

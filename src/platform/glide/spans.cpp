@@ -1,0 +1,48 @@
+// Loops and dispatch: each triangle is drawn by the reference loop, or, in
+// the modes the game sets, by the same loop over eight lanes, built for the
+// AVX2 instruction set where the processor has it and portably elsewhere.
+#include "spans.h"
+
+namespace softglide::detail {
+namespace {
+
+Spans& spansSetting() {
+    static Spans spans = Spans::Fast;
+    return spans;
+}
+
+constexpr GameRowsTable<Wide<8>> kPortableRows;
+
+}  // namespace
+
+void useSpans(Spans spans) { spansSetting() = spans; }
+Spans spansInUse() { return spansSetting(); }
+
+int gameModesIndex(const DrawState& st, const Triangle& tr) {
+    if (st.depthMode != GR_DEPTHBUFFER_ZBUFFER || st.depthFunc != GR_CMP_LEQUAL || !st.depthMask || st.clampS ||
+        st.clampT || !st.bilinear || st.alphaSrc != GR_BLEND_ONE || st.alphaDst != GR_BLEND_ZERO)
+        return -1;
+    int blend;
+    if (st.rgbSrc == GR_BLEND_ONE && st.rgbDst == GR_BLEND_ZERO) {
+        blend = 0;
+    } else if (st.rgbSrc == GR_BLEND_SRC_ALPHA && st.rgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA) {
+        blend = 1;
+    } else if (st.rgbSrc == GR_BLEND_ONE && st.rgbDst == GR_BLEND_ONE) {
+        blend = 2;
+    } else if (st.rgbSrc == GR_BLEND_SRC_ALPHA && st.rgbDst == GR_BLEND_ONE) {
+        blend = 3;
+    } else {
+        return -1;
+    }
+    return blend * 4 + (tr.affine ? 0 : 2) + (tr.flat ? 1 : 0);
+}
+
+SpansFn pickSpans(const DrawState& st, const Triangle& tr) {
+    if (spansSetting() == Spans::Reference) return referenceRows;
+    const int modes = gameModesIndex(st, tr);
+    if (modes < 0) return referenceRows;
+    if (const SpansFn fast = avx2Spans(modes)) return fast;
+    return kPortableRows.fn[modes];
+}
+
+}  // namespace softglide::detail

@@ -1,0 +1,242 @@
+// The per-pixel stages, each written once over a lane pack (lanes.h): depth
+// value and test, texel coordinates, texture taps and bilinear filter, colour
+// and alpha combine, blend, and packing for the write. Scalar instantiations
+// are the reference; wider packs give the same bits lane by lane.
+#pragma once
+
+#include <cstdint>
+
+#include "internal.h"
+#include "lanes.h"
+#include "setup.h"
+
+namespace softglide::detail {
+inline namespace TB_ISA {
+
+// A parameter plane at pixel centres (x, y relative to vertex 0), in this
+// order of operations wherever it is evaluated.
+template <class F>
+F planeAt(const Plane& p, F x, F y) {
+    return p.p0 + p.dx * x + p.dy * y;
+}
+
+// ---------------------------------------------------------------------------
+// Depth.
+
+// An affine triangle's depth: the iterated value's whole part, clamped to
+// 0..0xFFFF. Clamping before the shift gives the same whole part.
+template <class P>
+typename P::I32 depthFromIterated(typename P::I64 z) {
+    constexpr std::int64_t kTop = (std::int64_t(0xFFFF) << kIterBits) | ((1 << kIterBits) - 1);
+    return convert<typename P::I32>(shiftRightLogical(clampTo(z, std::int64_t(0), kTop), kIterBits));
+}
+
+// A perspective triangle's depth at a pixel centre, from its ooz plane:
+// rounded to 1/4096, the whole part clamped to 0..0xFFFF (NaN gives 0).
+// Scaling by 1/4096 is exact, so the whole part of the scaled value is that
+// of the value rounded to 1/4096.
+template <class P>
+typename P::I32 depthFromPlane(typename P::F64 ooz) {
+    using F = typename P::F64;
+    const F x = (ooz * kIterOne + 0.5) * (1.0 / kIterOne);
+    F c = select(x > 0.0, x, splat<F>(0.0));
+    c = select(c < 65535.0, c, splat<F>(65535.0));
+    return convert<typename P::I32>(floorSmall(c));
+}
+
+// Depth test of the new value z against the stored one.
+template <class P>
+typename P::M32 depthPasses(GrCmpFnc_t f, typename P::I32 z, typename P::I32 stored) {
+    switch (f) {
+        case GR_CMP_NEVER: return allLanes<P>(false);
+        case GR_CMP_LESS: return z < stored;
+        case GR_CMP_EQUAL: return z == stored;
+        case GR_CMP_LEQUAL: return z <= stored;
+        case GR_CMP_GREATER: return z > stored;
+        case GR_CMP_NOTEQUAL: return z != stored;
+        case GR_CMP_GEQUAL: return z >= stored;
+        default: return allLanes<P>(true);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Texel coordinates, as texels with 8 fractional bits.
+
+// From an affine triangle's 24-bit-fraction coordinate. Wrapped, only the low
+// 32 bits of the result matter (a texture has at most 256 texels a side);
+// clamped, limiting it to +-2^22 texels keeps the same edge texel.
+template <class P>
+typename P::I32 affineTexel(typename P::I64 u, bool clamped) {
+    using I32 = typename P::I32;
+    if (clamped) return convert<I32>(clampTo(u >> (kTexBits - 8), -(std::int64_t(1) << 30), std::int64_t(1) << 30));
+    return convert<I32>(shiftRightLogical(u, kTexBits - 8));
+}
+
+// From a perspective triangle's coordinate in texels at a pixel centre.
+// Wrapped, whole periods are removed exactly (as for affine triangles, with
+// the same rule for coordinates beyond any use); clamped, it is limited to
+// +-2^22 texels (NaN to the lower end), where the edge texel is the same.
+template <class P>
+typename P::I32 perspectiveTexel(typename P::F64 texel, int size, double invSize, bool clamped) {
+    using F = typename P::F64;
+    constexpr double kLimit = double(1 << 22);
+    if (clamped) {
+        texel = select(texel >= -kLimit, texel, splat<F>(-kLimit));
+        texel = select(texel <= kLimit, texel, splat<F>(kLimit));
+    } else {
+        texel = select((texel < 1e15) & (texel > -1e15), texel, splat<F>(0.0));
+        texel = texel - double(size) * floorSmall(texel * invSize);
+    }
+    return convert<typename P::I32>(floorSmall(texel * 256.0));
+}
+
+// ---------------------------------------------------------------------------
+// Texture fetch and filter.
+
+// The two texel indices along one axis for whole part i: wrapped, the second
+// is the next one in the padded copy; clamped, both are held to the edge.
+template <class P>
+void wrappedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
+    i0 = i & (size - 1);
+    i1 = i0 + 1;
+}
+template <class P>
+void clampedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
+    const typename P::I32 c = clampTo(i, -1, size);
+    i0 = clampTo(c, 0, size - 1);
+    i1 = clampTo(c + 1, 0, size - 1);
+}
+
+// One linear step of the filter on two channels held in the 16-bit halves of
+// a 32-bit lane (blue and red, or green and alpha): each product stays below
+// 2^16, so the halves never carry into each other. Truncated.
+template <class P>
+typename P::U32 lerpPairs(typename P::U32 p, typename P::U32 q, typename P::U32 f) {
+    return ((p * (256u - f) + q * f) >> 8) & 0x00FF00FFu;
+}
+
+// Bilinear filter of the four taps: along u first, then along v, each step
+// truncated. Returns the texel as 0xAARRGGBB.
+template <class P>
+typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U32 t01, typename P::U32 t11,
+                         typename P::U32 fu, typename P::U32 fv) {
+    constexpr std::uint32_t kPairs = 0x00FF00FFu;
+    const auto top0 = lerpPairs<P>(t00 & kPairs, t10 & kPairs, fu), top1 = lerpPairs<P>(t01 & kPairs, t11 & kPairs, fu);
+    const auto high0 = lerpPairs<P>((t00 >> 8) & kPairs, (t10 >> 8) & kPairs, fu);
+    const auto high1 = lerpPairs<P>((t01 >> 8) & kPairs, (t11 >> 8) & kPairs, fu);
+    return lerpPairs<P>(top0, top1, fv) | (lerpPairs<P>(high0, high1, fv) << 8);
+}
+
+// The filtered texel at (tu, tv), texels with 8 fractional bits (texel
+// centres already on whole numbers).
+template <class P>
+typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS, bool clampT) {
+    using I32 = typename P::I32;
+    using U32 = typename P::U32;
+    I32 u0, u1, v0, v1;
+    if (clampS) {
+        clampedTaps<P>(tu >> 8, tex.width, u0, u1);
+    } else {
+        wrappedTaps<P>(tu >> 8, tex.width, u0, u1);
+    }
+    if (clampT) {
+        clampedTaps<P>(tv >> 8, tex.height, v0, v1);
+    } else {
+        wrappedTaps<P>(tv >> 8, tex.height, v0, v1);
+    }
+    const I32 row0 = v0 * tex.stride, row1 = v1 * tex.stride;
+    const U32 t00 = convert<U32>(gather<P>(tex.padded, row0 + u0)),
+              t10 = convert<U32>(gather<P>(tex.padded, row0 + u1));
+    const U32 t01 = convert<U32>(gather<P>(tex.padded, row1 + u0)),
+              t11 = convert<U32>(gather<P>(tex.padded, row1 + u1));
+    return bilinear<P>(t00, t10, t01, t11, convert<U32>(tu & 255), convert<U32>(tv & 255));
+}
+
+// ---------------------------------------------------------------------------
+// Colour and alpha combine, blend and write.
+
+template <class P>
+struct Rgba {
+    typename P::I32 r, g, b, a;
+};
+
+template <class P>
+Rgba<P> unpack(typename P::U32 p) {
+    using I32 = typename P::I32;
+    return {convert<I32>((p >> 16) & 255u), convert<I32>((p >> 8) & 255u), convert<I32>(p & 255u),
+            convert<I32>(p >> 24)};
+}
+
+template <class P>
+typename P::U32 pack(const Rgba<P>& c) {
+    using U32 = typename P::U32;
+    return (convert<U32>(c.a) << 24) | (convert<U32>(c.r) << 16) | (convert<U32>(c.g) << 8) | convert<U32>(c.b);
+}
+
+// An iterated colour's whole part, limited to +-kColourLimit: shifted as a
+// non-negative value, where the logical shift is the floor.
+template <class P>
+typename P::I32 iterColour(typename P::I64 c) {
+    constexpr std::int64_t kLimit = std::int64_t(kColourLimit) << kIterBits;
+    const typename P::I64 v = clampTo(c, -kLimit, kLimit) + kLimit;
+    return convert<typename P::I32>(shiftRightLogical(v, kIterBits)) - kColourLimit;
+}
+
+// Combine of one channel: (texture - iterated) scaled by texture alpha + 1,
+// arithmetic shift, clamped to 0..255. A negative vertex value brightens.
+template <class P>
+typename P::I32 combineChannel(typename P::I32 texel, typename P::I32 vertex, typename P::I32 scale) {
+    return clampTo(((texel - vertex) * scale) >> 8, 0, 255);
+}
+
+template <class P>
+Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex) {
+    const typename P::I32 scale = texel.a + 1;
+    return {combineChannel<P>(texel.r, vertex.r, scale), combineChannel<P>(texel.g, vertex.g, scale),
+            combineChannel<P>(texel.b, vertex.b, scale), combineChannel<P>(texel.a, vertex.a, scale)};
+}
+
+// Blend factor in 256ths for a Glide blend constant: alpha a counts as
+// (a + 1) / 256, one minus it as (256 - a) / 256. In the source position
+// codes 2 and 6 mean the destination colour, in the destination position
+// the source colour (the constants share values).
+template <class P>
+typename P::I32 blendFactor(GrAlphaBlendFnc_t f, bool isSource, typename P::I32 srcA, typename P::I32 dstA,
+                            typename P::I32 srcC, typename P::I32 dstC) {
+    using I32 = typename P::I32;
+    switch (f) {
+        case GR_BLEND_ZERO: return splat<I32>(0);
+        case GR_BLEND_SRC_ALPHA: return srcA + 1;
+        case GR_BLEND_SRC_COLOR: return (isSource ? dstC : srcC) + 1;
+        case GR_BLEND_DST_ALPHA: return dstA + 1;
+        case GR_BLEND_ONE: return splat<I32>(256);
+        case GR_BLEND_ONE_MINUS_SRC_ALPHA: return 256 - srcA;
+        case GR_BLEND_ONE_MINUS_SRC_COLOR: return 256 - (isSource ? dstC : srcC);
+        case GR_BLEND_ONE_MINUS_DST_ALPHA: return 256 - dstA;
+        default: return splat<I32>(0);
+    }
+}
+
+// Blend of one channel: (source x source factor + destination x destination
+// factor) / 256, truncated and clamped to 255.
+template <class P>
+typename P::I32 blendChannel(typename P::I32 s, typename P::I32 d, typename P::I32 fs, typename P::I32 fd) {
+    return minOf((s * fs + d * fd) >> 8, splat<typename P::I32>(255));
+}
+
+// The blend of a combined colour over the destination pixel under the
+// state's factors (constants where a loop is compiled for them).
+template <class P>
+Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
+              GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
+    auto channel = [&](typename P::I32 sc, typename P::I32 dc) {
+        return blendChannel<P>(sc, dc, blendFactor<P>(rgbSrc, true, s.a, d.a, sc, dc),
+                               blendFactor<P>(rgbDst, false, s.a, d.a, sc, dc));
+    };
+    return {channel(s.r, d.r), channel(s.g, d.g), channel(s.b, d.b),
+            blendChannel<P>(s.a, d.a, blendFactor<P>(alphaSrc, true, s.a, d.a, s.a, d.a),
+                            blendFactor<P>(alphaDst, false, s.a, d.a, s.a, d.a))};
+}
+
+}  // namespace TB_ISA
+}  // namespace softglide::detail
