@@ -12,9 +12,11 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "app/dump.h"
+#include "core/fields.h"
 #include "core/world.h"
 #include "platform/replay.h"
 #include "test_support.h"
@@ -177,43 +179,33 @@ TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
     EXPECT_EQ(member(dump, "pass"), "123456789012");
     EXPECT_EQ(member(dump, "rng"), "4294967295");
     EXPECT_EQ(member(dump, "frameCounter"), "-7");
-    // Every member in order; a table's records counted by one field of theirs up to the next member.
-    const struct {
-        const char* name;
-        const char* field = nullptr;
+    // Every member in the fields' order; a table's records counted by their first field up to the next member.
+    struct Member {
+        std::string name, field = {};
         int records = 0;
-    } members[] = {{"pass"},
-                   {"rng"},
-                   {"quitRequested"},
-                   {"firstFrame"},
-                   {"autoPilot1"},
-                   {"autoPilot2"},
-                   {"coopMode"},
-                   {"frameCounter"},
-                   {"cameraX"},
-                   {"cameraY"},
-                   {"cameraZ"},
-                   {"cameraAngle"},
-                   {"wanderAngle"},
-                   {"cameraZoomSpeed"},
-                   {"teamBalance"},
-                   {"heatGrid"},
-                   {"tanks", "reload", 12},
-                   {"shells", "owner", 240},
-                   {"muzzleSmoke", "life", 36},
-                   {"explosions", "spin", 96},
-                   {"props", "state", 256},
-                   {"wreckParts", "heading", 48},
-                   {"debris", "spinSense", 240}};
-    auto at = [&](const char* name, std::size_t from = 0) { return dump.find(std::string("\"") + name + "\":", from); };
+    };
+    std::vector<Member> members = {{"pass"}};
+    tb::forEachField(tb::world, [&](const char* name, const auto& v) {
+        using T = std::remove_cvref_t<decltype(v)>;
+        Member m{name};
+        if constexpr (std::is_array_v<T> && std::is_class_v<std::remove_extent_t<T>>) {
+            m.records = int(std::extent_v<T>);
+            tb::forEachField(v[0], [&](const char* field, const auto&) {
+                if (m.field.empty()) m.field = field;
+            });
+        }
+        members.push_back(m);
+    });
+    auto at = [&](const std::string& name, std::size_t from = 0) { return dump.find("\"" + name + "\":", from); };
+    ASSERT_EQ(members.size(), 23u);
     std::size_t last = 0;
-    for (std::size_t m = 0; m < std::size(members); ++m) {
+    for (std::size_t m = 0; m < members.size(); ++m) {
         const std::size_t from = at(members[m].name);
         ASSERT_NE(from, std::string::npos) << members[m].name;
         EXPECT_GT(from + 1, last) << members[m].name;
         last = from + 1;
-        if (!members[m].field) continue;
-        const std::size_t to = m + 1 < std::size(members) ? at(members[m + 1].name) : dump.size();
+        if (members[m].field.empty()) continue;
+        const std::size_t to = m + 1 < members.size() ? at(members[m + 1].name) : dump.size();
         int n = 0;
         for (std::size_t f = at(members[m].field, from); f < to; f = at(members[m].field, f + 1)) ++n;
         EXPECT_EQ(n, members[m].records) << members[m].name;
@@ -223,11 +215,10 @@ TEST(HeadlessDump, MembersComeInTheContractsOrderWithEveryRecord) {
     EXPECT_EQ(std::count(grid.begin(), grid.end(), ','), 255);
     EXPECT_NE(grid.find(",65"), std::string::npos);
     std::size_t field = at("tanks");  // a tank's members, in order, within the first record
-    for (const char* f : {"active", "team", "target", "wanderTimer", "runIn", "x", "y", "z", "speed", "turnRate",
-                          "turretRate", "heading", "turretAngle", "health", "trackPhase", "markerAngle", "reload"}) {
+    tb::forEachField(tb::world.tanks[0], [&](const char* f, const auto&) {
         field = at(f, field);
         EXPECT_LT(field, dump.find('}', at("tanks"))) << f;
-    }
+    });
 }
 
 // ---- whole runs of the game ----

@@ -16,7 +16,9 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
+#include "core/fields.h"
 #include "core/world.h"
 #include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
@@ -85,72 +87,23 @@ private:
     std::array<bool, 256> pending_{};
 };
 
-// The world's float fields, by table: a description of each non-finite one.
-template <typename Record, std::size_t N>
-std::string nonFinite(const char* table, const Record (&records)[N],
-                      std::initializer_list<std::pair<const char*, float Record::*>> fields) {
-    std::ostringstream s;
-    for (std::size_t i = 0; i < N; ++i)
-        for (const auto& [name, f] : fields)
-            if (!std::isfinite(records[i].*f)) s << table << "[" << i << "]." << name << " = " << records[i].*f << "; ";
-    return s.str();
-}
-
+// The world's float fields, scalars and records alike: a description of each non-finite one.
 std::string nonFiniteField() {
-    using namespace tb;
-    std::string r =
-        nonFinite("tanks", world.tanks,
-                  {{"x", &Tank::x},
-                   {"y", &Tank::y},
-                   {"z", &Tank::z},
-                   {"speed", &Tank::speed},
-                   {"turnRate", &Tank::turnRate},
-                   {"turretRate", &Tank::turretRate},
-                   {"heading", &Tank::heading},
-                   {"turretAngle", &Tank::turretAngle},
-                   {"health", &Tank::health},
-                   {"trackPhase", &Tank::trackPhase},
-                   {"markerAngle", &Tank::markerAngle},
-                   {"reload", &Tank::reload}}) +
-        nonFinite("shells", world.shells,
-                  {{"x", &Shell::x},
-                   {"y", &Shell::y},
-                   {"z", &Shell::z},
-                   {"heading", &Shell::heading},
-                   {"life", &Shell::life}}) +
-        nonFinite("muzzleSmoke", world.muzzleSmoke,
-                  {{"x", &MuzzleSmoke::x},
-                   {"y", &MuzzleSmoke::y},
-                   {"z", &MuzzleSmoke::z},
-                   {"heading", &MuzzleSmoke::heading},
-                   {"life", &MuzzleSmoke::life}}) +
-        nonFinite("explosions", world.explosions,
-                  {{"x", &Explosion::x},
-                   {"y", &Explosion::y},
-                   {"z", &Explosion::z},
-                   {"spin", &Explosion::spin},
-                   {"life", &Explosion::life}}) +
-        nonFinite("props", world.props, {{"x", &Prop::x}, {"y", &Prop::y}, {"z", &Prop::z}, {"angle", &Prop::angle}}) +
-        nonFinite(
-            "wreckParts", world.wreckParts,
-            {{"x", &WreckPart::x}, {"y", &WreckPart::y}, {"z", &WreckPart::z}, {"heading", &WreckPart::heading}}) +
-        nonFinite("debris", world.debris,
-                  {{"x", &Debris::x},
-                   {"y", &Debris::y},
-                   {"z", &Debris::z},
-                   {"direction", &Debris::direction},
-                   {"spin", &Debris::spin},
-                   {"speed", &Debris::speed},
-                   {"turn", &Debris::turn},
-                   {"climb", &Debris::climb}});
-    const std::pair<const char*, float> scalars[] = {
-        {"cameraX", world.cameraX},         {"cameraY", world.cameraY},
-        {"cameraZ", world.cameraZ},         {"cameraAngle", world.cameraAngle},
-        {"wanderAngle", world.wanderAngle}, {"cameraZoomSpeed", world.cameraZoomSpeed},
-        {"teamBalance", world.teamBalance}};
-    for (const auto& [name, v] : scalars)
-        if (!std::isfinite(v)) r += std::string(name) + " is not finite; ";
-    return r;
+    std::ostringstream s;
+    auto check = [&s](const std::string& name, const auto& v) {
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(v)>, float>)
+            if (!std::isfinite(v)) s << name << " = " << v << "; ";
+    };
+    tb::forEachField(tb::world, [&](const char* name, const auto& v) {
+        using T = std::remove_cvref_t<decltype(v)>;
+        check(name, v);
+        if constexpr (std::is_array_v<T> && std::is_class_v<std::remove_extent_t<T>>)
+            for (std::size_t i = 0; i < std::size(v); ++i)
+                tb::forEachField(v[i], [&](const char* field, const auto& x) {
+                    check(std::string(name) + "[" + std::to_string(i) + "]." + field, x);
+                });
+    });
+    return s.str();
 }
 
 // How far a tank's centre may lie beyond the +-700 edge. The boundary box's
