@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -72,13 +73,21 @@ TEST(HeadlessReplay, CommentsBlankLinesAndRepeatedPassesAreAccepted) {
 }
 
 TEST(HeadlessReplay, EveryKeyNameHasItsVirtualKeyCode) {
-    const std::pair<const char*, int> names[] = {
-        {"Escape", 0x1B}, {"P", 0x50},   {"O", 0x4F},     {"I", 0x49},     {"1", 0x31},     {"2", 0x32},
-        {"3", 0x33},      {"4", 0x34},   {"5", 0x35},     {"6", 0x36},     {"7", 0x37},     {"8", 0x38},
-        {"9", 0x39},      {"0", 0x30},   {"KP1", 0x61},   {"KP2", 0x62},   {"KP3", 0x63},   {"KP4", 0x64},
-        {"KP5", 0x65},    {"KP6", 0x66}, {"Right", 0x27}, {"Enter", 0x0D}, {"A", 0x41},     {"D", 0x44},
-        {"W", 0x57},      {"S", 0x53},   {"Q", 0x51},     {"E", 0x45},     {"Space", 0x20}, {"Ctrl", 0x11}};
-    for (auto [name, code] : names) EXPECT_EQ(platform::replayKeyCode(name), code) << name;
+    // Names and codes both unique, each name read back to its code and the code to its name.
+    std::set<std::string> names;
+    std::set<int> codes;
+    for (const platform::GameKey& key : platform::kGameKeys) {
+        names.insert(key.name), codes.insert(key.code);
+        EXPECT_EQ(platform::replayKeyCode(key.name), key.code) << key.name;
+        EXPECT_STREQ(platform::replayKeyName(key.code), key.name);
+    }
+    EXPECT_EQ(names.size(), 30u);
+    EXPECT_EQ(codes.size(), 30u);
+    // The Windows virtual-key codes of the keys that are neither a letter nor a digit.
+    const std::pair<const char*, int> special[] = {{"Escape", 0x1B}, {"KP1", 0x61},   {"KP2", 0x62}, {"KP3", 0x63},
+                                                   {"KP4", 0x64},    {"KP5", 0x65},   {"KP6", 0x66}, {"Right", 0x27},
+                                                   {"Enter", 0x0D},  {"Space", 0x20}, {"Ctrl", 0x11}};
+    for (auto [name, code] : special) EXPECT_EQ(platform::replayKeyCode(name), code) << name;
     EXPECT_EQ(platform::replayKeyCode("KP0"), -1);
 }
 

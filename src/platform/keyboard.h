@@ -10,6 +10,22 @@ constexpr int Escape = 0x1B, Enter = 0x0D, Space = 0x20, Right = 0x27, Ctrl = 0x
 constexpr int Numpad1 = 0x61, Numpad2 = 0x62, Numpad3 = 0x63, Numpad4 = 0x64, Numpad5 = 0x65, Numpad6 = 0x66;
 }  // namespace vk
 
+// The 30 keys the game reads, in the order the controls read them, with the
+// names replay files give them. Replays, key maps and tests take the list from here.
+struct GameKey {
+    const char* name;
+    int code;
+};
+// clang-format off
+inline constexpr GameKey kGameKeys[] = {
+    {"Escape", vk::Escape}, {"P", 'P'}, {"O", 'O'}, {"I", 'I'}, {"1", '1'}, {"2", '2'}, {"3", '3'}, {"4", '4'},
+    {"5", '5'}, {"6", '6'}, {"7", '7'}, {"8", '8'}, {"9", '9'}, {"0", '0'}, {"KP1", vk::Numpad1},
+    {"KP3", vk::Numpad3}, {"KP5", vk::Numpad5}, {"KP2", vk::Numpad2}, {"KP4", vk::Numpad4}, {"KP6", vk::Numpad6},
+    {"Right", vk::Right}, {"Enter", vk::Enter}, {"A", 'A'}, {"D", 'D'}, {"W", 'W'}, {"S", 'S'}, {"Q", 'Q'},
+    {"E", 'E'}, {"Space", vk::Space}, {"Ctrl", vk::Ctrl}};
+// clang-format on
+static_assert(sizeof kGameKeys / sizeof kGameKeys[0] == 30, "the game reads 30 keys");
+
 class Keyboard {
 public:
     virtual ~Keyboard() = default;

@@ -13,21 +13,6 @@
 namespace platform {
 namespace {
 
-struct KeyName {
-    const char* name;
-    int code;
-};
-
-// In the order the controls read them.
-// clang-format off
-constexpr KeyName kKeys[] = {
-    {"Escape", vk::Escape}, {"P", 'P'}, {"O", 'O'}, {"I", 'I'}, {"1", '1'}, {"2", '2'}, {"3", '3'}, {"4", '4'},
-    {"5", '5'}, {"6", '6'}, {"7", '7'}, {"8", '8'}, {"9", '9'}, {"0", '0'}, {"KP1", vk::Numpad1},
-    {"KP3", vk::Numpad3}, {"KP5", vk::Numpad5}, {"KP2", vk::Numpad2}, {"KP4", vk::Numpad4}, {"KP6", vk::Numpad6},
-    {"Right", vk::Right}, {"Enter", vk::Enter}, {"A", 'A'}, {"D", 'D'}, {"W", 'W'}, {"S", 'S'}, {"Q", 'Q'},
-    {"E", 'E'}, {"Space", vk::Space}, {"Ctrl", vk::Ctrl}};
-// clang-format on
-
 constexpr const char* kHeader = "tankbattle-replay";
 
 std::vector<std::string> splitWords(const std::string& line) {
@@ -50,13 +35,13 @@ bool parsePass(const std::string& word, std::int64_t& pass) {
 }  // namespace
 
 int replayKeyCode(const std::string& name) {
-    for (const KeyName& k : kKeys)
+    for (const GameKey& k : kGameKeys)
         if (name == k.name) return k.code;
     return -1;
 }
 
 const char* replayKeyName(int virtualKey) {
-    for (const KeyName& k : kKeys)
+    for (const GameKey& k : kGameKeys)
         if (virtualKey == k.code) return k.name;
     return nullptr;
 }
@@ -64,7 +49,7 @@ const char* replayKeyName(int virtualKey) {
 const std::vector<int>& gameKeyCodes() {
     static const std::vector<int> codes = [] {
         std::vector<int> c;
-        for (const KeyName& k : kKeys) c.push_back(k.code);
+        for (const GameKey& k : kGameKeys) c.push_back(k.code);
         return c;
     }();
     return codes;

@@ -43,18 +43,9 @@ int laptopBinding(SDL_Scancode scancode) {
 }
 
 bool isGameLetter(int upper) {
-    switch (upper) {
-        case 'P':
-        case 'O':
-        case 'I':
-        case 'A':
-        case 'D':
-        case 'W':
-        case 'S':
-        case 'Q':
-        case 'E': return true;
-        default: return false;
-    }
+    for (const GameKey& k : kGameKeys)
+        if (k.code == upper) return true;
+    return false;
 }
 
 }  // namespace
