@@ -5,7 +5,7 @@
 
 #include "core/world.h"
 #include "platform/glide/glide.h"
-#include "render/camera_trig.h"
+#include "render/projection.h"
 #include "render/render.h"
 #include "sim/sim.h"
 
@@ -24,15 +24,10 @@ void heatUp(float x, float y) {
 
 // Props and debris are only drawn when their origin projects within 100 pixels of the screen.
 bool onScreen(float x, float y, float z) {
-    const double ex = double(x) - double(world.cameraX), ey = double(y) - double(world.cameraY);
-    const CameraTrig camera = cameraTrig();
     // The ground-plane depth of the origin, a whole number; wide enough that no height can overflow it.
     const std::int64_t d = 60000 - std::int64_t(trunc32(z));
-    const double f = 1 / ((double(d) - double(world.cameraZ)) * 0.0000153846);
-    const double sx = (ex * camera.c - ey * camera.s) * f + 320;
-    if (!(-100 < sx && sx < 740)) return false;
-    const double sy = (ey * camera.c + ex * camera.s) * f + 240;
-    return -100 < sy && sy < 580;
+    const ScreenPoint p = project(cameraTrig(), x, y, double(d));
+    return -100 < p.x && p.x < 740 && -100 < p.y && p.y < 580;
 }
 
 }  // namespace

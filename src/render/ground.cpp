@@ -5,6 +5,7 @@
 
 #include "core/world.h"
 #include "platform/glide/glide.h"
+#include "render/projection.h"
 #include "render/render.h"
 
 namespace tb {
@@ -16,7 +17,7 @@ void drawGround() {
     const double c = -double(world.cameraAngle);
     const double C = std::cos(c), S = std::sin(c);
     // World units per pixel on the ground plane.
-    const double D = (60000 - double(world.cameraZ)) * 0.0000153846;
+    const double D = unitsPerPixel(60000);
 
     // Top left, top right, bottom right, bottom left: screen position and offset from the centre.
     static constexpr double kCorners[4][4] = {{0.5, 0.5, -319.5, -239.5},

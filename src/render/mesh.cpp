@@ -7,7 +7,7 @@
 #include "core/world.h"
 #include "platform/glide/glide.h"
 #include "platform/video.h"
-#include "render/camera_trig.h"
+#include "render/projection.h"
 #include "render/render.h"
 #include "sim/geometry.h"
 #include "sim/sim.h"
@@ -16,7 +16,6 @@ namespace tb {
 namespace {
 
 constexpr int kShellMesh = 84, kMarkerMesh = 63, kSmokeMesh = 147, kBigExplosionMesh = 231, kSmallExplosionMesh = 252;
-constexpr double kPerspective = 0.0000153846;
 
 // Model slots outside the texture tables select no texture at all.
 const GrTexInfo kNoTexture = {};
@@ -72,7 +71,8 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
 
     // Everything that is the same for every vertex of the call, worked out at the first drawn triangle.
     bool prepared = false;
-    double ch = 0, sh = 0, cc = 0, sc = 0;
+    double ch = 0, sh = 0;
+    CameraTrig camera{};
     const double height = trunc32(z);
 
     for (int i = 0; i < kMeshTriangles; ++i) {
@@ -81,9 +81,7 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
         if (!prepared) {
             ch = std::cos(double(heading));
             sh = std::sin(double(heading));
-            const CameraTrig camera = cameraTrig();
-            cc = camera.c;
-            sc = camera.s;
+            camera = cameraTrig();
             prepared = true;
         }
 
@@ -107,10 +105,9 @@ void drawMesh(float x, float y, float z, float heading, float phase, std::int32_
             if (d == 0) d = 1.0;
             const double wx = double(tri.x[k]) * ch - double(tri.y[k]) * sh + double(x);
             const double wy = double(tri.x[k]) * sh + double(tri.y[k]) * ch + double(y);
-            const double ex = wx - double(world.cameraX), ey = wy - double(world.cameraY);
-            const double f = 1 / ((d - double(world.cameraZ)) * kPerspective);
-            out.x = float(trunc32(320.0 + f * (ex * cc - ey * sc)));
-            out.y = float(trunc32(240.0 + f * (ex * sc + ey * cc)));
+            const ScreenPoint screen = project(camera, wx, wy, d);
+            out.x = float(trunc32(screen.x));
+            out.y = float(trunc32(screen.y));
             out.z = float(d);
             out.ooz = float(d);
             out.oow = float(1 / d);
