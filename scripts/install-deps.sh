@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building, playing and testing need, from Debian's packages.
+# Installs from Debian's packages what building and playing need, and with
+# --tests also what the tests and benchmarks need.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool)
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
+[ "${1:-}" = --tests ] && packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

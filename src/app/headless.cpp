@@ -7,6 +7,7 @@
 #include "app/dump.h"
 #include "core/world.h"
 #include "game/frame_loop.h"
+#include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
 #include "platform/screenshot.h"
@@ -35,6 +36,7 @@ int runHeadless(const Options& options) {
     platform::setKeyboard(&keyboard);
     softglide::setRasterEnabled(!options.noPixels);
     initGame();
+    platform::warnDataFiles();
 
     std::int64_t passes = 0, lastDumped = -1;
     auto writeDump = [&] {

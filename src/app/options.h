@@ -20,6 +20,9 @@ struct Options {
     bool window = false;         // a resizable window instead of full screen
     bool integerScale = false;   // scale the picture in whole steps
     bool mute = false;           // no sound
+    long long volume = -1;       // 0..100; -1: as the settings say
+    std::string configFile;      // settings file; empty: the usual place
+    bool saveSettings = false;   // write the settings in effect to the settings file
 };
 
 // Parses argv; on a bad command line returns false with a one-line reason.

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "core/world.h"
 #include "game/frame_loop.h"
+#include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
@@ -32,36 +34,90 @@ namespace {
 
 namespace sdl = platform::sdl;
 
+std::unique_ptr<sdl::DesktopSound> openSound();
+
 // Everything the buffer swap needs: the picture goes out, the clock is waited
-// for, and the events that came in meanwhile are handed to the keyboard.
+// for, and the events that came in meanwhile are handed to the keyboard. Pausing
+// and the volume live here, outside the game: a paused game simply has its next
+// pass start later.
 struct Desktop {
     sdl::Presenter presenter;
     sdl::DesktopKeyboard keyboard;
     sdl::FramePacer pacer;
     long long swaps = 0;
     sdl::FramePacer::Nanos waiting = 0, presenting = 0;  // totals, for the timing report
-    int screenshots = 0;                                 // F12 presses so far: they number the files
+    int screenshot = 0;                                  // the number of the last screenshot file
+    bool pausedByPlayer = false, hidden = false;
+    std::unique_ptr<sdl::DesktopSound> sound;  // none while muted from the start, or without a device
+    int volume = 100;
+    bool muted = false;
+    sdl::FramePacer::Nanos volumeShownUntil = 0;
+    bool settingsChanged = false;  // in game: saved at exit
+
+    bool paused() const { return pausedByPlayer || hidden; }
+    sdl::Overlay overlay() const {
+        sdl::Overlay o;
+        o.dimmed = paused();
+        if (sdl::monotonicNow() < volumeShownUntil) o.volume = volume, o.muted = muted;
+        return o;
+    }
 };
 
-// F12 keeps the picture on screen as tankbattle-001.png, -002, ... in the current directory.
+// F12 keeps the picture on screen as the next free tankbattle-NNN.png in the current directory.
 void saveScreenshot(Desktop& desktop) {
-    char path[64];
-    std::snprintf(path, sizeof path, "tankbattle-%03d.png", ++desktop.screenshots);
+    const std::string path = platform::nextScreenshotPath(".", desktop.screenshot);
     std::string error;
     if (platform::writePng(path, softglide::frontBuffer(), softglide::kScreenWidth, softglide::kScreenHeight, error))
-        std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path);
+        std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path.c_str() + 2);
     else
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+}
+
+// Volume steps of ten and the mute switch; the bar shows for a second.
+void changeVolume(Desktop& desktop, int step, bool toggleMute) {
+    desktop.volume = std::clamp(desktop.volume + step, 0, 100);
+    if (toggleMute) desktop.muted = !desktop.muted;
+    if (!desktop.muted && !desktop.sound) {
+        desktop.sound = openSound();
+        platform::setSound(desktop.sound.get());
+    }
+    if (desktop.sound) desktop.sound->setVolume(desktop.muted ? 0 : desktop.volume);
+    desktop.volumeShownUntil = sdl::monotonicNow() + sdl::FramePacer::kSecond;
+    desktop.settingsChanged = true;
 }
 
 void pumpEvents(Desktop& desktop) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_F12 && !event.key.repeat)
-            saveScreenshot(desktop);
-        if (desktop.keyboard.handleEvent(event) == sdl::EventAction::ToggleFullscreen)
-            desktop.presenter.toggleFullscreen();
+        switch (desktop.keyboard.handleEvent(event)) {
+            case sdl::EventAction::ToggleFullscreen:
+                desktop.presenter.toggleFullscreen();
+                desktop.settingsChanged = true;
+                break;
+            case sdl::EventAction::Screenshot: saveScreenshot(desktop); break;
+            case sdl::EventAction::Pause: desktop.pausedByPlayer = !desktop.pausedByPlayer; break;
+            case sdl::EventAction::Hidden: desktop.hidden = true; break;
+            case sdl::EventAction::Shown: desktop.hidden = false; break;
+            case sdl::EventAction::Quit: desktop.pausedByPlayer = desktop.hidden = false; break;
+            case sdl::EventAction::VolumeDown: changeVolume(desktop, -10, false); break;
+            case sdl::EventAction::VolumeUp: changeVolume(desktop, 10, false); break;
+            case sdl::EventAction::Mute: changeVolume(desktop, 0, true); break;
+            case sdl::EventAction::None: break;
+        }
+        desktop.keyboard.setPaused(desktop.paused());
     }
+}
+
+// While paused the last frame stays on screen, dimmed, and no pass runs: the
+// game's passes and key presses are the same as without the pause.
+void waitWhilePaused(Desktop& desktop, const std::uint32_t* frame) {
+    if (!desktop.paused()) return;
+    while (desktop.paused()) {
+        desktop.presenter.present(frame, desktop.overlay());
+        SDL_WaitEventTimeout(nullptr, 50);
+        pumpEvents(desktop);
+    }
+    desktop.pacer.start(sdl::monotonicNow());
 }
 
 void onSwap(const std::uint32_t* frame, void* user) {
@@ -71,11 +127,12 @@ void onSwap(const std::uint32_t* frame, void* user) {
     const sdl::FramePacer::Nanos drawn = sdl::monotonicNow();
     sdl::waitUntil(desktop.pacer.nextDeadline(drawn));
     const sdl::FramePacer::Nanos due = sdl::monotonicNow();
-    desktop.presenter.present(frame);
+    desktop.presenter.present(frame, desktop.overlay());
     desktop.waiting += due - drawn;
     desktop.presenting += sdl::monotonicNow() - due;
     ++desktop.swaps;
     pumpEvents(desktop);
+    waitWhilePaused(desktop, frame);
 }
 
 // Plays a replay back while still letting the player leave: Escape on the real
@@ -123,9 +180,8 @@ bool showsNothing(const char* driver) {
     return !(requested && name == requested);
 }
 
-// Opens sound unless muted; without it the game plays silently.
-std::unique_ptr<sdl::DesktopSound> openSound(bool mute) {
-    if (mute) return nullptr;
+// Opens sound; without it the game plays silently.
+std::unique_ptr<sdl::DesktopSound> openSound() {
     if (quietly([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) != 0) {
         std::fprintf(stderr, "tankbattle: no sound: %s\n", SDL_GetError());
         return nullptr;
@@ -186,7 +242,10 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         SDL_Quit();
         return 1;
     }
-    std::unique_ptr<sdl::DesktopSound> sound = openSound(options.mute);
+    desktop->muted = options.mute;
+    if (options.volume >= 0) desktop->volume = int(options.volume);
+    if (!desktop->muted) desktop->sound = openSound();
+    if (desktop->sound) desktop->sound->setVolume(desktop->volume);
 
     // The keys come from the player or from a replay (which the player can still
     // leave with Escape); a recording writes down whatever the game was told.
@@ -196,11 +255,12 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     std::optional<platform::RecordingKeyboard> recorder;
     if (!options.recordFile.empty()) source = &recorder.emplace(*source);
     platform::setKeyboard(source);
-    platform::setSound(sound.get());
+    platform::setSound(desktop->sound.get());
     softglide::setSwapHandler(&onSwap, desktop.get());
     softglide::setRasterEnabled(!options.noPixels);
 
     initGame();
+    platform::warnDataFiles();
     pumpEvents(*desktop);  // what happened during start-up reaches the first pass
 
     const sdl::FramePacer::Nanos started = sdl::monotonicNow();
@@ -243,7 +303,6 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         status = 1;
     }
 
-    sound.reset();
     desktop.reset();
     SDL_Quit();
     return status;

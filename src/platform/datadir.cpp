@@ -70,16 +70,62 @@ bool checkDataFiles(const DataSearch& search, std::string& error) {
         return false;
     }
     for (const std::string& name : dataFileNames()) {
-        fs::path path = fs::path(search.directory) / name;
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) {
+        const fs::path path = fs::path(search.directory) / name;
+        std::error_code ec;
+        const fs::file_status status = fs::status(path, ec);
+        if (!fs::exists(status)) {
             error = "tankbattle: cannot read data file \"" + name + "\" in " + search.directory +
                     " (directories tried: " + tried + ")." + advice;
             return false;
         }
-        std::fclose(f);
+        const std::uintmax_t size = fs::is_regular_file(status) ? fs::file_size(path, ec) : 0;
+        if (!ec && size > kDataFileLimit) {
+            error = "tankbattle: data file \"" + path.string() + "\" is " + std::to_string(size) +
+                    " bytes, far more than the game reads (at most " + std::to_string(kDataFileLimit) +
+                    "); refusing to read it." + advice;
+            return false;
+        }
     }
     return true;
+}
+
+std::vector<std::string> dataFileWarnings(const std::vector<DataFileTrouble>& troubles) {
+    struct Effect {
+        const char* name;
+        const char* consequence;
+    };
+    static const Effect effects[] = {
+        {"Tank.ddo", "objects are missing from the field"},
+        {"tex.bmp", "the ground is flat where its pixels are missing"},
+        {"tex2.bmp", "colours are missing where its pixels are (trees and tanks turn dark)"},
+    };
+    std::vector<std::string> lines;
+    for (const DataFileTrouble& t : troubles) {
+        std::string consequence = "the game reads it as empty";
+        for (const Effect& e : effects)
+            if (t.name == e.name) consequence = e.consequence;
+        const std::string size = std::to_string(t.size) + " bytes";
+        const std::string cut = t.endMarker ? ", cut short by a 0x1A byte at " + std::to_string(t.delivered) : "";
+        std::string what;
+        if (!t.unreadable.empty()) {
+            what = "cannot be read: " + t.unreadable + "; it counts as empty";
+        } else if (t.name == "Tank.ddo") {
+            what = t.delivered < 116 ? "holds no model records (" + size + cut + ")"
+                                     : "holds only " + std::to_string(t.delivered / 116) + " of the 420 model records (" +
+                                           size + cut + ")";
+            if (t.delivered < 116) consequence = "the field will be empty";
+        } else {
+            what = std::string(t.name.ends_with(".bmp") ? "is a bitmap too small" : "is a short file") + " (" + size +
+                   cut + ")";
+        }
+        lines.push_back("tankbattle: warning: data file \"" + dataPath(t.name.c_str()) + "\" " + what + ", so " +
+                        consequence + ". Rebuild the game data (cmake --build build) to restore it.");
+    }
+    return lines;
+}
+
+void warnDataFiles() {
+    for (const std::string& line : dataFileWarnings(takeDataFileTroubles())) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace platform

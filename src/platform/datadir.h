@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/stream.h"
+
 namespace platform {
 
 // The five files the game reads from its data directory.
@@ -19,8 +21,16 @@ struct DataSearch {
 // (share/tankbattle beside the executable's bin/, then the configured install prefix's).
 DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0);
 
-// Checks that every data file can be read; otherwise returns false with a message
-// naming the file, the directories tried and what to do.
+// Checks that every data file exists and is not too large to read; otherwise
+// returns false with a message naming the file, the directories tried (or the
+// file's size) and what to do. Files that are there but are no regular files
+// pass: the game reads them as empty, and warnDataFiles says so.
 bool checkDataFiles(const DataSearch& search, std::string& error);
+
+// One warning line per data file that did not give the game what it reads (see
+// takeDataFileTroubles), naming the file, what looks wrong and what it does to the game.
+std::vector<std::string> dataFileWarnings(const std::vector<DataFileTrouble>& troubles);
+// Prints the warnings for the troubles met so far to stderr.
+void warnDataFiles();
 
 }  // namespace platform

@@ -97,7 +97,8 @@ bool parseReplay(const std::string& text, Replay& replay, std::string& error) {
 bool loadReplay(const std::string& path, Replay& replay, std::string& error) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    if (!readWholeFile(path, bytes, why)) {
+    // A replay grows with the session: an hour of play is well under a megabyte.
+    if (!readWholeFile(path, bytes, why, std::uint64_t(256) << 20)) {
         error = path + ": cannot read the replay: " + why;
         return false;
     }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace platform {
@@ -74,6 +75,17 @@ bool writePng(const std::string& path, const std::uint32_t* pixels, int w, int h
         return false;
     }
     return true;
+}
+
+std::string nextScreenshotPath(const std::string& directory, int& last) {
+    for (;;) {
+        char name[32];
+        std::snprintf(name, sizeof name, "tankbattle-%03d.png", ++last);
+        std::string path = directory + "/" + name;
+        std::error_code ec;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
+        if (last >= 999999) return path;  // give up counting; the last name is reused
+    }
 }
 
 }  // namespace platform

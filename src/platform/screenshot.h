@@ -10,4 +10,9 @@ namespace platform {
 // naming the file and the reason in `error`.
 bool writePng(const std::string& path, const std::uint32_t* pixels, int w, int h, std::string& error);
 
+// The next name of the series tankbattle-001.png, -002, ... in `directory` after
+// number `last` that no file has yet (so earlier sessions' pictures are kept);
+// `last` becomes its number.
+std::string nextScreenshotPath(const std::string& directory, int& last);
+
 }  // namespace platform

@@ -15,13 +15,33 @@ void setDataDirectory(const std::string& directory);
 const std::string& dataDirectory();
 std::string dataPath(const char* fileName);
 
-// Reads a whole file; on failure returns false and says why in `error`.
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Far above what the game reads from any data file (the largest is under 70 KB):
+// a bigger file is refused before it is read.
+constexpr std::uint64_t kDataFileLimit = 16u << 20;
+
+// Reads a whole regular file of at most `limit` bytes; on failure (missing, not a
+// regular file, too large, unreadable) returns false and says why in `error`.
+// Devices, FIFOs and directories are never opened for reading, so none can hang the game.
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
+                   std::uint64_t limit = kDataFileLimit);
+
+// A data file that did not give the game what it reads: unreadable (`unreadable`
+// says why) or read past its end. Collected for the front ends to warn about.
+struct DataFileTrouble {
+    std::string name;
+    std::string unreadable;
+    std::uint64_t size = 0;       // bytes in the file
+    std::uint64_t delivered = 0;  // where the reading that ran out stood (bytes stored, or file position)
+    bool endMarker = false;       // a 0x1A byte ended it before the end of the file
+};
+// The troubles met since the last call, one per file, in the order met.
+std::vector<DataFileTrouble> takeDataFileTroubles();
 
 class TextStream {
 public:
     TextStream() = default;
-    explicit TextStream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)), open_(true) {}
+    explicit TextStream(std::vector<std::uint8_t> bytes, std::string name = {})
+        : bytes_(std::move(bytes)), name_(std::move(name)), open_(true) {}
 
     // Opens a data file by its bare name. A stream that failed to open reads as empty.
     static TextStream openData(const char* fileName);
@@ -37,7 +57,10 @@ public:
     std::size_t position() const { return pos_; }
 
 private:
+    void ranOut(std::size_t delivered, bool endMarker);
+
     std::vector<std::uint8_t> bytes_;
+    std::string name_;  // a data file's name: running out of it is noted as trouble
     std::size_t pos_ = 0;
     bool open_ = false;
 };

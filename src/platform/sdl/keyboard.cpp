@@ -18,15 +18,21 @@ bool KeyLatch::take(int virtualKey) {
 
 EventAction DesktopKeyboard::handleEvent(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_QUIT: latch_.press(vk::Escape); break;
+        case SDL_QUIT: latch_.press(vk::Escape); return EventAction::Quit;
         case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                latch_.press(vk::Escape);
-            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-                focused_ = false;
-                latch_.clear();
-            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-                focused_ = true;
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_CLOSE: latch_.press(vk::Escape); return EventAction::Quit;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    focused_ = false;
+                    latch_.clear();
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED: focused_ = true; break;
+                case SDL_WINDOWEVENT_MINIMIZED:
+                case SDL_WINDOWEVENT_HIDDEN: return EventAction::Hidden;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                case SDL_WINDOWEVENT_SHOWN: return EventAction::Shown;
+                default: break;
             }
             break;
         case SDL_KEYDOWN: {
@@ -34,7 +40,11 @@ EventAction DesktopKeyboard::handleEvent(const SDL_Event& event) {
             const SDL_Keysym& key = event.key.keysym;
             bool enter = key.scancode == SDL_SCANCODE_RETURN || key.scancode == SDL_SCANCODE_KP_ENTER;
             if (enter && (key.mod & KMOD_ALT)) return EventAction::ToggleFullscreen;
-            latch_.press(virtualKeyFor(key.scancode, key.sym));
+            const int action = bindings_.actionFor(key.scancode, key.sym);
+            if (action >= kPause) return EventAction(int(EventAction::Pause) + (action - kPause));
+            if (paused_ && action != vk::Escape) break;
+            latch_.press(action);
+            if (paused_) return EventAction::Quit;
             break;
         }
         default: break;

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "platform/keyboard.h"
+#include "platform/sdl/keymap.h"
 
 namespace platform::sdl {
 
@@ -23,20 +24,27 @@ private:
 };
 
 // What an event means beyond the game's keys.
-enum class EventAction { None, ToggleFullscreen };
+enum class EventAction { None, ToggleFullscreen, Quit, Hidden, Shown, Pause, Screenshot, VolumeDown, VolumeUp, Mute };
 
 class DesktopKeyboard : public platform::Keyboard {
 public:
     // Feeds one SDL event. A key press counts once (repeats do not), only while the
-    // window has focus; losing focus forgets what was pressed. Closing the window
-    // is an Escape press. Alt+Enter is the full-screen switch, not an Enter press.
+    // window has focus and the game is not paused (Escape aside); losing focus
+    // forgets what was pressed. Closing the window is an Escape press and a Quit,
+    // as is Escape while paused. The front end's own keys (keymap.h) come back as their action. Alt+Enter is the full-screen switch, not an Enter press.
     EventAction handleEvent(const SDL_Event& event);
+    // A key press the game did not make with the keyboard (a pad's button).
+    void press(int virtualKey) { latch_.press(virtualKey); }
     bool pressedSinceLastQuery(int virtualKey) override { return latch_.take(virtualKey); }
     bool focused() const { return focused_; }
+    void setBindings(const KeyBindings& bindings) { bindings_ = bindings; }
+    void setPaused(bool paused) { paused_ = paused; }
 
 private:
     KeyLatch latch_;
+    KeyBindings bindings_;
     bool focused_ = true;
+    bool paused_ = false;
 };
 
 }  // namespace platform::sdl

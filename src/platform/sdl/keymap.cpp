@@ -1,6 +1,8 @@
 // The physical keys behind the game's 30 virtual keys, plus the laptop binding.
 #include "platform/sdl/keymap.h"
 
+#include <algorithm>
+
 #include "platform/keyboard.h"
 
 namespace platform::sdl {
@@ -67,6 +69,37 @@ int virtualKeyFor(SDL_Scancode scancode, SDL_Keycode keycode) {
         return isGameLetter(upper) ? upper : 0;
     }
     return 0;
+}
+
+int commandFor(SDL_Scancode scancode) {
+    switch (scancode) {
+        case SDL_SCANCODE_PAUSE: return kPause;
+        case SDL_SCANCODE_F12: return kScreenshot;
+        case SDL_SCANCODE_MINUS:
+        case SDL_SCANCODE_KP_MINUS: return kVolumeDown;
+        case SDL_SCANCODE_EQUALS:
+        case SDL_SCANCODE_KP_PLUS: return kVolumeUp;
+        case SDL_SCANCODE_F9: return kMute;
+        default: return kNoCommand;
+    }
+}
+
+int KeyBindings::actionFor(SDL_Scancode scancode, SDL_Keycode keycode) const {
+    for (const auto& [key, action] : bound_)
+        if (key == scancode) return action;
+    int action = commandFor(scancode);
+    if (!action) action = virtualKeyFor(scancode, keycode);
+    return std::find(rebound_.begin(), rebound_.end(), action) == rebound_.end() ? action : 0;
+}
+
+void KeyBindings::bind(SDL_Scancode scancode, int action) {
+    if (std::find(rebound_.begin(), rebound_.end(), action) == rebound_.end()) rebound_.push_back(action);
+    for (auto& [key, bound] : bound_)
+        if (key == scancode) {
+            bound = action;
+            return;
+        }
+    bound_.emplace_back(scancode, action);
 }
 
 }  // namespace platform::sdl

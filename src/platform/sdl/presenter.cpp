@@ -1,11 +1,77 @@
 // The window, its renderer and the streaming texture the frames go through.
 #include "platform/sdl/presenter.h"
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "platform/glide/softglide.h"
 
 namespace platform::sdl {
+namespace {
+
+// Without a window manager a full-screen request changes nothing on an X server,
+// while SDL already counts the window as the size of the screen, and draws for
+// that size into the smaller window (cropped and shifted). The window system is
+// asked here, through the Xlib that SDL has loaded, what size the window has,
+// and told to give it the size SDL draws for.
+struct X11Calls {
+    using GetAttributes = int (*)(Display*, Window, XWindowAttributes*);
+    using MoveResize = int (*)(Display*, Window, int, int, unsigned, unsigned);
+    using Flush = int (*)(Display*);
+    GetAttributes getAttributes = nullptr;
+    MoveResize moveResize = nullptr;
+    Flush flush = nullptr;
+};
+
+const X11Calls& x11() {
+    static const X11Calls calls = [] {
+        X11Calls c;
+        if (void* lib = SDL_LoadObject("libX11.so.6")) {
+            c.getAttributes = reinterpret_cast<X11Calls::GetAttributes>(SDL_LoadFunction(lib, "XGetWindowAttributes"));
+            c.moveResize = reinterpret_cast<X11Calls::MoveResize>(SDL_LoadFunction(lib, "XMoveResizeWindow"));
+            c.flush = reinterpret_cast<X11Calls::Flush>(SDL_LoadFunction(lib, "XFlush"));
+        }
+        return c;
+    }();
+    return calls;
+}
+
+// Coverage of a pixel centre by the icon's shapes, in the 64-unit square of the SVG.
+bool inRoundedRect(double x, double y, double left, double top, double w, double h, double r) {
+    if (x < left || y < top || x > left + w || y > top + h) return false;
+    const double cx = std::clamp(x, left + r, left + w - r), cy = std::clamp(y, top + r, top + h - r);
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+}
+
+}  // namespace
+
+void drawIcon(std::uint32_t* pixels, int size) {
+    const double kBarrel = 35 * 3.141592653589793 / 180;
+    for (int py = 0; py < size; ++py)
+        for (int px = 0; px < size; ++px) {
+            // Four samples a pixel, averaged, for smooth edges at small sizes.
+            double r = 0, g = 0, b = 0, a = 0;
+            for (int s = 0; s < 4; ++s) {
+                const double x = (px + 0.25 + 0.5 * (s & 1)) * 64.0 / size, y = (py + 0.25 + 0.5 * (s >> 1)) * 64.0 / size;
+                // The barrel in the turret's frame: rotated back about the turret's centre.
+                const double bx = 32 + (x - 32) * std::cos(kBarrel) + (y - 34) * std::sin(kBarrel);
+                const double by = 34 - (x - 32) * std::sin(kBarrel) + (y - 34) * std::cos(kBarrel);
+                std::uint32_t c = 0;
+                if (inRoundedRect(x, y, 0, 0, 64, 64, 8)) c = 0xFF2D3A1F;
+                if (inRoundedRect(x, y, 16, 8, 8, 48, 2) || inRoundedRect(x, y, 40, 8, 8, 48, 2)) c = 0xFF1B1B1B;
+                if (inRoundedRect(x, y, 22, 12, 20, 40, 3)) c = 0xFF6F8F3A;
+                if ((x - 32) * (x - 32) + (y - 34) * (y - 34) <= 64 || (bx >= 30 && bx <= 34 && by >= 6 && by <= 34))
+                    c = 0xFF88AA48;
+                if ((x - 52) * (x - 52) + (y - 12) * (y - 12) <= 25) c = 0xFFF0A020;
+                r += (c >> 16) & 0xFF, g += (c >> 8) & 0xFF, b += c & 0xFF, a += c >> 24;
+            }
+            pixels[py * size + px] = std::uint32_t(a / 4) << 24 | std::uint32_t(r / 4) << 16 |
+                                     std::uint32_t(g / 4) << 8 | std::uint32_t(b / 4);
+        }
+}
 
 Rect letterbox(int outputW, int outputH, int pictureW, int pictureH, bool integerScale) {
     if (outputW <= 0 || outputH <= 0 || pictureW <= 0 || pictureH <= 0) return {0, 0, 0, 0};
@@ -53,6 +119,13 @@ bool Presenter::open(const PresenterOptions& options, std::string& error) {
         return false;
     }
     SDL_SetWindowMinimumSize(window_, kScreenWidth / 4, kScreenHeight / 4);
+    std::vector<std::uint32_t> icon(64 * 64);
+    drawIcon(icon.data(), 64);
+    if (SDL_Surface* surface =
+            SDL_CreateRGBSurfaceWithFormatFrom(icon.data(), 64, 64, 32, 64 * 4, SDL_PIXELFORMAT_ARGB8888)) {
+        SDL_SetWindowIcon(window_, surface);
+        SDL_FreeSurface(surface);
+    }
 
     // The clock paces the game, not the display's retrace: no vsync.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
@@ -76,24 +149,83 @@ bool Presenter::open(const PresenterOptions& options, std::string& error) {
     return true;
 }
 
-void Presenter::present(const std::uint32_t* pixels) {
+void Presenter::present(const std::uint32_t* pixels, const Overlay& overlay) {
     using softglide::kScreenHeight;
     using softglide::kScreenWidth;
     if (!renderer_) return;
+    // Half a second after a switch the window system has had its chance to follow.
+    if (++presentsSinceSwitch_ == 30) matchWindowSystem();
     SDL_UpdateTexture(texture_, nullptr, pixels, kScreenWidth * int(sizeof(std::uint32_t)));
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
     Rect r = letterbox(outW, outH, kScreenWidth, kScreenHeight, integerScale_);
     SDL_Rect dst{r.x, r.y, r.w, r.h};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    drawOverlay(r, overlay);
     SDL_RenderPresent(renderer_);
+}
+
+// Paused: the picture at half brightness. Volume: a bar of ten steps at the
+// bottom left, crossed out when muted.
+void Presenter::drawOverlay(const Rect& picture, const Overlay& overlay) {
+    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
+    if (overlay.dimmed) {
+        const SDL_Rect all{picture.x, picture.y, picture.w, picture.h};
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 128);
+        SDL_RenderFillRect(renderer_, &all);
+    }
+    if (overlay.volume >= 0) {
+        const int unit = std::max(1, picture.h / 120);  // 4 pixels at 480 lines
+        const int x0 = picture.x + 4 * unit, y0 = picture.y + picture.h - 10 * unit;
+        const SDL_Rect back{x0 - unit, y0 - unit, 10 * 4 * unit + unit, 6 * unit};
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 160);
+        SDL_RenderFillRect(renderer_, &back);
+        for (int step = 0; step < 10; ++step) {
+            const bool lit = overlay.volume >= (step + 1) * 10 || (step == 0 && overlay.volume > 0);
+            const SDL_Rect cell{x0 + step * 4 * unit, y0, 3 * unit, 4 * unit};
+            if (overlay.muted)
+                SDL_SetRenderDrawColor(renderer_, 120, 40, 40, 255);
+            else if (lit)
+                SDL_SetRenderDrawColor(renderer_, 240, 200, 60, 255);
+            else
+                SDL_SetRenderDrawColor(renderer_, 70, 70, 70, 255);
+            SDL_RenderFillRect(renderer_, &cell);
+        }
+        if (overlay.muted) {
+            SDL_SetRenderDrawColor(renderer_, 240, 60, 60, 255);
+            for (int t = 0; t < unit; ++t)
+                SDL_RenderDrawLine(renderer_, x0, y0 + 4 * unit - 1 - t, x0 + 40 * unit - unit, y0 - t);
+        }
+    }
+    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+}
+
+void Presenter::matchWindowSystem() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    const X11Calls& x = x11();
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11 || !x.getAttributes ||
+        !x.moveResize || !x.flush)
+        return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    XWindowAttributes actual{};
+    if (!x.getAttributes(info.info.x11.display, info.info.x11.window, &actual)) return;
+    if (actual.width == w && actual.height == h) return;
+    int left = 0, top = 0;
+    if (!fullscreen_) SDL_GetWindowPosition(window_, &left, &top);
+    x.moveResize(info.info.x11.display, info.info.x11.window, left, top, unsigned(w), unsigned(h));
+    x.flush(info.info.x11.display);
 }
 
 void Presenter::toggleFullscreen() {
     if (!window_) return;
     bool want = !fullscreen_;
     if (SDL_SetWindowFullscreen(window_, want ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) fullscreen_ = want;
+    presentsSinceSwitch_ = 0;
     updatePointer();
 }
 

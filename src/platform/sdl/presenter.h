@@ -21,6 +21,18 @@ struct Rect {
 // fits, the smooth fit is used instead).
 Rect letterbox(int outputW, int outputH, int pictureW, int pictureH, bool integerScale);
 
+// What the platform draws over the game's picture (never into it, so screenshots
+// and replays do not see it).
+struct Overlay {
+    bool dimmed = false;  // paused
+    int volume = -1;      // 0..100: the volume bar is shown; -1: not shown
+    bool muted = false;   // the bar is shown crossed out
+};
+
+// The window icon, drawn in code after the installed tankbattle.svg: `size` x
+// `size` pixels of 0xAARRGGBB, rows top first.
+void drawIcon(std::uint32_t* pixels, int size);
+
 struct PresenterOptions {
     bool fullscreen = true;
     bool integerScale = false;
@@ -36,8 +48,8 @@ public:
 
     // Opens the window (video must be initialised); false with a reason in `error`.
     bool open(const PresenterOptions& options, std::string& error);
-    // Shows one frame of 0xAARRGGBB pixels, kScreenWidth x kScreenHeight.
-    void present(const std::uint32_t* pixels);
+    // Shows one frame of 0xAARRGGBB pixels, kScreenWidth x kScreenHeight, with an overlay.
+    void present(const std::uint32_t* pixels, const Overlay& overlay = {});
     void toggleFullscreen();
     bool fullscreen() const { return fullscreen_; }
     // The renderer SDL picked ("opengl", "software", ...).
@@ -46,12 +58,15 @@ public:
 
 private:
     void updatePointer();
+    void drawOverlay(const Rect& picture, const Overlay& overlay);
+    void matchWindowSystem();
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     bool fullscreen_ = true;
     bool integerScale_ = false;
+    int presentsSinceSwitch_ = 0;  // counts to the check that the window system followed a switch
 };
 
 }  // namespace platform::sdl

@@ -70,9 +70,17 @@ void DesktopSound::callback(void* user, Uint8* stream, int length) {
 void DesktopSound::mix(std::uint8_t* out, int length) {
     std::size_t wanted = length > 0 ? std::size_t(length) : 0;
     std::size_t copied = 0;
+    const int volume = volume_.load();
     if (current_) {
         copied = std::min(wanted, current_->size() - position_);
-        std::memcpy(out, current_->data() + position_, copied);
+        if (volume >= 100) {
+            std::memcpy(out, current_->data() + position_, copied);
+        } else {
+            // Mixed into silence at the lowered level: SDL scales and clips in the device's format.
+            std::memset(out, spec_.silence, copied);
+            SDL_MixAudioFormat(out, current_->data() + position_, spec_.format, Uint32(copied),
+                               volume * SDL_MIX_MAXVOLUME / 100);
+        }
         position_ += copied;
         if (position_ >= current_->size()) current_ = nullptr;
     }

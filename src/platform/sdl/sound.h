@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -39,6 +41,8 @@ public:
     void preload(const char* fileName);
     // Starts the named sound from its beginning, stopping whatever plays.
     void play(const char* fileName) override;
+    // 0 (silent) to 100 (the samples as they are); takes effect at once.
+    void setVolume(int percent) { volume_.store(std::clamp(percent, 0, 100)); }
 
     // Fills an output buffer: the rest of the current sound, then silence. The device's
     // callback runs this; tests call it directly.
@@ -58,6 +62,7 @@ private:
     // Read by the device's thread under the device lock.
     const std::vector<std::uint8_t>* current_ = nullptr;
     std::size_t position_ = 0;
+    std::atomic<int> volume_{100};
 };
 
 }  // namespace platform::sdl
