@@ -160,11 +160,12 @@ wait $pid
 echo "status=$?" > result.txt
 )");
     ASSERT_EQ(tbtest::run("timeout 120 xvfb-run -a -s '-screen 0 800x600x24' sh '" + (dir / "run.sh").string() +
-                          "' '" TANKBATTLE_EXECUTABLE "' '" + dir.path().string() + "' '" TANKBATTLE_GENERATED_DATA
-                          "' >/dev/null 2>&1"),
+                          "' '" TANKBATTLE_EXECUTABLE "' '" + dir.path().string() +
+                          "' '" TANKBATTLE_GENERATED_DATA "' >/dev/null 2>&1"),
               0);
     EXPECT_EQ(readText(dir / "result.txt"), "status=0\n") << readText(dir / "err.txt");
-    EXPECT_NE(readText(dir / "geometry.txt").find("Position: 0,0"), std::string::npos) << readText(dir / "geometry.txt");
+    EXPECT_NE(readText(dir / "geometry.txt").find("Position: 0,0"), std::string::npos)
+        << readText(dir / "geometry.txt");
     EXPECT_NE(readText(dir / "geometry.txt").find("Geometry: 800x600"), std::string::npos);
     EXPECT_EQ(readText(dir / "out.replay"), replay);
     EXPECT_EQ(readText(dir / "tankbattle-001.png"), "older");

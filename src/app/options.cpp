@@ -64,12 +64,15 @@ bool checkCombination(const Options& o, std::string& error) {
     const struct {
         bool given;
         const char* name;
-    } windowOnly[] = {{o.window, "--window"},       {o.integerScale, "--integer-scale"},
-                      {o.mute, "--mute"},           {o.volume >= 0, "--volume"},
-                      {!o.recordFile.empty(), "--record"}, {!o.configFile.empty(), "--config"},
+    } windowOnly[] = {{o.window, "--window"},
+                      {o.integerScale, "--integer-scale"},
+                      {o.mute, "--mute"},
+                      {o.volume >= 0, "--volume"},
+                      {!o.recordFile.empty(), "--record"},
+                      {!o.configFile.empty(), "--config"},
                       {o.saveSettings, "--save-settings"}},
-      headlessOnly[] = {{!o.dumpFile.empty(), "--dump-state"}, {o.dumpEvery > 0, "--dump-every"},
-                        {o.noPixels, "--no-pixels"}};
+      headlessOnly[] = {
+          {!o.dumpFile.empty(), "--dump-state"}, {o.dumpEvery > 0, "--dump-every"}, {o.noPixels, "--no-pixels"}};
     if (o.headless) {
         for (const auto& w : windowOnly)
             if (w.given) {
@@ -114,12 +117,9 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         const char* name;
         std::string Options::*member;
     };
-    static const Text texts[] = {{"--replay", &Options::replayFile},
-                                 {"--record", &Options::recordFile},
-                                 {"--dump-state", &Options::dumpFile},
-                                 {"--screenshot", &Options::screenshotFile},
-                                 {"--data", &Options::dataDir},
-                                 {"--config", &Options::configFile}};
+    static const Text texts[] = {{"--replay", &Options::replayFile},   {"--record", &Options::recordFile},
+                                 {"--dump-state", &Options::dumpFile}, {"--screenshot", &Options::screenshotFile},
+                                 {"--data", &Options::dataDir},        {"--config", &Options::configFile}};
     struct Count {
         const char* name;
         long long Options::*member;
@@ -173,8 +173,9 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             long long n;
             if (!parseCount(value.c_str(), n) || n < c.minimum || n > c.maximum) {
                 error = arg + " needs a whole number " +
-                        (c.maximum == LLONG_MAX ? "of at least " + std::to_string(c.minimum)
-                                                : "from " + std::to_string(c.minimum) + " to " + std::to_string(c.maximum)) +
+                        (c.maximum == LLONG_MAX
+                             ? "of at least " + std::to_string(c.minimum)
+                             : "from " + std::to_string(c.minimum) + " to " + std::to_string(c.maximum)) +
                         ", not \"" + value + "\"";
                 return false;
             }

@@ -111,8 +111,8 @@ std::vector<std::string> dataFileWarnings(const std::vector<DataFileTrouble>& tr
             what = "cannot be read: " + t.unreadable + "; it counts as empty";
         } else if (t.name == "Tank.ddo") {
             what = t.delivered < 116 ? "holds no model records (" + size + cut + ")"
-                                     : "holds only " + std::to_string(t.delivered / 116) + " of the 420 model records (" +
-                                           size + cut + ")";
+                                     : "holds only " + std::to_string(t.delivered / 116) +
+                                           " of the 420 model records (" + size + cut + ")";
             if (t.delivered < 116) consequence = "the field will be empty";
         } else {
             what = std::string(t.name.ends_with(".bmp") ? "is a bitmap too small" : "is a short file") + " (" + size +

@@ -36,8 +36,7 @@ void setDataDirectory(const std::string& directory) { gDataDirectory = directory
 const std::string& dataDirectory() { return gDataDirectory; }
 std::string dataPath(const char* fileName) { return gDataDirectory + "/" + fileName; }
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
-                   std::uint64_t limit) {
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error, std::uint64_t limit) {
     bytes.clear();
     // Looked at before opening, since opening a FIFO waits for a writer; looked at
     // again once open, in case the name was replaced in between.
@@ -59,8 +58,8 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
     }
     if (std::uint64_t(info.st_size) > limit) {
         ::close(fd);
-        error = "too large: " + std::to_string(info.st_size) + " bytes (at most " + std::to_string(limit) +
-                " are read)";
+        error =
+            "too large: " + std::to_string(info.st_size) + " bytes (at most " + std::to_string(limit) + " are read)";
         return false;
     }
     // Never more than the limit, even from a file that grows while it is read.

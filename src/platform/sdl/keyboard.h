@@ -31,7 +31,8 @@ public:
     // Feeds one SDL event. A key press counts once (repeats do not), only while the
     // window has focus and the game is not paused (Escape aside); losing focus
     // forgets what was pressed. Closing the window is an Escape press and a Quit,
-    // as is Escape while paused. The front end's own keys (keymap.h) come back as their action. Alt+Enter is the full-screen switch, not an Enter press.
+    // as is Escape while paused. The front end's own keys (keymap.h) come back as their action. Alt+Enter is the
+    // full-screen switch, not an Enter press.
     EventAction handleEvent(const SDL_Event& event);
     // A key press the game did not make with the keyboard (a pad's button).
     void press(int virtualKey) { latch_.press(virtualKey); }

@@ -55,7 +55,8 @@ void drawIcon(std::uint32_t* pixels, int size) {
             // Four samples a pixel, averaged, for smooth edges at small sizes.
             double r = 0, g = 0, b = 0, a = 0;
             for (int s = 0; s < 4; ++s) {
-                const double x = (px + 0.25 + 0.5 * (s & 1)) * 64.0 / size, y = (py + 0.25 + 0.5 * (s >> 1)) * 64.0 / size;
+                const double x = (px + 0.25 + 0.5 * (s & 1)) * 64.0 / size,
+                             y = (py + 0.25 + 0.5 * (s >> 1)) * 64.0 / size;
                 // The barrel in the turret's frame: rotated back about the turret's centre.
                 const double bx = 32 + (x - 32) * std::cos(kBarrel) + (y - 34) * std::sin(kBarrel);
                 const double by = 34 - (x - 32) * std::sin(kBarrel) + (y - 34) * std::cos(kBarrel);
@@ -207,8 +208,8 @@ void Presenter::matchWindowSystem() {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     const X11Calls& x = x11();
-    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11 || !x.getAttributes ||
-        !x.moveResize || !x.flush)
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11 || !x.getAttributes || !x.moveResize ||
+        !x.flush)
         return;
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
