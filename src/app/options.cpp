@@ -76,7 +76,7 @@ bool checkCombination(const Options& o, std::string& error) {
     if (o.headless) {
         for (const auto& w : windowOnly)
             if (w.given) {
-                error = std::string(w.name) + " is for play in a window; it does nothing with --headless";
+                error = std::string(w.name) + " is for play in a window; it does not go with --headless";
                 return false;
             }
         if (o.frames < 0) {
