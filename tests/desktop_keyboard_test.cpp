@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,99 +89,57 @@ TEST(DesktopKeymap, EveryGameKeyHasAKey) {
     for (const platform::GameKey& key : platform::kGameKeys) EXPECT_TRUE(reached[std::size_t(key.code)]) << key.name;
 }
 
-// A script of events and queries against one keyboard.
-struct Step {
-    enum Kind { Down, Up, Repeat, FocusLost, FocusGained, Close, Quit, Query } kind;
-    SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
-    int queryKey = 0;
-    bool expected = false;
-};
-
-void feed(DesktopKeyboard& keyboard, const Step& s) {
-    SDL_Keycode keycode = usKeycode(s.scancode);
-    switch (s.kind) {
-        case Step::Down: keyboard.handleEvent(keyEvent(SDL_KEYDOWN, s.scancode, keycode)); break;
-        case Step::Up: keyboard.handleEvent(keyEvent(SDL_KEYUP, s.scancode, keycode)); break;
-        case Step::Repeat: keyboard.handleEvent(keyEvent(SDL_KEYDOWN, s.scancode, keycode, KMOD_NONE, 1)); break;
-        case Step::FocusLost: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)); break;
-        case Step::FocusGained: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED)); break;
-        case Step::Close: keyboard.handleEvent(windowEvent(SDL_WINDOWEVENT_CLOSE)); break;
-        case Step::Quit: {
-            SDL_Event e{};
-            e.type = SDL_QUIT;
-            keyboard.handleEvent(e);
-            break;
+// Plays a script against one keyboard: +K press, -K release, *K key repeat,
+// ?K a query that must find a press, .K one that must not; blur, focus, close
+// and quit are window events. K is KP5, W, F5 (no game key) or Esc.
+void play(const char* what, const std::string& script) {
+    struct Key {
+        const char* name;
+        SDL_Scancode scancode;
+        int virtualKey;
+    };
+    static const Key keys[] = {{"KP5", SDL_SCANCODE_KP_5, vk::Numpad5},
+                               {"W", SDL_SCANCODE_W, 'W'},
+                               {"F5", SDL_SCANCODE_F5, 0},
+                               {"Esc", SDL_SCANCODE_ESCAPE, vk::Escape}};
+    const std::pair<const char*, SDL_WindowEventID> windowEvents[] = {{"blur", SDL_WINDOWEVENT_FOCUS_LOST},
+                                                                      {"focus", SDL_WINDOWEVENT_FOCUS_GAINED},
+                                                                      {"close", SDL_WINDOWEVENT_CLOSE}};
+    DesktopKeyboard keyboard;
+    std::istringstream in(script);
+    for (std::string step; in >> step;) {
+        SCOPED_TRACE(std::string(what) + ", step " + step);
+        SDL_Event e{};
+        if (step == "quit") e.type = SDL_QUIT;
+        for (const auto& [name, id] : windowEvents)
+            if (step == name) e = windowEvent(id);
+        for (const Key& k : keys) {
+            if (step.substr(1) != k.name) continue;
+            const char op = step[0];
+            if (op == '?' || op == '.') {
+                EXPECT_EQ(keyboard.pressedSinceLastQuery(k.virtualKey), op == '?');
+            }
+            if (op == '+' || op == '*')
+                e = keyEvent(SDL_KEYDOWN, k.scancode, usKeycode(k.scancode), KMOD_NONE, op == '*');
+            if (op == '-') e = keyEvent(SDL_KEYUP, k.scancode, usKeycode(k.scancode));
         }
-        case Step::Query: break;
+        if (e.type != 0) keyboard.handleEvent(e);
     }
 }
 
 TEST(DesktopKeyboard, PressSemanticsOfTheKeyTest) {
-    using S = Step;
-    struct Case {
-        const char* what;
-        std::vector<Step> steps;
-    };
-    const int kp5 = vk::Numpad5;
-    const std::vector<Case> cases = {
-        {"a press is reported once, to the first query; a second press after it again",
-         {{S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true},
-          {S::Query, {}, kp5, false},
-          {S::Up, SDL_SCANCODE_KP_5},
-          {S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true}}},
-        {"a press released before the query still counts",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::Up, SDL_SCANCODE_KP_5}, {S::Query, {}, kp5, true}}},
-        {"key repeat does not count",
-         {{S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true},
-          {S::Repeat, SDL_SCANCODE_KP_5},
-          {S::Repeat, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, false}}},
-        {"two presses between queries are one press",
-         {{S::Down, SDL_SCANCODE_KP_5},
-          {S::Up, SDL_SCANCODE_KP_5},
-          {S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true},
-          {S::Query, {}, kp5, false}}},
-        {"querying one key leaves another key's press",
-         {{S::Down, SDL_SCANCODE_KP_5},
-          {S::Down, SDL_SCANCODE_W},
-          {S::Query, {}, kp5, true},
-          {S::Query, {}, 'W', true},
-          {S::Query, {}, 'W', false}}},
-        {"a key the game does not use presses nothing",
-         {{S::Down, SDL_SCANCODE_F5}, {S::Query, {}, kp5, false}, {S::Query, {}, vk::Escape, false}}},
-        {"a press without focus does not count; after focus returns presses count again",
-         {{S::FocusLost},
-          {S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, false},
-          {S::FocusGained},
-          {S::Query, {}, kp5, false},
-          {S::Down, SDL_SCANCODE_KP_5},
-          {S::Query, {}, kp5, true}}},
-        {"losing focus forgets a press not yet asked for",
-         {{S::Down, SDL_SCANCODE_KP_5}, {S::FocusLost}, {S::FocusGained}, {S::Query, {}, kp5, false}}},
-        {"closing the window, even without focus, and the quit request are Escape presses",
-         {{S::FocusLost},
-          {S::Close},
-          {S::Query, {}, vk::Escape, true},
-          {S::Query, {}, vk::Escape, false},
-          {S::Quit},
-          {S::Query, {}, vk::Escape, true}}},
-    };
-    for (const Case& c : cases) {
-        DesktopKeyboard keyboard;
-        int index = 0;
-        for (const Step& s : c.steps) {
-            if (s.kind == Step::Query)
-                EXPECT_EQ(keyboard.pressedSinceLastQuery(s.queryKey), s.expected) << c.what << ", step " << index;
-            else
-                feed(keyboard, s);
-            ++index;
-        }
-    }
+    play("a press is reported once, to the first query; a second press after it again",
+         "+KP5 ?KP5 .KP5 -KP5 +KP5 ?KP5");
+    play("a press released before the query still counts", "+KP5 -KP5 ?KP5");
+    play("key repeat does not count", "+KP5 ?KP5 *KP5 *KP5 .KP5");
+    play("two presses between queries are one press", "+KP5 -KP5 +KP5 ?KP5 .KP5");
+    play("querying one key leaves another key's press", "+KP5 +W ?KP5 ?W .W");
+    play("a key the game does not use presses nothing", "+F5 .KP5 .Esc");
+    play("a press without focus does not count; after focus returns presses count again",
+         "blur +KP5 .KP5 focus .KP5 +KP5 ?KP5");
+    play("losing focus forgets a press not yet asked for", "+KP5 blur focus .KP5");
+    play("closing the window, even without focus, and the quit request are Escape presses",
+         "blur close ?Esc .Esc quit ?Esc");
 }
 
 TEST(DesktopKeyboard, AltEnterSwitchesFullScreenAndIsNoEnterPress) {
