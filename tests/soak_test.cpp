@@ -90,17 +90,17 @@ private:
 // The world's float fields, scalars and records alike: a description of each non-finite one.
 std::string nonFiniteField() {
     std::ostringstream s;
-    auto check = [&s](const std::string& name, const auto& v) {
-        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(v)>, float>)
-            if (!std::isfinite(v)) s << name << " = " << v << "; ";
+    auto isBad = [](const auto& v) {  // names are made only for a bad value: this runs every pass
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(v)>, float>) return !std::isfinite(v);
+        return false;
     };
     tb::forEachField(tb::world, [&](const char* name, const auto& v) {
         using T = std::remove_cvref_t<decltype(v)>;
-        check(name, v);
+        if (isBad(v)) s << name << " = " << v << "; ";
         if constexpr (std::is_array_v<T> && std::is_class_v<std::remove_extent_t<T>>)
             for (std::size_t i = 0; i < std::size(v); ++i)
                 tb::forEachField(v[i], [&](const char* field, const auto& x) {
-                    check(std::string(name) + "[" + std::to_string(i) + "]." + field, x);
+                    if (isBad(x)) s << name << "[" << i << "]." << field << " = " << x << "; ";
                 });
     });
     return s.str();
