@@ -1,5 +1,5 @@
 // Player controls: the first-frame rule, the double key query, the fixed key
-// order, the digit keys, the driving steps and the fire keys with their reload test.
+// order and the fire keys with their reload test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,58 +110,6 @@ TEST_F(PlayControls, FirstFrameUsesUpPressesWithoutActingExceptEscapeOnItsFirstQ
             EXPECT_TRUE(sound.played.empty());
             EXPECT_EQ(keys.asked('P'), 1);  // asked once: its press is used up
         }
-    }
-}
-
-TEST_F(PlayControls, DigitKeysBringTheirTankInUnchangedOrSendItToItsHangar) {
-    const std::pair<int, int> digits[] = {{'1', 3}, {'2', 5}, {'3', 7}, {'4', 9}, {'5', 11},
-                                          {'6', 2}, {'7', 4}, {'8', 6}, {'9', 8}, {'0', 10}};
-    for (auto [key, tank] : digits) {
-        SCOPED_TRACE(testing::Message() << "key " << char(key));
-        SetUp();
-        tb::world.coopMode = 0;
-        tb::Tank& t = tb::world.tanks[tank];
-        t.x = 123.5f, t.y = 20.0f, t.runIn = 7, t.speed = 1.0f;
-        frame({key});
-        EXPECT_EQ(t.active, 1);
-        EXPECT_EQ(t.x, 123.5f);
-        EXPECT_EQ(t.runIn, 7);
-        for (int other = 2; other < tb::kTankCount; ++other)
-            EXPECT_EQ(tb::world.tanks[other].active, other == tank ? 1 : 0) << "tank " << other;
-        frame({key});
-        EXPECT_EQ(t.active, 0);
-        EXPECT_EQ(t.x, tank % 2 ? -500.0f : 500.0f);
-        EXPECT_EQ(t.y, float(200 * (tank / 2) - 500));
-        EXPECT_EQ(t.runIn, 130);
-        EXPECT_EQ(t.speed, 0.0f);
-        int parts = 0;
-        for (const tb::WreckPart& w : tb::world.wreckParts) parts += w.active;
-        EXPECT_EQ(parts, 4);
-    }
-}
-
-TEST_F(PlayControls, DrivingKeysStepTheirSettingsAndTakeTheTankBackFromTheComputer) {
-    struct Case {
-        int key, tank;
-        float tb::Tank::*setting;
-        float step;
-    };
-    const Case cases[] = {{0x61, 0, &tb::Tank::turnRate, -0.01f},    {0x63, 0, &tb::Tank::turnRate, 0.01f},
-                          {0x65, 0, &tb::Tank::speed, 0.5f},         {0x62, 0, &tb::Tank::speed, -0.5f},
-                          {0x64, 0, &tb::Tank::turretRate, -0.008f}, {0x66, 0, &tb::Tank::turretRate, 0.008f},
-                          {'A', 2, &tb::Tank::turnRate, -0.01f},     {'D', 2, &tb::Tank::turnRate, 0.01f},
-                          {'W', 2, &tb::Tank::speed, 0.5f},          {'S', 2, &tb::Tank::speed, -0.5f},
-                          {'Q', 2, &tb::Tank::turretRate, -0.008f},  {'E', 2, &tb::Tank::turretRate, 0.008f}};
-    for (const Case& c : cases) {
-        tb::world.autoPilot1 = 1;
-        tb::world.autoPilot2 = 1;
-        tb::Tank& t = tb::world.tanks[c.tank];
-        t.*c.setting = 0.25f;
-        frame({c.key});
-        EXPECT_EQ(t.*c.setting, 0.25f + c.step) << "key " << c.key;  // a single-precision step
-        EXPECT_EQ(tb::world.autoPilot1, c.tank == 0 ? 0 : 1) << "key " << c.key;
-        EXPECT_EQ(tb::world.autoPilot2, c.tank == 0 ? 1 : 0) << "key " << c.key;
-        t.*c.setting = 0;
     }
 }
 

@@ -8,11 +8,13 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "core/world.h"
 #include "datagen/data_files.h"
 #include "datagen/model_design.h"
 #include "display/display.h"
+#include "platform/glide/softglide.h"
 #include "platform/stream.h"
 #include "test_support.h"
 
@@ -204,58 +206,43 @@ TEST(DatagenModel, PartsFitTheTankAndHangarGeometry) {
 // ---------------------------------------------------------------------------
 // Bitmaps
 
-// SDL's loader reads the file as a bitmap of the designed size.
-void expectBitmap(const Bytes& b, int width, int height, int bits) {
-    SDL_Surface* surface = SDL_LoadBMP_RW(SDL_RWFromConstMem(b.data(), int(b.size())), 1);
-    ASSERT_NE(surface, nullptr) << SDL_GetError();
-    EXPECT_EQ(surface->w, width);
-    EXPECT_EQ(surface->h, height);
-    EXPECT_EQ(surface->format->BitsPerPixel, bits);
-    SDL_FreeSurface(surface);
-    EXPECT_EQ(le32(b, 10), 1078u);  // the game reads the pixels from here
-}
-
-TEST(DatagenBitmaps, PanelBitmapGivesTheDesignedTexels) {
-    const Bytes file = datagen::panelBitmap();
-    expectBitmap(file, 256, 64, 8);
+// SDL reads the bitmaps at their designed sizes, and the game, reading them its
+// own way (text mode, offset starts, a stepping-back colour reader), gets the
+// designed texels.
+TEST(DatagenBitmaps, TheGameReadsTheDesignedTexels) {
+    for (const auto& [file, width, height, bits] :
+         {std::tuple(datagen::panelBitmap(), 256, 64, 8), std::tuple(datagen::colourBitmap(), 64, 64, 24)}) {
+        SDL_Surface* surface = SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), int(file.size())), 1);
+        ASSERT_NE(surface, nullptr) << SDL_GetError();
+        EXPECT_EQ(std::tuple(surface->w, surface->h, int(surface->format->BitsPerPixel)),
+                  std::tuple(width, height, bits));
+        SDL_FreeSurface(surface);
+        EXPECT_EQ(le32(file, 10), 1078u);  // the game reads the pixels from here
+    }
+    DataDir dir;
+    dir.write("tex.bmp", datagen::panelBitmap());
+    dir.write("tex2.bmp", datagen::colourBitmap());
+    tb::world = tb::WorldState{};
+    tb::initDisplay();
+    auto texel = [](int slot, int i) {
+        std::uint32_t argb = 0;
+        EXPECT_TRUE(softglide::textureTexel(tb::world.textureAddress[slot], &tb::world.textureInfo[slot], i, argb));
+        return argb;
+    };
     const std::vector<std::uint8_t> levels = datagen::panelLevels();
     ASSERT_EQ(levels.size(), 16384u);
-    for (std::uint8_t l : levels) ASSERT_LE(l, 5);
-    // The game's reading: from offset 1078, one byte per texel, landing 64 texels on.
-    platform::TextStream stream(file);
-    stream.seek(1078, 0);
-    std::vector<std::uint16_t> texels(16384);
-    for (int n = 0; n < 16384; ++n) {
-        const int p = stream.getc();
-        texels[(n + 64) % 16384] = std::uint16_t((p + 26) * 0x0421 + 0x8000);
-    }
     for (int i = 0; i < 16384; ++i)
-        ASSERT_EQ(texels[i], std::uint16_t((levels[i] + 26) * 0x0421 + 0x8000)) << "texel " << i;
-    for (std::size_t i = 1078; i < file.size(); ++i) ASSERT_TRUE(datagen::byteIsFileSafe(file[i])) << i;
-}
-
-TEST(DatagenBitmaps, ColourBitmapGivesTheDesignedTexels) {
-    const Bytes file = datagen::colourBitmap();
-    expectBitmap(file, 64, 64, 24);
-    const std::vector<datagen::ColourTexel> intended = datagen::colourTexels();
-    ASSERT_EQ(intended.size(), 4096u);
-    // The game's reading: three bytes per texel, stepping back one when the second is not 0.
-    platform::TextStream stream(file);
-    stream.seek(1078, 0);
-    std::vector<std::uint16_t> texels(4096);
-    for (int n = 0; n < 4096; ++n) {
-        const int b0 = stream.getc() / 16, b1 = stream.getc() / 16, b2 = stream.getc() / 16;
-        if (b1 != 0) stream.seek(-1, 1);
-        texels[(n + 27) % 4096] = std::uint16_t(b0 * 0x1000 + b0 * 0x100 + b2 * 0x10 + b1);
-    }
-    for (int i = 0; i < 4096; ++i) ASSERT_EQ(texels[i], intended[i].argb4444()) << "texel " << i;
-    for (std::size_t i = 1078; i < stream.position(); ++i) ASSERT_TRUE(datagen::byteIsFileSafe(file[i])) << i;
+        ASSERT_EQ(texel(2, i),
+                  softglide::expandedTexel(std::uint16_t((levels[i] + 26) * 0x0421 + 0x8000), GR_TEXFMT_ARGB_1555))
+            << "tex.bmp texel " << i;
+    const std::vector<datagen::ColourTexel> colours = datagen::colourTexels();
+    ASSERT_EQ(colours.size(), 4096u);
+    for (int i = 0; i < 4096; ++i)
+        ASSERT_EQ(texel(6, i), softglide::expandedTexel(colours[i].argb4444(), GR_TEXFMT_ARGB_4444))
+            << "tex2.bmp texel " << i;
     // The design uses what it claims: fire, foliage and plain white all present.
     int blue = 0, translucent = 0;
-    for (const datagen::ColourTexel& t : intended) {
-        blue += t.blue != 0;
-        translucent += t.alpha > 0 && t.alpha < 15;
-    }
+    for (const datagen::ColourTexel& t : colours) blue += t.blue != 0, translucent += t.alpha > 0 && t.alpha < 15;
     EXPECT_GT(blue, 256);
     EXPECT_GT(translucent, 256);
 }

@@ -1,5 +1,5 @@
-// Entity lifetimes: shells, smoke and explosions age out; props sink, regrow and
-// are knocked over; wreck parts sink with two explosions; debris lands and sinks.
+// Entity lifetimes: props sink, regrow and are knocked over; wreck parts sink
+// with two explosions; debris lands and sinks.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,28 +19,6 @@ void quietWorld(std::uint32_t seed = 31) {
     tb::world.frameCounter = 1;
     for (tb::Tank& t : tb::world.tanks) t.x = 5000, t.y = 5000;
     for (tb::Prop& p : tb::world.props) p = tb::Prop{1, -5000, -5000, 5, 0};
-}
-
-// A shell flies four units an update toward -y at heading 0, on its last update too.
-TEST(SimEntities, ShellsSmokeAndExplosionsLiveOneUpdateLongerThanTheirLife) {
-    for (float life : {280.0f, 200.0f, 100.0f, 0.0f, 0.5f}) {
-        SCOPED_TRACE(life);
-        quietWorld();
-        tb::world.shells[4] = tb::Shell{1, 0, 2, 0, 0, 1701, 0, life};
-        tb::world.muzzleSmoke[35] = tb::MuzzleSmoke{1, 0, 0, 2101, 0, life};
-        tb::world.explosions[95] = tb::Explosion{1, 1, 0, 0, 1400, 0, life};
-        const int lasts = int(life) + 1;
-        for (int n = 1; n < lasts; ++n) tb::updateEntities();
-        auto active = [] {
-            return std::tuple(int(tb::world.shells[4].active), int(tb::world.muzzleSmoke[35].active),
-                              int(tb::world.explosions[95].active));
-        };
-        EXPECT_EQ(active(), std::tuple(1, 1, 1));
-        tb::updateEntities();
-        EXPECT_EQ(active(), std::tuple(0, 0, 0));
-        EXPECT_EQ(tb::world.shells[4].y, -4.0f * float(lasts));
-        EXPECT_EQ(tb::world.shells[4].x, 0.0f);
-    }
 }
 
 TEST(SimEntities, WreckPartsSinkWithTwoExplosions) {

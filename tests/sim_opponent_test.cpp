@@ -53,45 +53,21 @@ TEST(SimOpponent, TargetRules) {
         const char* what;
         std::initializer_list<int> active;
         int me, myTarget;
-        int others[12];  // every tank's target before the call
+        std::initializer_list<std::pair<int, int>> targets;  // other tanks' targets (the rest have none)
         int runIn, want;
     };
     const Case cases[] = {
-        {"attacker replaces a target that ignores me",
-         {4, 5, 7},
-         4,
-         7,
-         {-1, -1, -1, -1, -1, 4, -1, 3, -1, -1, -1, -1},
-         0,
-         5},
-        {"team-mate that does not attack me is dropped",
-         {4, 6},
-         4,
-         6,
-         {-1, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1, -1},
-         0,
-         -1},
-        {"team-mate that attacks me is kept", {4, 6}, 4, 6, {-1, -1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1}, 0, 6},
-        {"first attacker taken when I have none",
-         {3, 4, 6, 8},
-         3,
-         -1,
-         {-1, -1, -1, -1, -1, -1, 3, -1, 3, -1, -1, -1},
-         0,
-         6},
-        {"current target kept among attackers",
-         {3, 4, 6, 8},
-         3,
-         8,
-         {-1, -1, -1, -1, 3, -1, 3, -1, 3, -1, -1, -1},
-         0,
-         8},
-        {"no target while driving out", {4, 5}, 4, 5, {-1, -1, -1, -1, -1, 4, -1, -1, -1, -1, -1, -1}, 50, -1},
+        {"an attacker replaces a target ignoring me", {4, 5, 7}, 4, 7, {{5, 4}, {7, 3}}, 0, 5},
+        {"a team-mate not attacking me is dropped", {4, 6}, 4, 6, {{6, 1}}, 0, -1},
+        {"a team-mate attacking me is kept", {4, 6}, 4, 6, {{6, 4}}, 0, 6},
+        {"the first attacker when I have none", {3, 4, 6, 8}, 3, -1, {{6, 3}, {8, 3}}, 0, 6},
+        {"my target kept among attackers", {3, 4, 6, 8}, 3, 8, {{4, 3}, {6, 3}, {8, 3}}, 0, 8},
+        {"no target while driving out", {4, 5}, 4, 5, {{5, 4}}, 50, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         field(c.active);
-        for (int k = 0; k < 12; ++k) tb::world.tanks[k].target = c.others[k];
+        for (auto [tank, target] : c.targets) tb::world.tanks[tank].target = target;
         tb::Tank& me = tb::world.tanks[c.me];
         me.target = c.myTarget;
         me.runIn = c.runIn;
