@@ -8,7 +8,7 @@
 #   scripts/fuzz.sh 3600 model      # one target for an hour
 #   FUZZ_ARGS="-fork=2" scripts/fuzz.sh 28800   # a night on two cores
 #
-# Targets: model textures replay wav triangle. New corpus entries collect in
+# Targets: model textures replay wav triangle settings. New corpus entries collect in
 # $BUILD_DIR/fuzz-corpus/<target> (the committed seeds in fuzz/corpus/<target>
 # stay as they are; copy good finds there by hand).
 # Environment: BUILD_DIR (build-fuzz; CI uses the sanitizer tree build-asan), JOBS, FUZZ_ARGS.
@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(model textures replay wav triangle)
+[ ${#targets[@]} -eq 0 ] && targets=(model textures replay wav triangle settings)
 build=${BUILD_DIR:-build-fuzz}
 jobs=${JOBS:-$(nproc)}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}

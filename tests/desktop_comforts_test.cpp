@@ -135,7 +135,8 @@ TEST(DesktopComforts, TheVolumeScalesTheSamples) {
 
 // Under a virtual X server without a window manager: full screen fills the
 // screen, a replay played with a pause in it records the same keys in the same
-// passes, and F12 keeps an older screenshot.
+// passes, and F12 keeps an older screenshot. Then in a window, a key bound in
+// the settings file is recorded as the game key it stands for.
 TEST(DesktopComforts, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
     if (tbtest::run("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
         GTEST_SKIP() << "xvfb-run or xdotool not installed";
@@ -158,7 +159,21 @@ sleep 1  # the pause itself, as a player would hold it
 xdotool key Pause F12
 wait $pid
 echo "status=$?" > result.txt
+"$exe" --window --mute --data "$3" --config keys.ini --record keys.replay 2>keys-err.txt &
+pid=$!
+for i in $(seq 1 300); do
+  wid=$(xdotool search --name '^tankbattle$' 2>/dev/null | head -n1)
+  [ -n "$wid" ] && break
+  sleep 0.05
+done
+xdotool windowfocus --sync "$wid"
+# A screenshot is taken between passes: after it, keys reach a pass that reads them.
+xdotool key F12
+for i in $(seq 1 300); do [ -f tankbattle-003.png ] && break; sleep 0.05; done
+xdotool key --delay 100 Up KP_5 w Escape
+wait $pid
 )");
+    dir.write("keys.ini", "key.KP5 = Up\nkey.Bogus = A\n");
     ASSERT_EQ(tbtest::run("timeout 120 xvfb-run -a -s '-screen 0 800x600x24' sh '" + (dir / "run.sh").string() +
                           "' '" TANKBATTLE_EXECUTABLE "' '" + dir.path().string() +
                           "' '" TANKBATTLE_GENERATED_DATA "' >/dev/null 2>&1"),
@@ -170,6 +185,12 @@ echo "status=$?" > result.txt
     EXPECT_EQ(readText(dir / "out.replay"), replay);
     EXPECT_EQ(readText(dir / "tankbattle-001.png"), "older");
     EXPECT_EQ(readText(dir / "tankbattle-002.png").substr(0, 4), "\x89PNG");
+    // Up stands for keypad 5, which no longer does; the bad line is named.
+    std::string keys;
+    for (const std::string& line : tbtest::lines(readText(dir / "keys.replay")))
+        keys += line.substr(line.find(' ') + 1) + " ";
+    EXPECT_EQ(keys, "1 KP5 W Escape ");  // the header's "1", then the keys
+    EXPECT_NE(readText(dir / "keys-err.txt").find("keys.ini:2: no game key"), std::string::npos);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ const char* usageText() {
            "\n"
            "Playing:\n"
            "  --window             play in a resizable window instead of full screen\n"
+           "  --fullscreen         play full screen (the start setting; see --config)\n"
            "  --integer-scale      scale the 640x480 picture in whole steps only\n"
            "  --mute               no sound\n"
            "  --volume N           sound volume, 0 to 100\n"
@@ -65,6 +66,7 @@ bool checkCombination(const Options& o, std::string& error) {
         bool given;
         const char* name;
     } windowOnly[] = {{o.window, "--window"},
+                      {o.fullscreen, "--fullscreen"},
                       {o.integerScale, "--integer-scale"},
                       {o.mute, "--mute"},
                       {o.volume >= 0, "--volume"},
@@ -90,6 +92,10 @@ bool checkCombination(const Options& o, std::string& error) {
                 return false;
             }
     }
+    if (o.window && o.fullscreen) {
+        error = "--window and --fullscreen contradict each other";
+        return false;
+    }
     if (o.dumpEvery > 0 && o.dumpFile.empty()) {
         error = "--dump-every needs --dump-state FILE";
         return false;
@@ -110,6 +116,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
                                  {"--headless", &Options::headless},
                                  {"--no-pixels", &Options::noPixels},
                                  {"--window", &Options::window},
+                                 {"--fullscreen", &Options::fullscreen},
                                  {"--integer-scale", &Options::integerScale},
                                  {"--mute", &Options::mute},
                                  {"--save-settings", &Options::saveSettings}};

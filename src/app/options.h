@@ -18,6 +18,7 @@ struct Options {
     std::string dataDir;         // empty: search the usual places
     bool noPixels = false;       // headless: skip rasterising, keep every game-side effect
     bool window = false;         // a resizable window instead of full screen
+    bool fullscreen = false;     // full screen even when the settings say window
     bool integerScale = false;   // scale the picture in whole steps
     bool mute = false;           // no sound
     long long volume = -1;       // 0..100; -1: as the settings say

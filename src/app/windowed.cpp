@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/world.h"
 #include "game/frame_loop.h"
@@ -24,7 +25,9 @@
 #include "platform/screenshot.h"
 #include "platform/sdl/keyboard.h"
 #include "platform/sdl/pacer.h"
+#include "platform/sdl/pads.h"
 #include "platform/sdl/presenter.h"
+#include "platform/sdl/settings.h"
 #include "platform/sdl/sound.h"
 #include "platform/sound.h"
 #include "sim/sim.h"
@@ -43,6 +46,7 @@ std::unique_ptr<sdl::DesktopSound> openSound();
 struct Desktop {
     sdl::Presenter presenter;
     sdl::DesktopKeyboard keyboard;
+    std::unique_ptr<sdl::Pads> pads;  // none without SDL's game controller support
     sdl::FramePacer pacer;
     long long swaps = 0;
     sdl::FramePacer::Nanos waiting = 0, presenting = 0;  // totals, for the timing report
@@ -52,7 +56,7 @@ struct Desktop {
     int volume = 100;
     bool muted = false;
     sdl::FramePacer::Nanos volumeShownUntil = 0;
-    bool settingsChanged = false;  // in game: saved at exit
+    bool volumeChanged = false, fullscreenChanged = false;  // in game: saved at exit
 
     bool paused() const { return pausedByPlayer || hidden; }
     sdl::Overlay overlay() const {
@@ -83,16 +87,19 @@ void changeVolume(Desktop& desktop, int step, bool toggleMute) {
     }
     if (desktop.sound) desktop.sound->setVolume(desktop.muted ? 0 : desktop.volume);
     desktop.volumeShownUntil = sdl::monotonicNow() + sdl::FramePacer::kSecond;
-    desktop.settingsChanged = true;
+    desktop.volumeChanged = true;
 }
 
 void pumpEvents(Desktop& desktop) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        switch (desktop.keyboard.handleEvent(event)) {
+        sdl::EventAction action = desktop.keyboard.handleEvent(event);
+        if (action == sdl::EventAction::None && desktop.pads)
+            action = desktop.pads->handleEvent(event, desktop.keyboard);
+        switch (action) {
             case sdl::EventAction::ToggleFullscreen:
                 desktop.presenter.toggleFullscreen();
-                desktop.settingsChanged = true;
+                desktop.fullscreenChanged = true;
                 break;
             case sdl::EventAction::Screenshot: saveScreenshot(desktop); break;
             case sdl::EventAction::Pause: desktop.pausedByPlayer = !desktop.pausedByPlayer; break;
@@ -202,6 +209,28 @@ bool timingReportWanted() {
     return value && *value && std::string(value) != "0";
 }
 
+// The settings file's, with the command line's over them.
+sdl::Settings settingsInEffect(const Options& options, const sdl::Settings& fromFile) {
+    sdl::Settings s = fromFile;
+    if (options.window) s.fullscreen = false;
+    if (options.fullscreen) s.fullscreen = true;
+    if (options.integerScale) s.integerScale = true;
+    if (options.mute) s.mute = true;
+    if (options.volume >= 0) s.volume = int(options.volume);
+    return s;
+}
+
+void saveSettings(const std::string& path, const sdl::Settings& settings) {
+    std::string error;
+    if (path.empty())
+        std::fprintf(stderr,
+                     "tankbattle: no place for the settings: set HOME or XDG_CONFIG_HOME, or give --config FILE\n");
+    else if (sdl::saveSettings(path, settings, error))
+        std::fprintf(stderr, "tankbattle: settings written to %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+}
+
 }  // namespace
 
 int runWindowed(const Options& options, const char* /*argv0*/) {
@@ -221,6 +250,15 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         return 1;
     }
 
+    // Settings never stop the game: a bad line is reported and skipped.
+    const std::string settingsPath = options.configFile.empty() ? sdl::defaultSettingsPath() : options.configFile;
+    sdl::Settings fromFile;
+    std::vector<std::string> problems;
+    sdl::loadSettings(settingsPath, fromFile, problems);
+    for (const std::string& problem : problems) std::fprintf(stderr, "tankbattle: %s\n", problem.c_str());
+    const sdl::Settings settings = settingsInEffect(options, fromFile);
+    if (options.saveSettings) saveSettings(settingsPath, settings);
+
     SDL_SetMainReady();
     if (quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0 || showsNothing(SDL_GetCurrentVideoDriver())) {
         std::string reason = SDL_WasInit(SDL_INIT_VIDEO) ? "no window system found" : SDL_GetError();
@@ -234,17 +272,23 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     auto desktop = std::make_unique<Desktop>();
     std::string error;
     sdl::PresenterOptions presenterOptions;
-    presenterOptions.fullscreen = !options.window;
-    presenterOptions.integerScale = options.integerScale;
+    presenterOptions.fullscreen = settings.fullscreen;
+    presenterOptions.integerScale = settings.integerScale;
     if (!desktop->presenter.open(presenterOptions, error)) {
         std::fprintf(stderr, "tankbattle: no display available: %s\n", error.c_str());
         desktop.reset();
         SDL_Quit();
         return 1;
     }
-    desktop->muted = options.mute;
-    if (options.volume >= 0) desktop->volume = int(options.volume);
+    desktop->muted = settings.mute;
+    desktop->volume = settings.volume;
     if (!desktop->muted) desktop->sound = openSound();
+    // Pads plugged in already are announced as if plugged in now.
+    if (quietly([] { return SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER); }) == 0)
+        desktop->pads = std::make_unique<sdl::Pads>(settings);
+    sdl::KeyBindings bindings;
+    for (const auto& [key, action] : settings.keys) bindings.bind(key, action);
+    desktop->keyboard.setBindings(bindings);
     if (desktop->sound) desktop->sound->setVolume(desktop->volume);
 
     // The keys come from the player or from a replay (which the player can still
@@ -303,6 +347,13 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         status = 1;
     }
 
+    // What the player changed in the game is kept in the settings file.
+    if (desktop->volumeChanged || desktop->fullscreenChanged) {
+        sdl::Settings kept = fromFile;
+        if (desktop->volumeChanged) kept.volume = desktop->volume, kept.mute = desktop->muted;
+        if (desktop->fullscreenChanged) kept.fullscreen = desktop->presenter.fullscreen();
+        saveSettings(settingsPath, kept);
+    }
     desktop.reset();
     SDL_Quit();
     return status;

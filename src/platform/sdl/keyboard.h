@@ -34,8 +34,10 @@ public:
     // as is Escape while paused. The front end's own keys (keymap.h) come back as their action. Alt+Enter is the
     // full-screen switch, not an Enter press.
     EventAction handleEvent(const SDL_Event& event);
-    // A key press the game did not make with the keyboard (a pad's button).
-    void press(int virtualKey) { latch_.press(virtualKey); }
+    // A game key pressed on a pad: counts like a key, and like one not while paused.
+    void pressFromPad(int virtualKey) {
+        if (!paused_) latch_.press(virtualKey);
+    }
     bool pressedSinceLastQuery(int virtualKey) override { return latch_.take(virtualKey); }
     bool focused() const { return focused_; }
     void setBindings(const KeyBindings& bindings) { bindings_ = bindings; }
