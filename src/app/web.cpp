@@ -139,13 +139,14 @@ void present() {
 // One animation frame. Paced, passes run on a 60 Hz schedule: each pass whose
 // time has come (within half a period, since frames arrive with jitter), so
 // 30, 60, 120 and 144 Hz displays all give 60 passes a second. A page more
-// than a few periods behind (a slow machine, a hidden tab) starts the schedule
-// afresh from now: the game slows down and never skips or rushes passes.
+// than two periods behind (a slow machine, a hidden tab) starts the schedule
+// afresh from now: the game slows down, one pass a frame, and never skips
+// passes or rushes through a backlog.
 // Fast, passes run back to back for 30 ms a frame (for watching a replay
 // quickly and for tests).
 EM_BOOL onAnimationFrame(double now, void*) {
     if (!game.running) return true;
-    constexpr double kPeriodMs = 1000.0 / 60, kBehindMs = 4 * kPeriodMs, kBudgetMs = 30;
+    constexpr double kPeriodMs = 1000.0 / 60, kBehindMs = 2 * kPeriodMs, kBudgetMs = 30;
     if (game.fast) {
         const double began = emscripten_get_now();
         while (game.running && emscripten_get_now() - began < kBudgetMs) runOnePass();
@@ -158,7 +159,7 @@ EM_BOOL onAnimationFrame(double now, void*) {
         ++game.restarts;
     }
     int ran = 0;
-    for (; game.running && now >= game.due - kPeriodMs / 2 && ran < 4; ++ran) {
+    for (; game.running && now >= game.due - kPeriodMs / 2 && ran < 3; ++ran) {
         runOnePass();
         game.due += kPeriodMs;
     }
