@@ -31,7 +31,11 @@ int lookUp(const auto& table, std::string_view code) {
     return 0;
 }
 
-bool isGameLetter(char upper) { return std::string_view("POIADWSQE").find(upper) != std::string_view::npos; }
+bool isGameLetter(char upper) {
+    for (const GameKey& k : kGameKeys)
+        if (k.code == upper && upper >= 'A' && upper <= 'Z') return true;
+    return false;
+}
 
 }  // namespace
 
