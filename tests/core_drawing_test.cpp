@@ -6,9 +6,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 
 #include "core/world.h"
+#include "game/frame_loop.h"
+#include "platform/glide/glide.h"
 #include "platform/glide/softglide.h"
+#include "platform/stream.h"
 #include "render/render.h"
 
 namespace {
@@ -115,6 +119,30 @@ TEST_F(RenderWorldEffects, TheGaugeClampsTheBalanceAndStoresIt) {
         tb::drawBalanceGauge();
         EXPECT_EQ(tb::world.teamBalance, c[1]) << c[0];
     }
+}
+
+// A triangle naming a texture slot outside the tables is drawn like one naming
+// -1 (with no texture: not at all), never through the records beyond the tables.
+TEST_F(RenderWorldEffects, ModelSlotsOutsideTheTextureTablesDrawUntextured) {
+    platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
+    tb::world = tb::WorldState{};
+    tb::initGame();                // the model and the seven textures in their slots
+    tb::world.cameraZ = 40000.0f;  // the closest zoom, over the hull drawn at (0, 0)
+    softglide::setRasterEnabled(true);
+    tb::setBlendOpaque();
+    auto picture = [](std::int32_t texture) {
+        for (int i = 0; i < tb::kMeshTriangles; ++i) tb::world.model.triangles[i].texture = texture;
+        grBufferClear(0, 0, 0xFFFF);
+        tb::drawMesh(0, 0, 1, 0, 0, 0, 0);
+        grBufferSwap(1);
+        const std::uint32_t* frame = softglide::frontBuffer();
+        return std::vector<std::uint32_t>(frame, frame + softglide::kScreenWidth * softglide::kScreenHeight);
+    };
+    const std::vector<std::uint32_t> untextured = picture(-1);
+    EXPECT_TRUE(picture(tb::kTextureSlots) == untextured);
+    EXPECT_TRUE(picture(1 << 30) == untextured);
+    EXPECT_FALSE(picture(0) == untextured);  // slot 0 is a texture like the others
+    tb::shutdownDisplay();
 }
 
 }  // namespace
