@@ -84,6 +84,9 @@ TEST(SimUpdate, AnglesWrapByWholeTurns) {
     EXPECT_TRUE(std::isnan(tb::wrapAngle(std::numeric_limits<float>::quiet_NaN())));
     EXPECT_EQ(tb::wrapAngle(inf), inf);
     EXPECT_EQ(tb::wrapAngle(-inf), -inf);
+    // Beyond 1000 the whole turns go in one step, not one turn at a time.
+    EXPECT_EQ(tb::wrapAngle(1050.0f), float(1050.0 - 167 * kWholeTurn));
+    EXPECT_EQ(tb::wrapAngle(-1050.0f), float(-1050.0 + 168 * kWholeTurn));
     for (float far : {1e30f, -1e30f, 123456.7f, -98765.4f}) {
         const float w = tb::wrapAngle(far);
         EXPECT_TRUE(w >= -0.5f && double(w) <= 6.783185308) << far;
