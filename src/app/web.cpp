@@ -64,7 +64,7 @@ struct Game {
     std::string dumps;                   // the checkpoint dumps so far, one line each
     std::vector<std::int64_t> pictures;  // when not empty: pixels only for these pictures (after these passes)
     std::string pictureDigests;          // "frame PASS DIGEST" lines of those pictures
-    std::vector<float> passMs;           // how long each pass took (update and pixels)
+    std::vector<float> passMs;           // how long the recent passes took (update and pixels)
     std::vector<std::uint8_t> rgba = std::vector<std::uint8_t>(softglide::kScreenWidth * softglide::kScreenHeight * 4);
 } game;
 
@@ -110,6 +110,7 @@ void runOnePass() {
             pics.begin(), pics.end(), [](std::int64_t p) { return game.passes < p && game.passes + 3 >= p; }));
     const double started = emscripten_get_now();
     tb::runPass();
+    if (game.passMs.size() >= 1 << 16) game.passMs.erase(game.passMs.begin(), game.passMs.begin() + (1 << 15));
     game.passMs.push_back(float(emscripten_get_now() - started));
     ++game.passes;
     if (wanted)

@@ -69,7 +69,7 @@ for (const { replay, passes, frames } of regress) {
 }
 
 test('time a pass in the page and natively (printed)', async () => {
-  const replay = 'tests/regress/battle12.replay', passes = 600;
+  const replay = 'tests/regress/battle12.replay', passes = 240;
   const { page } = await open(browser.context, server.url, `?replay=${replay}&frames=${passes}&fast`);
   await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
   const { medianMs } = await page.evaluate(() => window.tankbattle.timing());
