@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "app/dump.h"
-#include "game/frame_loop.h"
 #include "core/world.h"
+#include "game/frame_loop.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
 #include "platform/screenshot.h"
 #include "platform/stream.h"
-#include "sim/sim.h"
 #include "test_support.h"
 
 namespace {
