@@ -97,6 +97,20 @@ test('keypad, keypad-less and player 2 keys change the tanks, with browser defau
   assert.equal(await page.evaluate(() => window.lastKeyPrevented), false, 'F1 is not a game key');
 });
 
+test('a key pressed just before the page loses focus is forgotten', async () => {
+  const press = (blur) => page.evaluate((b) => {  // in one task: no pass runs in between
+    dispatchEvent(new KeyboardEvent('keydown', { code: 'Digit2', key: '2' }));
+    if (b) dispatchEvent(new Event('blur'));
+    return window.tankbattle.timing().passes;
+  }, blur);
+  for (const [blur, toggles] of [[true, false], [false, true]]) {
+    const was = (await dumpOf(page)).tanks[5].active;
+    const pass = await press(blur);
+    await page.waitForFunction((n) => window.tankbattle.timing().passes > n + 2, pass);
+    assert.equal((await dumpOf(page)).tanks[5].active, toggles ? 1 - was : was, `blur ${blur}`);
+  }
+});
+
 test('sound starts after a key and a shot plays it', async () => {
   const before = await page.evaluate(() => window.tankbattle.sound());
   await page.waitForFunction(() => window.tankbattle.sound().decoded.length === 2, null, { timeout: 5000 });
