@@ -28,21 +28,24 @@ test('the page loads without console errors or requests beyond its site, silent 
   assert.equal((await page.evaluate(() => window.tankbattle.sound())).state, 'none');
 });
 
-// A busy machine may fall behind, which slows the game down (the pacer
-// restarts its schedule); otherwise the rate is 60.
+// Without pixels a pass is cheap enough for a busy machine to keep up; one
+// that still falls behind slows the game down (the page restarts its
+// schedule), which the rate then does not have to show.
 test('60 passes a second on 60, 30 and 144 Hz displays', async () => {
-  const rates = { 60: await passRate(page) };
   await page.evaluate(() => window.tankbattle.begin('', 0));  // one game at a time on the machine
-  for (const hz of [30, 144]) {
-    // A display of another rate: animation frames at whole multiples of 1/hz s, with those time stamps.
+  const rates = {};
+  for (const hz of [60, 30, 144]) {
     const other = await browser.context.newPage();
-    await other.addInitScript((period) => {
-      window.requestAnimationFrame = (f) => {
-        const next = (Math.floor(performance.now() / period) + 1) * period;
-        return setTimeout(() => f(next), next - performance.now());
-      };
-    }, 1000 / hz);
-    await other.goto(server.url);
+    if (hz !== 60) {
+      // A display of another rate: animation frames at whole multiples of 1/hz s, with those time stamps.
+      await other.addInitScript((period) => {
+        window.requestAnimationFrame = (f) => {
+          const next = (Math.floor(performance.now() / period) + 1) * period;
+          return setTimeout(() => f(next), next - performance.now());
+        };
+      }, 1000 / hz);
+    }
+    await other.goto(server.url + '?nopixels');
     await other.waitForFunction(() => window.tankbattle?.timing().passes > 0);
     rates[hz] = await passRate(other);
     await other.close();
@@ -50,7 +53,8 @@ test('60 passes a second on 60, 30 and 144 Hz displays', async () => {
   await page.evaluate(() => window.tankbattle.begin());
   console.log('passes a second by display rate:', JSON.stringify(rates));
   for (const [hz, { rate, behind }] of Object.entries(rates)) {
-    assert.ok(rate < 61.5 && (behind || rate > 58.5), `${hz} Hz display: ${rate} passes a second`);
+    // Two seconds hold 120 passes; a 30 Hz display adds them two at a time.
+    assert.ok(rate < 62.5 && (behind || rate > 57.5), `${hz} Hz display: ${rate} passes a second`);
   }
 });
 

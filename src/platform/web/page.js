@@ -1,9 +1,9 @@
 // The page around the game: the canvas, sound through Web Audio, the buttons,
 // and window.tankbattle for scripts and tests.
-//   index.html?replay=FILE&frames=N&dumpEvery=K&fast&pictures=P,P
+//   index.html?replay=FILE&frames=N&dumpEvery=K&fast&pictures=P,P&nopixels
 // watches the replay FILE (from this site), stops after N passes, keeps a
 // state dump every K passes, runs passes back to back instead of 60 a second,
-// and draws only the pictures after passes P (keeping their digests).
+// draws only the pictures after passes P (keeping their digests), or none.
 'use strict';
 const $ = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
@@ -100,7 +100,7 @@ createTankbattle(game).then(async () => {
   try {
     const replay = params.has('replay') ? await replayFromUrl() : '';
     begin(replay, Number(params.get('frames') ?? -1), Number(params.get('dumpEvery') ?? 0), params.has('fast'),
-          params.get('pictures') ?? '');
+          params.has('nopixels') ? '0' : params.get('pictures') ?? '');  // the picture before pass 1 is never drawn
   } catch (e) {
     status(e.message);
   }
