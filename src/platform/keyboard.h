@@ -26,6 +26,13 @@ inline constexpr GameKey kGameKeys[] = {
 // clang-format on
 static_assert(sizeof kGameKeys / sizeof kGameKeys[0] == 30, "the game reads 30 keys");
 
+// Whether c is the code of one of the game's letter keys (P O I A D W S Q E).
+constexpr bool isGameLetter(int c) {
+    for (const GameKey& k : kGameKeys)
+        if (k.code == c && c >= 'A' && c <= 'Z') return true;
+    return false;
+}
+
 class Keyboard {
 public:
     virtual ~Keyboard() = default;

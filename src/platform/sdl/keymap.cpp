@@ -44,12 +44,6 @@ int laptopBinding(SDL_Scancode scancode) {
     }
 }
 
-bool isGameLetter(int upper) {
-    for (const GameKey& k : kGameKeys)
-        if (k.code == upper) return true;
-    return false;
-}
-
 }  // namespace
 
 int virtualKeyFor(SDL_Scancode scancode, SDL_Keycode keycode) {

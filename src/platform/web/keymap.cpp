@@ -31,12 +31,6 @@ int lookUp(const auto& table, std::string_view code) {
     return 0;
 }
 
-bool isGameLetter(char upper) {
-    for (const GameKey& k : kGameKeys)
-        if (k.code == upper && upper >= 'A' && upper <= 'Z') return true;
-    return false;
-}
-
 }  // namespace
 
 int virtualKeyFor(std::string_view code, std::string_view key) {
