@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of a change: clang-tidy (.clang-tidy, every warning an error) and
-# clang-format (.clang-format, the whole file) on the C++ files changed since BASE.
+# clang-format (.clang-format, the whole file) on the C++ files changed since BASE,
+# and the subjects of the commits since BASE (at most 72 characters; details go in the body).
 # Hand-aligned tables sit between "clang-format off" and "clang-format on".
 #
 #   scripts/tidy.sh              # changes since origin/main's merge base; on main itself, the newest commit
@@ -65,6 +66,16 @@ if [ "$formatCheck" = 1 ] && [ ${#changed[@]} -gt 0 ]; then
     echo "tidy: the files above do not follow .clang-format (clang-format-14 -i FILE fixes them)"
     [ "${TIDY_FORMAT_STRICT:-1}" = 1 ] && status=1
   fi
+fi
+if [ "$formatCheck" = 1 ] && git rev-parse -q --verify "$base^{commit}" > /dev/null; then
+  long=0
+  while IFS= read -r subject; do
+    if [ "$(LC_ALL=C.UTF-8 bash -c 'echo ${#1}' _ "$subject")" -gt 72 ]; then
+      echo "tidy: commit subject longer than 72 characters: $subject"
+      long=1
+    fi
+  done < <(git log --format=%s "$base..HEAD")
+  [ $long = 0 ] || status=1
 fi
 [ $status -eq 0 ] && echo "tidy: clean"
 exit $status
