@@ -26,7 +26,7 @@ const char* usageText() {
            "  --replay FILE        play a replay file back (in the window, at normal speed)\n"
            "  --frames N           stop after N frames\n"
            "\n"
-           "Headless (no window, no sound, no pacing; the options below work only here):\n"
+           "Headless (no window, no sound, no pacing; the dump and --no-pixels work only here):\n"
            "  --headless           run the game without a window, as fast as possible;\n"
            "                       needs --frames N, as nothing else would end the run\n"
            "  --dump-state FILE    write the world as JSON Lines after the last frame\n"
@@ -44,7 +44,9 @@ const char* usageText() {
            "P hands player 1's tank to the computer and back, O player 2's; any driving key takes it back.\n"
            "Digits 1-5 bring blue computer tanks in and out, 6-0 red ones. The red and blue bar at the\n"
            "field's edges is the battle's balance: the more blue, the better the blue team is doing.\n"
-           "Pause pauses; F12 saves a screenshot; Alt+Enter toggles full screen; Escape quits.\n";
+           "Pause pauses; - and = change the volume, F9 mutes; F12 saves a screenshot; Alt+Enter toggles\n"
+           "full screen; Escape quits. Gamepads: the first plays for player 1, the second for player 2\n"
+           "(first-pad = 2 in the settings file gives every pad to player 2).\n";
 }
 
 namespace {
