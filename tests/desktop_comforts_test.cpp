@@ -137,7 +137,7 @@ TEST(DesktopComforts, TheVolumeScalesTheSamples) {
 // screen, a replay played with a pause in it records the same keys in the same
 // passes, and F12 keeps an older screenshot. Then in a window, a key bound in
 // the settings file is recorded as the game key it stands for.
-TEST(DesktopComforts, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
+TEST(DesktopWindowComforts, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
     if (tbtest::run("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0)
         GTEST_SKIP() << "xvfb-run or xdotool not installed";
     tbtest::ScratchDir dir{"pause"};
