@@ -263,6 +263,9 @@ TEST(CommandLine, BadOptionsAreRefusedWithStatusTwoAndTheReason) {
         {"--dump-every=0", "--dump-every needs a whole number of at least 1"},
         {"--window=yes", "--window takes no value"},
         {"--data=", "--data needs a non-empty value"},
+        {"--scale 5", "--scale needs a whole number from 1 to 4"},
+        {"--scale 0", "--scale needs a whole number from 1 to 4"},
+        {"--threads 65", "--threads needs a whole number from 1 to 64"},
     };
     for (const auto& [arguments, reason] : cases) {
         const fs::path err = dir / "err.txt";

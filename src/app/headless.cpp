@@ -35,6 +35,8 @@ int runHeadless(const Options& options) {
     platform::ReplayKeyboard keyboard(std::move(replay));
     platform::setKeyboard(&keyboard);
     softglide::setRasterEnabled(!options.noPixels);
+    softglide::setScale(int(options.scale));
+    softglide::setThreads(int(options.threads));
     initGame();
     platform::warnDataFiles();
 
@@ -59,8 +61,8 @@ int runHeadless(const Options& options) {
     }
     if (!options.screenshotFile.empty()) {
         std::string error;
-        if (!platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::kScreenWidth,
-                                softglide::kScreenHeight, error)) {
+        if (!platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::frameWidth(),
+                                softglide::frameHeight(), error)) {
             std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
             status = 1;
         }

@@ -21,6 +21,8 @@ const char* usageText() {
            "  --config FILE        read the settings from FILE instead of\n"
            "                       $XDG_CONFIG_HOME/tankbattle/settings.ini (~/.config/...)\n"
            "  --save-settings      write the settings in effect (with this command line's) to that file\n"
+           "  --scale N            draw N times 640x480 pixels, N from 1 to 4 (screenshots too)\n"
+           "  --threads N          draw with N threads (default: one per core)\n"
            "  --data DIR           read Tank.ddo, tex.bmp, tex2.bmp, expl.wav and bumm.wav from DIR\n"
            "  --record FILE        write the key presses of this session to a replay file\n"
            "  --replay FILE        play a replay file back (in the window, at normal speed)\n"
@@ -136,7 +138,9 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     };
     static const Count counts[] = {{"--frames", &Options::frames, 0, LLONG_MAX},
                                    {"--dump-every", &Options::dumpEvery, 1, LLONG_MAX},
-                                   {"--volume", &Options::volume, 0, 100}};
+                                   {"--volume", &Options::volume, 0, 100},
+                                   {"--scale", &Options::scale, 1, 4},
+                                   {"--threads", &Options::threads, 1, 64}};
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

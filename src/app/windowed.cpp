@@ -71,7 +71,7 @@ struct Desktop {
 void saveScreenshot(Desktop& desktop) {
     const std::string path = platform::nextScreenshotPath(".", desktop.screenshot);
     std::string error;
-    if (platform::writePng(path, softglide::frontBuffer(), softglide::kScreenWidth, softglide::kScreenHeight, error))
+    if (platform::writePng(path, softglide::frontBuffer(), softglide::frameWidth(), softglide::frameHeight(), error))
         std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path.c_str() + 2);
     else
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
@@ -271,6 +271,8 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
     auto desktop = std::make_unique<Desktop>();
     std::string error;
+    softglide::setScale(int(options.scale));  // before the presenter sizes its picture
+    softglide::setThreads(int(options.threads));
     sdl::PresenterOptions presenterOptions;
     presenterOptions.fullscreen = settings.fullscreen;
     presenterOptions.integerScale = settings.integerScale;
@@ -320,8 +322,8 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     int status = 0;
     // As headless: --screenshot also keeps the last frame shown.
     if (!options.screenshotFile.empty() &&
-        !platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::kScreenWidth,
-                            softglide::kScreenHeight, error)) {
+        !platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::frameWidth(),
+                            softglide::frameHeight(), error)) {
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         status = 1;
     }

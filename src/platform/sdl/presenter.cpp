@@ -135,8 +135,9 @@ bool Presenter::open(const PresenterOptions& options, std::string& error) {
         error = std::string("cannot create a renderer: ") + SDL_GetError();
         return false;
     }
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                 kScreenHeight);
+    // The picture at the size it is rendered (the game's 640 x 480 times the scale).
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                 softglide::frameWidth(), softglide::frameHeight());
     if (!texture_) {
         error = std::string("cannot create the frame texture: ") + SDL_GetError();
         return false;
@@ -151,15 +152,14 @@ bool Presenter::open(const PresenterOptions& options, std::string& error) {
 }
 
 void Presenter::present(const std::uint32_t* pixels, const Overlay& overlay) {
-    using softglide::kScreenHeight;
-    using softglide::kScreenWidth;
+    const int frameW = softglide::frameWidth(), frameH = softglide::frameHeight();
     if (!renderer_) return;
     // Half a second after a switch the window system has had its chance to follow.
     if (++presentsSinceSwitch_ == 30) matchWindowSystem();
-    SDL_UpdateTexture(texture_, nullptr, pixels, kScreenWidth * int(sizeof(std::uint32_t)));
+    SDL_UpdateTexture(texture_, nullptr, pixels, frameW * int(sizeof(std::uint32_t)));
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer_, &outW, &outH);
-    Rect r = letterbox(outW, outH, kScreenWidth, kScreenHeight, integerScale_);
+    Rect r = letterbox(outW, outH, frameW, frameH, integerScale_);
     SDL_Rect dst{r.x, r.y, r.w, r.h};
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
