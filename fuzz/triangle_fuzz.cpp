@@ -1,12 +1,18 @@
-// Fuzzes the pixel pipeline's triangle entry: each 1 + 3 x 60 bytes of input
-// are a setting byte (blend pair, cull mode, depth test, clipped or direct
+// Fuzzes the pixel pipeline's triangle entry: each 2 + 3 x 60 bytes of input
+// are two setting bytes (blend pair, cull mode, depth test, clipped or direct
 // entry, texture slot) and three raw vertices, so x, y, depth, colours and
 // texture coordinates take every bit pattern: NaN, infinities, huge values.
+// The triangles are drawn by the fast loops on three threads and by the
+// reference loops on one; the buffers must be the same.
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/world.h"
 #include "fuzz_common.h"
 #include "platform/glide/glide.h"
+#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
 
 using tb::world;
@@ -36,11 +42,8 @@ GrVertex readVertex(const std::uint8_t* p) {
     return v;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::openDisplayOnce();
-
+void drawInput(const std::uint8_t* data, std::size_t size) {
+    grBufferClear(0x00406080, 0x30, 0xFFFF);
     for (; size >= kTriangleBytes; data += kTriangleBytes, size -= kTriangleBytes) {
         const std::uint8_t blend = data[0], mode = data[1];
         // Every source and destination factor (0..7) for colour; alpha factors from the same byte.
@@ -65,5 +68,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             grDrawTriangle(&a, &b, &c);
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::openDisplayOnce();
+    const std::size_t pixels = std::size_t(softglide::frameWidth()) * std::size_t(softglide::frameHeight());
+    softglide::detail::useSpans(softglide::detail::Spans::Fast);
+    softglide::setThreads(3);
+    drawInput(data, size);
+    const std::vector<std::uint32_t> colour(softglide::backBuffer(), softglide::backBuffer() + pixels);
+    const std::vector<std::uint16_t> depth(softglide::depthBuffer(), softglide::depthBuffer() + pixels);
+    softglide::detail::useSpans(softglide::detail::Spans::Reference);
+    softglide::setThreads(1);
+    drawInput(data, size);
+    if (!std::equal(colour.begin(), colour.end(), softglide::backBuffer()) ||
+        !std::equal(depth.begin(), depth.end(), softglide::depthBuffer()))
+        std::abort();  // the fast loops drew other pixels than the reference
     return 0;
 }
