@@ -16,6 +16,9 @@
 #ifndef TB_ISA
 #define TB_ISA portable
 #endif
+// The lane loops are only fast with every stage inlined into them, which the
+// compiler's size heuristics do not always do for a stage with many callers.
+#define TB_INLINE inline __attribute__((always_inline))
 
 namespace softglide::detail {
 inline namespace TB_ISA {
@@ -37,6 +40,7 @@ struct Wide {
     typedef std::int64_t I64 __attribute__((vector_size(8 * Lanes)));
     typedef std::uint64_t U64 __attribute__((vector_size(8 * Lanes)));
     typedef std::uint16_t U16 __attribute__((vector_size(2 * Lanes)));
+    typedef std::uint16_t U16x2 __attribute__((vector_size(4 * Lanes)));  // two halves of each 32-bit lane
     typedef double F64 __attribute__((vector_size(8 * Lanes)));
     using M32 = I32;  // -1 in a lane that passes, 0 elsewhere
 };
@@ -61,7 +65,7 @@ constexpr bool kIsScalar = std::is_arithmetic_v<V>;
 
 // A scalar copied into every lane.
 template <class V>
-inline V splat(ElementT<V> x) {
+TB_INLINE V splat(ElementT<V> x) {
     if constexpr (kIsScalar<V>) {
         return x;
     } else {
@@ -72,7 +76,7 @@ inline V splat(ElementT<V> x) {
 // Lane i is a where mask lane i is set, else b. Masks are bool or all-ones lanes
 // of the same width as the values (see widenMask and narrowMask).
 template <class M, class V>
-inline V select(M mask, V a, V b) {
+TB_INLINE V select(M mask, V a, V b) {
     if constexpr (kIsScalar<V>) {
         return mask ? a : b;
     } else if constexpr (std::is_floating_point_v<ElementT<V>>) {
@@ -84,15 +88,15 @@ inline V select(M mask, V a, V b) {
 }
 
 template <class V>
-inline V minOf(V a, V b) {
+TB_INLINE V minOf(V a, V b) {
     return select(a < b, a, b);
 }
 template <class V>
-inline V maxOf(V a, V b) {
+TB_INLINE V maxOf(V a, V b) {
     return select(a > b, a, b);
 }
 template <class V>
-inline V clampTo(V v, ElementT<V> lo, ElementT<V> hi) {
+TB_INLINE V clampTo(V v, ElementT<V> lo, ElementT<V> hi) {
     return minOf(maxOf(v, splat<V>(lo)), splat<V>(hi));
 }
 
@@ -100,7 +104,7 @@ inline V clampTo(V v, ElementT<V> lo, ElementT<V> hi) {
 // where the value fits or only its low bits matter); double to integer
 // truncates a value that is already whole and in range.
 template <class To, class From>
-inline To convert(From v) {
+TB_INLINE To convert(From v) {
     if constexpr (kIsScalar<From>) {
         return To(v);
     } else {
@@ -110,7 +114,7 @@ inline To convert(From v) {
 
 // A 64-bit lane mask (from comparing I64 or F64 lanes) as a 32-bit one, and back.
 template <class P, class M>
-inline typename P::M32 narrowMask(M m) {
+TB_INLINE typename P::M32 narrowMask(M m) {
     if constexpr (P::N == 1) {
         return bool(m);
     } else {
@@ -118,7 +122,7 @@ inline typename P::M32 narrowMask(M m) {
     }
 }
 template <class P>
-inline typename P::I64 widenMask(typename P::M32 m) {
+TB_INLINE typename P::I64 widenMask(typename P::M32 m) {
     if constexpr (P::N == 1) {
         return m ? -1 : 0;
     } else {
@@ -128,7 +132,7 @@ inline typename P::I64 widenMask(typename P::M32 m) {
 
 // A mask with every lane set to `on`.
 template <class P>
-inline typename P::M32 allLanes(bool on) {
+TB_INLINE typename P::M32 allLanes(bool on) {
     if constexpr (P::N == 1) {
         return on;
     } else {
@@ -137,7 +141,7 @@ inline typename P::M32 allLanes(bool on) {
 }
 
 template <class P, class M>
-inline bool anyLane(M m) {
+TB_INLINE bool anyLane(M m) {
     if constexpr (P::N == 1) {
         return m;
     } else {
@@ -150,7 +154,7 @@ inline bool anyLane(M m) {
 // Shift right of 64-bit lanes as unsigned (the low bits are the same as an
 // arithmetic shift's; some instruction sets have only the logical one).
 template <class V>
-inline V shiftRightLogical(V v, int n) {
+TB_INLINE V shiftRightLogical(V v, int n) {
     if constexpr (kIsScalar<V>) {
         return V(std::uint64_t(v) >> n);
     } else {
@@ -163,7 +167,7 @@ inline V shiftRightLogical(V v, int n) {
 // nearest whole number (the mantissa has no room left for fractions); one
 // down where that went up gives the floor, on any instruction set.
 template <class F>
-inline F floorSmall(F x) {
+TB_INLINE F floorSmall(F x) {
     constexpr double kRound = 6755399441055744.0;
     const F r = (x + kRound) - kRound;
     return select(r > x, r - 1.0, r);
@@ -171,7 +175,7 @@ inline F floorSmall(F x) {
 
 // Lane i holds first + i.
 template <class V>
-inline V iota(ElementT<V> first) {
+TB_INLINE V iota(ElementT<V> first) {
     if constexpr (kIsScalar<V>) {
         return first;
     } else {
@@ -183,7 +187,7 @@ inline V iota(ElementT<V> first) {
 
 // Memory: `count` pixels (count <= N) from p; lanes beyond count read as 0.
 template <class P>
-inline typename P::I32 loadColour(const std::uint32_t* p, int count) {
+TB_INLINE typename P::I32 loadColour(const std::uint32_t* p, int count) {
     if constexpr (P::N == 1) {
         (void)count;
         return std::int32_t(*p);
@@ -199,7 +203,7 @@ inline typename P::I32 loadColour(const std::uint32_t* p, int count) {
 }
 
 template <class P>
-inline typename P::I32 loadDepth(const std::uint16_t* p, int count) {
+TB_INLINE typename P::I32 loadDepth(const std::uint16_t* p, int count) {
     if constexpr (P::N == 1) {
         (void)count;
         return *p;
@@ -219,7 +223,7 @@ inline typename P::I32 loadDepth(const std::uint16_t* p, int count) {
 // Writes the lanes of v that `mask` selects among the first `count`; the
 // other pixels are not touched (a neighbouring band may be drawn meanwhile).
 template <class P>
-inline void storeColour(std::uint32_t* p, typename P::I32 v, typename P::M32 mask, int count) {
+TB_INLINE void storeColour(std::uint32_t* p, typename P::I32 v, typename P::M32 mask, int count) {
     if constexpr (P::N == 1) {
         (void)count;
         if (mask) *p = std::uint32_t(v);
@@ -237,7 +241,7 @@ inline void storeColour(std::uint32_t* p, typename P::I32 v, typename P::M32 mas
 }
 
 template <class P>
-inline void storeDepth(std::uint16_t* p, typename P::I32 v, typename P::M32 mask, int count) {
+TB_INLINE void storeDepth(std::uint16_t* p, typename P::I32 v, typename P::M32 mask, int count) {
     if constexpr (P::N == 1) {
         (void)count;
         if (mask) *p = std::uint16_t(v);
@@ -256,9 +260,65 @@ inline void storeDepth(std::uint16_t* p, typename P::I32 v, typename P::M32 mask
     }
 }
 
+// `count` values from p (count <= N); lanes beyond count repeat the first.
+template <class P>
+TB_INLINE typename P::I32 loadLanes(const std::int32_t* p, int count) {
+    if constexpr (P::N == 1) {
+        (void)count;
+        return *p;
+    } else {
+        typename P::I32 v = splat<typename P::I32>(p[0]);
+        if (count == P::N) {
+            std::memcpy(&v, p, sizeof v);
+        } else {
+            for (int i = 1; i < count; ++i) v[i] = p[i];
+        }
+        return v;
+    }
+}
+
+// Pixels by index: read every lane, write the lanes the mask selects.
+template <class P>
+TB_INLINE typename P::I32 gatherDepth(const std::uint16_t* base, typename P::I32 index) {
+    if constexpr (P::N == 1) {
+        return base[index];
+    } else {
+        typename P::I32 v;
+        for (int i = 0; i < P::N; ++i) v[i] = base[index[i]];
+        return v;
+    }
+}
+template <class P>
+TB_INLINE void scatterColour(std::uint32_t* base, typename P::I32 index, typename P::I32 v, typename P::M32 mask) {
+    for (int i = 0; i < P::N; ++i)
+        if (mask[i]) base[index[i]] = std::uint32_t(v[i]);
+}
+template <class P>
+TB_INLINE void scatterDepth(std::uint16_t* base, typename P::I32 index, typename P::I32 v, typename P::M32 mask) {
+    for (int i = 0; i < P::N; ++i)
+        if (mask[i]) base[index[i]] = std::uint16_t(v[i]);
+}
+
+// Lane i of first and second are base[index lane i] and the element after it.
+template <class P>
+TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typename P::U32& first,
+                           typename P::U32& second) {
+    if constexpr (P::N == 1) {
+        first = base[index];
+        second = base[index + 1];
+    } else {
+        for (int i = 0; i < P::N; ++i) {
+            std::uint64_t pair;
+            std::memcpy(&pair, base + index[i], sizeof pair);
+            first[i] = std::uint32_t(pair);  // the lower address, on a little-endian machine
+            second[i] = std::uint32_t(pair >> 32);
+        }
+    }
+}
+
 // Lane i is base[index lane i] (a gather).
 template <class P>
-inline typename P::I32 gather(const std::uint32_t* base, typename P::I32 index) {
+TB_INLINE typename P::I32 gather(const std::uint32_t* base, typename P::I32 index) {
     if constexpr (P::N == 1) {
         return std::int32_t(base[index]);
     } else {

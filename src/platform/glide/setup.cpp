@@ -82,7 +82,11 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
         return p;
     };
 
-    Triangle tr{};
+    // Filled field by field: clearing the whole record first would cost more
+    // than the rest of a small triangle's set-up.
+    Triangle tr;
+    tr.du = tr.dv = tr.dr = tr.dg = tr.db = tr.da = 0;
+    tr.fr = tr.fg = tr.fb = tr.fa = 0;
     tr.tex = st.texture;
     tr.texOffset = st.bilinear ? 0.5 : 0.0;
     tr.x0 = double(X[0]) / 16.0;

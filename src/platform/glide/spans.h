@@ -32,6 +32,7 @@ struct AnyModes {
     bool depthOn, depthWrite;
     GrCmpFnc_t depthFunc;
     bool clampS, clampT, pointSampled, perspective, flat;
+    static constexpr bool kWrapped = false;  // texel coordinates may be clamped
     AnyModes(const Triangle& tr, const DrawState& st)
         : rgbSrc(st.rgbSrc),
           rgbDst(st.rgbDst),
@@ -57,7 +58,60 @@ struct GameModes {
     static constexpr GrCmpFnc_t depthFunc = GR_CMP_LEQUAL;
     static constexpr bool clampS = false, clampT = false, pointSampled = false;
     static constexpr bool perspective = kPerspective, flat = kFlat;
+    static constexpr bool kWrapped = true;
 };
+
+// Where a group of pixels stands: its centres relative to vertex 0 (used by
+// perspective triangles) and its fixed-point depth, texel coordinates and
+// colours (stepped along a row for affine triangles and iterated colours).
+template <class P, class UV = typename P::I64, class Z = typename P::I64>
+struct Group {
+    typename P::F64 cx, cy;
+    Z z;
+    UV u, v;
+    typename P::I64 r, g, b, a;
+};
+
+// The stages for a group of pixels, in order: depth value and test, texel
+// coordinates, fetch and filter, combine, blend. Returns the lanes to write
+// (active ones that pass the depth test); `colour` and `zi` hold what.
+// `destination` gives the pixels under the group, read only when needed.
+template <class P, class Modes, class UV, class Z, class Destination>
+TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<P, UV, Z>& at, typename P::M32 active,
+                                typename P::I32 stored, Destination destination, typename P::I32& colour,
+                                typename P::I32& zi) {
+    using I32 = typename P::I32;
+    using U32 = typename P::U32;
+    using F64 = typename P::F64;
+    using M32 = typename P::M32;
+    zi = m.perspective ? depthFromPlane<P>(planeAt(tr.ooz, at.cx, at.cy)) : depthFromIterated<P>(at.z);
+    M32 pass = active;
+    if (m.depthOn) pass = pass & depthPasses<P>(m.depthFunc, zi, stored);
+    if (!anyLane<P>(pass)) return pass;
+    I32 tu, tv;
+    if (m.perspective) {
+        const F64 scale = tr.tpu / planeAt(tr.w, at.cx, at.cy);
+        tu = perspectiveTexel<P>(planeAt(tr.s, at.cx, at.cy) * scale - tr.texOffset, tr.tex.width, tr.invWidth,
+                                 m.clampS);
+        tv = perspectiveTexel<P>(planeAt(tr.t, at.cx, at.cy) * scale - tr.texOffset, tr.tex.height, tr.invHeight,
+                                 m.clampT);
+    } else {
+        tu = affineTexel<P>(at.u, m.clampS);
+        tv = affineTexel<P>(at.v, m.clampT);
+    }
+    if (m.pointSampled) {
+        tu = tu & ~255;
+        tv = tv & ~255;
+    }
+    const U32 texel = fetchTexel<P>(tr.tex, tu, tv, m.clampS, m.clampT);
+    const Rgba<P> vertex =
+        m.flat ? Rgba<P>{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)}
+               : Rgba<P>{iterColour<P>(at.r), iterColour<P>(at.g), iterColour<P>(at.b), iterColour<P>(at.a)};
+    const Rgba<P> shaded = combine<P>(unpack<P>(texel), vertex);
+    const Rgba<P> dst = unpack<P>(convert<U32>(destination()));
+    colour = convert<I32>(pack<P>(blend<P>(shaded, dst, m.rgbSrc, m.rgbDst, m.alphaSrc, m.alphaDst)));
+    return pass;
+}
 
 // Draws the rows of a triangle, P::N pixels of a row at a time. Affine
 // triangles step depth, texel coordinates and colours in fixed point from
@@ -66,78 +120,94 @@ struct GameModes {
 template <class P, class Modes>
 void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, const Modes& m) {
     using I32 = typename P::I32;
-    using U32 = typename P::U32;
     using I64 = typename P::I64;
     using F64 = typename P::F64;
-    using M32 = typename P::M32;
+    // Texel coordinates of wrapped textures step in 32 bits (see affineTexel).
+    using UV = std::conditional_t<Modes::kWrapped, typename P::U32, I64>;
+    using UVElement = ElementT<UV>;
     constexpr int N = P::N;
-    const TextureView tex = tr.tex;
     // Lane k of a group starts k steps further along the row.
     const I64 lane = convert<I64>(iota<I32>(0));
-    const I64 zLanes = lane * tr.dz, uLanes = lane * tr.du, vLanes = lane * tr.dv;
+    const I64 zLanes = lane * tr.dz;
+    const UV uLanes = convert<UV>(lane) * UVElement(tr.du), vLanes = convert<UV>(lane) * UVElement(tr.dv);
     const I64 rLanes = lane * tr.dr, gLanes = lane * tr.dg, bLanes = lane * tr.db, aLanes = lane * tr.da;
-    const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
 
-    for (int k = 0; k < n; ++k) {
-        const Row row = rows[k];
-        const RowStart rs = rowStart(tr, row.y, row.left, m.clampS, m.clampT);
+    // One row, with depth in lanes of type Z.
+    auto drawRow = [&]<class Z>(const Row& row, const RowStart& rs, Z zStart) {
+        using ZElement = ElementT<Z>;
         std::uint32_t* const colour = fb.colour + std::size_t(row.y) * std::size_t(fb.width) + std::size_t(row.left);
         std::uint16_t* const depth = fb.depth + std::size_t(row.y) * std::size_t(fb.width) + std::size_t(row.left);
         const int count = row.right - row.left;
-        I64 z = rs.z + zLanes, u = rs.u + uLanes, v = rs.v + vLanes;
-        I64 r = rs.r + rLanes, g = rs.g + gLanes, b = rs.b + bLanes, a = rs.a + aLanes;
-        const F64 cy = splat<F64>(row.y + 0.5 - tr.y0);
+        Group<P, UV, Z> at{F64{},
+                           splat<F64>(row.y + 0.5 - tr.y0),
+                           zStart,
+                           UVElement(rs.u) + uLanes,
+                           UVElement(rs.v) + vLanes,
+                           rs.r + rLanes,
+                           rs.g + gLanes,
+                           rs.b + bLanes,
+                           rs.a + aLanes};
         for (int i = 0; i < count; i += N) {
             const int active = std::min(N, count - i);
-            F64 cx{};
-            I32 zi;
-            if (m.perspective) {
-                cx = convert<F64>(iota<I32>(row.left + i)) + 0.5 - tr.x0;
-                zi = depthFromPlane<P>(planeAt(tr.ooz, cx, cy));
-            } else {
-                zi = depthFromIterated<P>(z);
-            }
-            const I32 stored = loadDepth<P>(depth + i, active);
-            M32 pass = iota<I32>(0) < active;
-            if (m.depthOn) pass = pass & depthPasses<P>(m.depthFunc, zi, stored);
-            if (anyLane<P>(pass)) {
-                I32 tu, tv;
-                if (m.perspective) {
-                    const F64 scale = tr.tpu / planeAt(tr.w, cx, cy);
-                    tu = perspectiveTexel<P>(planeAt(tr.s, cx, cy) * scale - tr.texOffset, tex.width, tr.invWidth,
-                                             m.clampS);
-                    tv = perspectiveTexel<P>(planeAt(tr.t, cx, cy) * scale - tr.texOffset, tex.height, tr.invHeight,
-                                             m.clampT);
-                } else {
-                    tu = affineTexel<P>(u, m.clampS);
-                    tv = affineTexel<P>(v, m.clampT);
-                }
-                if (m.pointSampled) {
-                    tu = tu & ~255;
-                    tv = tv & ~255;
-                }
-                const U32 texel = fetchTexel<P>(tex, tu, tv, m.clampS, m.clampT);
-                const Rgba<P> vertex =
-                    m.flat ? flatColour
-                           : Rgba<P>{iterColour<P>(r), iterColour<P>(g), iterColour<P>(b), iterColour<P>(a)};
-                const Rgba<P> shaded = combine<P>(unpack<P>(texel), vertex);
-                const Rgba<P> dst = unpack<P>(convert<U32>(loadColour<P>(colour + i, active)));
-                const Rgba<P> out = blend<P>(shaded, dst, m.rgbSrc, m.rgbDst, m.alphaSrc, m.alphaDst);
-                storeColour<P>(colour + i, convert<I32>(pack<P>(out)), pass, active);
-                if (m.depthWrite) storeDepth<P>(depth + i, zi, pass, active);
+            if (m.perspective) at.cx = convert<F64>(iota<I32>(row.left + i)) + 0.5 - tr.x0;
+            I32 out{}, zi{};
+            const typename P::M32 write = shade<P>(
+                tr, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, active),
+                [&] { return loadColour<P>(colour + i, active); }, out, zi);
+            if (anyLane<P>(write)) {
+                storeColour<P>(colour + i, out, write, active);
+                if (m.depthWrite) storeDepth<P>(depth + i, zi, write, active);
             }
             if (!m.perspective) {
-                z += tr.dz * N;
-                u += tr.du * N;
-                v += tr.dv * N;
+                at.z += ZElement(tr.dz * N);
+                at.u += UVElement(tr.du * N);
+                at.v += UVElement(tr.dv * N);
             }
             if (!m.flat) {
-                r += tr.dr * N;
-                g += tr.dg * N;
-                b += tr.db * N;
-                a += tr.da * N;
+                at.r += tr.dr * N;
+                at.g += tr.dg * N;
+                at.b += tr.db * N;
+                at.a += tr.da * N;
             }
         }
+    };
+    for (int k = 0; k < n; ++k) {
+        const RowStart rs = rowStart(tr, rows[k].y, rows[k].left, m.clampS, m.clampT);
+        // Depth steps in 32-bit lanes when every value the row reaches fits them.
+        const std::int64_t steps = std::int64_t(rows[k].right - rows[k].left) + 2 * N;
+        const std::int64_t zEnd = rs.z + steps * tr.dz, limit = std::int64_t(1) << 31;
+        if (Modes::kWrapped && !m.perspective && rs.z >= 0 && rs.z < limit && zEnd >= 0 && zEnd < limit) {
+            drawRow(rows[k], rs, convert<I32>(rs.z + zLanes));
+        } else {
+            drawRow(rows[k], rs, rs.z + zLanes);
+        }
+    }
+}
+
+// Draws `count` pixels of a perspective triangle with a flat colour, given
+// by position, P::N at a time: a far-away triangle covers a pixel or two a
+// row, so taking the pixels of all its rows together keeps the lanes full.
+// Every value depends on the pixel alone, as in drawRows.
+template <class P, class Modes>
+void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* ys, int count, const Target& fb,
+                const Modes& m) {
+    static_assert(Modes::perspective && Modes::flat);
+    using I32 = typename P::I32;
+    using F64 = typename P::F64;
+    constexpr int N = P::N;
+    for (int i = 0; i < count; i += N) {
+        const int active = std::min(N, count - i);
+        const I32 x = loadLanes<P>(xs + i, active), y = loadLanes<P>(ys + i, active);
+        const I32 index = y * fb.width + x;
+        Group<P> at{};
+        at.cx = convert<F64>(x) + 0.5 - tr.x0;
+        at.cy = convert<F64>(y) + 0.5 - tr.y0;
+        I32 out{}, zi{};
+        const typename P::M32 write = shade<P>(
+            tr, m, at, iota<I32>(0) < active, gatherDepth<P>(fb.depth, index),
+            [&] { return gather<P>(fb.colour, index); }, out, zi);
+        scatterColour<P>(fb.colour, index, out, write);
+        if (m.depthWrite) scatterDepth<P>(fb.depth, index, zi, write);
     }
 }
 
@@ -148,11 +218,30 @@ inline void referenceRows(const Triangle& tr, const Row* rows, int n, const Targ
 
 // The lane loop of pack P for the game's modes, by blend setting (0 opaque,
 // 1 alpha, 2 additive, 3 alpha-additive), perspective and flat colour.
+// Perspective triangles with a flat colour go through lists of their pixels.
 template <class P, int kBlend, bool kPerspective, bool kFlat>
 void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, const DrawState&) {
     constexpr GrAlphaBlendFnc_t kSrc[4] = {GR_BLEND_ONE, GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_SRC_ALPHA};
     constexpr GrAlphaBlendFnc_t kDst[4] = {GR_BLEND_ZERO, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE};
-    drawRows<P>(tr, rows, n, fb, GameModes<kSrc[kBlend], kDst[kBlend], kPerspective, kFlat>{});
+    using Modes = GameModes<kSrc[kBlend], kDst[kBlend], kPerspective, kFlat>;
+    if constexpr (kPerspective && kFlat) {
+        constexpr int kBatch = 256;
+        std::int32_t xs[kBatch], ys[kBatch];
+        int count = 0;
+        for (int k = 0; k < n; ++k) {
+            for (int x = rows[k].left; x < rows[k].right; ++x) {
+                xs[count] = x;
+                ys[count] = rows[k].y;
+                if (++count == kBatch) {
+                    drawPixels<P>(tr, xs, ys, count, fb, Modes{});
+                    count = 0;
+                }
+            }
+        }
+        if (count > 0) drawPixels<P>(tr, xs, ys, count, fb, Modes{});
+    } else {
+        drawRows<P>(tr, rows, n, fb, Modes{});
+    }
 }
 
 // The table of gameRows for pack P, indexed by gameModesIndex.

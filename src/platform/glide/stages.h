@@ -16,7 +16,7 @@ inline namespace TB_ISA {
 // A parameter plane at pixel centres (x, y relative to vertex 0), in this
 // order of operations wherever it is evaluated.
 template <class F>
-F planeAt(const Plane& p, F x, F y) {
+TB_INLINE F planeAt(const Plane& p, F x, F y) {
     return p.p0 + p.dx * x + p.dy * y;
 }
 
@@ -25,10 +25,15 @@ F planeAt(const Plane& p, F x, F y) {
 
 // An affine triangle's depth: the iterated value's whole part, clamped to
 // 0..0xFFFF. Clamping before the shift gives the same whole part.
-template <class P>
-typename P::I32 depthFromIterated(typename P::I64 z) {
-    constexpr std::int64_t kTop = (std::int64_t(0xFFFF) << kIterBits) | ((1 << kIterBits) - 1);
-    return convert<typename P::I32>(shiftRightLogical(clampTo(z, std::int64_t(0), kTop), kIterBits));
+// Loops may step it in 32-bit lanes where every value fits them.
+template <class P, class Z>
+TB_INLINE typename P::I32 depthFromIterated(Z z) {
+    constexpr ElementT<Z> kTop = (ElementT<Z>(0xFFFF) << kIterBits) | ((1 << kIterBits) - 1);
+    if constexpr (sizeof(ElementT<Z>) == 4) {
+        return clampTo(z, 0, kTop) >> kIterBits;
+    } else {
+        return convert<typename P::I32>(shiftRightLogical(clampTo(z, ElementT<Z>(0), kTop), kIterBits));
+    }
 }
 
 // A perspective triangle's depth at a pixel centre, from its ooz plane:
@@ -36,7 +41,7 @@ typename P::I32 depthFromIterated(typename P::I64 z) {
 // Scaling by 1/4096 is exact, so the whole part of the scaled value is that
 // of the value rounded to 1/4096.
 template <class P>
-typename P::I32 depthFromPlane(typename P::F64 ooz) {
+TB_INLINE typename P::I32 depthFromPlane(typename P::F64 ooz) {
     using F = typename P::F64;
     const F x = (ooz * kIterOne + 0.5) * (1.0 / kIterOne);
     F c = select(x > 0.0, x, splat<F>(0.0));
@@ -46,7 +51,7 @@ typename P::I32 depthFromPlane(typename P::F64 ooz) {
 
 // Depth test of the new value z against the stored one.
 template <class P>
-typename P::M32 depthPasses(GrCmpFnc_t f, typename P::I32 z, typename P::I32 stored) {
+TB_INLINE typename P::M32 depthPasses(GrCmpFnc_t f, typename P::I32 z, typename P::I32 stored) {
     switch (f) {
         case GR_CMP_NEVER: return allLanes<P>(false);
         case GR_CMP_LESS: return z < stored;
@@ -62,14 +67,19 @@ typename P::M32 depthPasses(GrCmpFnc_t f, typename P::I32 z, typename P::I32 sto
 // ---------------------------------------------------------------------------
 // Texel coordinates, as texels with 8 fractional bits.
 
-// From an affine triangle's 24-bit-fraction coordinate. Wrapped, only the low
-// 32 bits of the result matter (a texture has at most 256 texels a side);
-// clamped, limiting it to +-2^22 texels keeps the same edge texel.
-template <class P>
-typename P::I32 affineTexel(typename P::I64 u, bool clamped) {
+// From an affine triangle's 24-bit-fraction coordinate. Wrapped, only bits
+// 16 to 31 of it matter (a texture has at most 256 texels a side), so loops
+// for wrapped textures may step just its low 32 bits (U is then 32 bits
+// wide); clamped, limiting it to +-2^22 texels keeps the same edge texel.
+template <class P, class U>
+TB_INLINE typename P::I32 affineTexel(U u, bool clamped) {
     using I32 = typename P::I32;
-    if (clamped) return convert<I32>(clampTo(u >> (kTexBits - 8), -(std::int64_t(1) << 30), std::int64_t(1) << 30));
-    return convert<I32>(shiftRightLogical(u, kTexBits - 8));
+    if constexpr (sizeof(ElementT<U>) == 4) {
+        return convert<I32>(u >> (kTexBits - 8));
+    } else {
+        if (clamped) return convert<I32>(clampTo(u >> (kTexBits - 8), -(std::int64_t(1) << 30), std::int64_t(1) << 30));
+        return convert<I32>(shiftRightLogical(u, kTexBits - 8));
+    }
 }
 
 // From a perspective triangle's coordinate in texels at a pixel centre.
@@ -77,7 +87,7 @@ typename P::I32 affineTexel(typename P::I64 u, bool clamped) {
 // the same rule for coordinates beyond any use); clamped, it is limited to
 // +-2^22 texels (NaN to the lower end), where the edge texel is the same.
 template <class P>
-typename P::I32 perspectiveTexel(typename P::F64 texel, int size, double invSize, bool clamped) {
+TB_INLINE typename P::I32 perspectiveTexel(typename P::F64 texel, int size, double invSize, bool clamped) {
     using F = typename P::F64;
     constexpr double kLimit = double(1 << 22);
     if (clamped) {
@@ -96,12 +106,12 @@ typename P::I32 perspectiveTexel(typename P::F64 texel, int size, double invSize
 // The two texel indices along one axis for whole part i: wrapped, the second
 // is the next one in the padded copy; clamped, both are held to the edge.
 template <class P>
-void wrappedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
+TB_INLINE void wrappedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
     i0 = i & (size - 1);
     i1 = i0 + 1;
 }
 template <class P>
-void clampedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
+TB_INLINE void clampedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I32& i1) {
     const typename P::I32 c = clampTo(i, -1, size);
     i0 = clampTo(c, 0, size - 1);
     i1 = clampTo(c + 1, 0, size - 1);
@@ -111,15 +121,22 @@ void clampedTaps(typename P::I32 i, int size, typename P::I32& i0, typename P::I
 // a 32-bit lane (blue and red, or green and alpha): each product stays below
 // 2^16, so the halves never carry into each other. Truncated.
 template <class P>
-typename P::U32 lerpPairs(typename P::U32 p, typename P::U32 q, typename P::U32 f) {
-    return ((p * (256u - f) + q * f) >> 8) & 0x00FF00FFu;
+TB_INLINE typename P::U32 lerpPairs(typename P::U32 p, typename P::U32 q, typename P::U32 f) {
+    if constexpr (P::N == 1) {
+        return ((p * (256u - f) + q * f) >> 8) & 0x00FF00FFu;
+    } else {
+        // The same on 16-bit lanes, where no product or sum overflows either.
+        using U16 = typename P::U16x2;
+        const U16 g = (U16)(f | (f << 16));
+        return (typename P::U32)(((U16)p * ((U16)(0x01000100u - (f | (f << 16)))) + (U16)q * g) >> 8);
+    }
 }
 
 // Bilinear filter of the four taps: along u first, then along v, each step
 // truncated. Returns the texel as 0xAARRGGBB.
 template <class P>
-typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U32 t01, typename P::U32 t11,
-                         typename P::U32 fu, typename P::U32 fv) {
+TB_INLINE typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U32 t01, typename P::U32 t11,
+                                   typename P::U32 fu, typename P::U32 fv) {
     constexpr std::uint32_t kPairs = 0x00FF00FFu;
     const auto top0 = lerpPairs<P>(t00 & kPairs, t10 & kPairs, fu), top1 = lerpPairs<P>(t01 & kPairs, t11 & kPairs, fu);
     const auto high0 = lerpPairs<P>((t00 >> 8) & kPairs, (t10 >> 8) & kPairs, fu);
@@ -130,7 +147,8 @@ typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U
 // The filtered texel at (tu, tv), texels with 8 fractional bits (texel
 // centres already on whole numbers).
 template <class P>
-typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS, bool clampT) {
+TB_INLINE typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS,
+                                     bool clampT) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     I32 u0, u1, v0, v1;
@@ -161,14 +179,14 @@ struct Rgba {
 };
 
 template <class P>
-Rgba<P> unpack(typename P::U32 p) {
+TB_INLINE Rgba<P> unpack(typename P::U32 p) {
     using I32 = typename P::I32;
     return {convert<I32>((p >> 16) & 255u), convert<I32>((p >> 8) & 255u), convert<I32>(p & 255u),
             convert<I32>(p >> 24)};
 }
 
 template <class P>
-typename P::U32 pack(const Rgba<P>& c) {
+TB_INLINE typename P::U32 pack(const Rgba<P>& c) {
     using U32 = typename P::U32;
     return (convert<U32>(c.a) << 24) | (convert<U32>(c.r) << 16) | (convert<U32>(c.g) << 8) | convert<U32>(c.b);
 }
@@ -176,7 +194,7 @@ typename P::U32 pack(const Rgba<P>& c) {
 // An iterated colour's whole part, limited to +-kColourLimit: shifted as a
 // non-negative value, where the logical shift is the floor.
 template <class P>
-typename P::I32 iterColour(typename P::I64 c) {
+TB_INLINE typename P::I32 iterColour(typename P::I64 c) {
     constexpr std::int64_t kLimit = std::int64_t(kColourLimit) << kIterBits;
     const typename P::I64 v = clampTo(c, -kLimit, kLimit) + kLimit;
     return convert<typename P::I32>(shiftRightLogical(v, kIterBits)) - kColourLimit;
@@ -185,12 +203,12 @@ typename P::I32 iterColour(typename P::I64 c) {
 // Combine of one channel: (texture - iterated) scaled by texture alpha + 1,
 // arithmetic shift, clamped to 0..255. A negative vertex value brightens.
 template <class P>
-typename P::I32 combineChannel(typename P::I32 texel, typename P::I32 vertex, typename P::I32 scale) {
+TB_INLINE typename P::I32 combineChannel(typename P::I32 texel, typename P::I32 vertex, typename P::I32 scale) {
     return clampTo(((texel - vertex) * scale) >> 8, 0, 255);
 }
 
 template <class P>
-Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex) {
+TB_INLINE Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex) {
     const typename P::I32 scale = texel.a + 1;
     return {combineChannel<P>(texel.r, vertex.r, scale), combineChannel<P>(texel.g, vertex.g, scale),
             combineChannel<P>(texel.b, vertex.b, scale), combineChannel<P>(texel.a, vertex.a, scale)};
@@ -201,8 +219,8 @@ Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex) {
 // codes 2 and 6 mean the destination colour, in the destination position
 // the source colour (the constants share values).
 template <class P>
-typename P::I32 blendFactor(GrAlphaBlendFnc_t f, bool isSource, typename P::I32 srcA, typename P::I32 dstA,
-                            typename P::I32 srcC, typename P::I32 dstC) {
+TB_INLINE typename P::I32 blendFactor(GrAlphaBlendFnc_t f, bool isSource, typename P::I32 srcA, typename P::I32 dstA,
+                                      typename P::I32 srcC, typename P::I32 dstC) {
     using I32 = typename P::I32;
     switch (f) {
         case GR_BLEND_ZERO: return splat<I32>(0);
@@ -220,15 +238,15 @@ typename P::I32 blendFactor(GrAlphaBlendFnc_t f, bool isSource, typename P::I32 
 // Blend of one channel: (source x source factor + destination x destination
 // factor) / 256, truncated and clamped to 255.
 template <class P>
-typename P::I32 blendChannel(typename P::I32 s, typename P::I32 d, typename P::I32 fs, typename P::I32 fd) {
+TB_INLINE typename P::I32 blendChannel(typename P::I32 s, typename P::I32 d, typename P::I32 fs, typename P::I32 fd) {
     return minOf((s * fs + d * fd) >> 8, splat<typename P::I32>(255));
 }
 
 // The blend of a combined colour over the destination pixel under the
 // state's factors (constants where a loop is compiled for them).
 template <class P>
-Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
-              GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
+TB_INLINE Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
+                        GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
     auto channel = [&](typename P::I32 sc, typename P::I32 dc) {
         return blendChannel<P>(sc, dc, blendFactor<P>(rgbSrc, true, s.a, d.a, sc, dc),
                                blendFactor<P>(rgbDst, false, s.a, d.a, sc, dc));
