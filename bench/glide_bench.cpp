@@ -1,7 +1,8 @@
 // Speed of the software Glide: the game's full-screen ground quad alone,
 // many small translucent triangles (a synthetic load), and the game's
-// drawFrame, with swap and clear, on three scenes. Every figure also comes
-// as x_memcpy: its time over that of copying one 640 x 480 frame buffer.
+// drawFrame, with swap and clear, on three scenes at scales 1 and 2, drawn
+// by one thread and by every core (wall time). Every figure also comes as
+// x_memcpy: its time over that of copying one frame buffer of that size.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -32,43 +33,45 @@ double cpuSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-// Median CPU time of one frame-buffer copy, measured once per run.
-double memcpySeconds() {
-    static const double seconds = [] {
-        std::vector<std::uint32_t> a(kFramePixels, 1), b(kFramePixels, 2);
-        std::vector<double> samples;
-        for (int rep = 0; rep < 31; ++rep) {
-            const double t0 = cpuSeconds();
-            for (int i = 0; i < 20; ++i) {
-                std::memcpy(b.data(), a.data(), kFramePixels * 4);
-                benchmark::DoNotOptimize(b.data());
-                benchmark::ClobberMemory();
-                a[i] = b[i + 1];
-            }
-            samples.push_back((cpuSeconds() - t0) / 20);
+// Median CPU time of one copy of a frame buffer at a scale, measured once per run.
+double memcpySeconds(int scale = 1) {
+    static double seconds[softglide::kMaxScale + 1] = {};
+    if (seconds[scale] > 0) return seconds[scale];
+    const std::size_t pixels = kFramePixels * std::size_t(scale * scale);
+    std::vector<std::uint32_t> a(pixels, 1), b(pixels, 2);
+    std::vector<double> samples;
+    for (int rep = 0; rep < 31; ++rep) {
+        const double t0 = cpuSeconds();
+        for (int i = 0; i < 20; ++i) {
+            std::memcpy(b.data(), a.data(), pixels * 4);
+            benchmark::DoNotOptimize(b.data());
+            benchmark::ClobberMemory();
+            a[std::size_t(i)] = b[std::size_t(i) + 1];
         }
-        std::nth_element(samples.begin(), samples.begin() + 15, samples.end());
-        return samples[15];
-    }();
-    return seconds;
+        samples.push_back((cpuSeconds() - t0) / 20);
+    }
+    std::nth_element(samples.begin(), samples.begin() + 15, samples.end());
+    return seconds[scale] = samples[15];
 }
 
-// Reports time per iteration divided by the memcpy time.
-void reportRatio(benchmark::State& state) {
-    state.counters["x_memcpy"] = benchmark::Counter(double(state.iterations()) * memcpySeconds(),
+// Reports time per iteration divided by the memcpy time of a frame at the scale.
+void reportRatio(benchmark::State& state, int scale = 1) {
+    state.counters["x_memcpy"] = benchmark::Counter(double(state.iterations()) * memcpySeconds(scale),
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_MemcpyFrame(benchmark::State& state) {
-    std::vector<std::uint32_t> a(kFramePixels, 1), b(kFramePixels, 2);
+    const int scale = int(state.range(0));
+    const std::size_t pixels = kFramePixels * std::size_t(scale * scale);
+    std::vector<std::uint32_t> a(pixels, 1), b(pixels, 2);
     for (auto _ : state) {
-        std::memcpy(b.data(), a.data(), kFramePixels * 4);
+        std::memcpy(b.data(), a.data(), pixels * 4);
         benchmark::DoNotOptimize(b.data());
         benchmark::ClobberMemory();
     }
-    reportRatio(state);
+    reportRatio(state, scale);
 }
-BENCHMARK(BM_MemcpyFrame);
+BENCHMARK(BM_MemcpyFrame)->ArgName("scale")->Arg(1)->Arg(2);
 
 // The game's display state and a 64 x 64 grey noise texture.
 GrTexInfo groundInfo;
@@ -122,12 +125,15 @@ void BM_SmallTriangles(benchmark::State& state) {
             v.a = 60;
         }
     }
+    softglide::setThreads(1);
     for (auto _ : state) {
         grBufferClear(0, 0, 0xFFFF);
         grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
         for (std::size_t i = 0; i < tris.size(); i += 3) guDrawTriangleWithClip(&tris[i], &tris[i + 1], &tris[i + 2]);
+        benchmark::DoNotOptimize(softglide::backBuffer());
     }
     reportRatio(state);
+    softglide::setThreads(0);
 }
 BENCHMARK(BM_SmallTriangles)->Unit(benchmark::kMicrosecond);
 
@@ -166,16 +172,24 @@ void BM_GroundQuad(benchmark::State& state) {
     prepareScene(kStart);
     tb::world.cameraZ = float(state.range(0));
     tb::world.cameraAngle = 0.3f;
+    softglide::setThreads(1);
     for (auto _ : state) {
         grBufferClear(0, 0, 0xFFFF);
         tb::drawGround();
+        benchmark::DoNotOptimize(softglide::backBuffer());  // drawn here, not at the next swap
     }
     reportRatio(state);
+    softglide::setThreads(0);
 }
 BENCHMARK(BM_GroundQuad)->Arg(-180000)->Arg(40000)->Unit(benchmark::kMicrosecond);
 
+// drawFrame at a scale (range 1) with a number of threads (range 2; 0: one
+// per core), in wall time: the frame is drawn at its swap by every thread.
 void BM_DrawFrame(benchmark::State& state) {
+    const int scale = int(state.range(1));
     softglide::setRasterEnabled(true);
+    softglide::setScale(scale);
+    softglide::setThreads(int(state.range(2)));
     prepareScene(Scene(state.range(0)));
     int tanks = 0, shells = 0, explosions = 0;
     for (const auto& t : tb::world.tanks) tanks += t.active != 0;
@@ -185,9 +199,15 @@ void BM_DrawFrame(benchmark::State& state) {
     state.counters["tanks"] = tanks;
     state.counters["shells"] = shells;
     state.counters["explosions"] = explosions;
-    reportRatio(state);
+    reportRatio(state, scale);
+    softglide::setScale(1);
+    softglide::setThreads(0);
 }
-BENCHMARK(BM_DrawFrame)->ArgName("scene")->Arg(kStart)->Arg(kBattle)->Arg(kCloseZoom)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawFrame)
+    ->ArgNames({"scene", "scale", "threads"})
+    ->ArgsProduct({{kStart, kBattle, kCloseZoom}, {1, 2}, {1, 0}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

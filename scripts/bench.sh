@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Benchmarks, one command: builds the release game into build-bench, then prints
 #   1. the pixel pipeline's and drawFrame's benchmarks on the recorded scenes
-#      (bench/glide_bench.cpp, Google Benchmark, medians of 7 repetitions);
+#      (bench/glide_bench.cpp, Google Benchmark, medians of 7 repetitions):
+#      drawFrame with swap and clear for the start, the twelve-tank battle and
+#      the close zoom, at scales 1 and 2, on one thread and on every core
+#      (threads:0), in wall time, each with its ratio to a copy of one frame
+#      buffer of that size (x_memcpy);
 #   2. the median time per pass of the twelve-tank battle replay
 #      (tests/regress/battle12.replay), simulation alone (--no-pixels) and
 #      simulation plus pixels;
