@@ -35,7 +35,7 @@ int runHeadless(const Options& options) {
     platform::ReplayKeyboard keyboard(std::move(replay));
     platform::setKeyboard(&keyboard);
     softglide::setRasterEnabled(!options.noPixels);
-    softglide::setScale(int(options.scale));
+    softglide::setScale(options.scale > 0 ? int(options.scale) : 1);
     softglide::setThreads(int(options.threads));
     initGame();
     platform::warnDataFiles();

@@ -24,7 +24,7 @@ struct Options {
     long long volume = -1;       // 0..100; -1: as the settings say
     std::string configFile;      // settings file; empty: the usual place
     bool saveSettings = false;   // write the settings in effect to the settings file
-    long long scale = 1;         // rendered pixels per game pixel along each axis, 1..4
+    long long scale = 0;         // rendered pixels per game pixel along each axis, 1..4; 0: the settings'
     long long threads = 0;       // threads that draw the pixels; 0: one per core
 };
 

@@ -217,6 +217,7 @@ sdl::Settings settingsInEffect(const Options& options, const sdl::Settings& from
     if (options.integerScale) s.integerScale = true;
     if (options.mute) s.mute = true;
     if (options.volume >= 0) s.volume = int(options.volume);
+    if (options.scale > 0) s.scale = int(options.scale);
     return s;
 }
 
@@ -271,7 +272,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
     auto desktop = std::make_unique<Desktop>();
     std::string error;
-    softglide::setScale(int(options.scale));  // before the presenter sizes its picture
+    softglide::setScale(settings.scale);  // before the presenter sizes its picture
     softglide::setThreads(int(options.threads));
     sdl::PresenterOptions presenterOptions;
     presenterOptions.fullscreen = settings.fullscreen;
