@@ -1,13 +1,7 @@
 // The one-voice sound layer on SDL's dummy audio driver: replace-on-play, files
 // read once and converted, silence (and one message) for what cannot be played.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include "platform/sdl/sound.h"
 #include "platform/stream.h"
@@ -19,37 +13,8 @@ namespace fs = std::filesystem;
 using platform::sdl::DesktopSound;
 using platform::sdl::SoundOptions;
 
-void putLE(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
-}
-
-// A PCM WAV file holding the given raw sample bytes.
-void writeWav(const tbtest::ScratchDir& dir, const char* name, int frequency, int channels, int bits,
-              const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> out;
-    auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
-    tag("RIFF");
-    putLE(out, std::uint32_t(36 + data.size()), 4);
-    tag("WAVE");
-    tag("fmt ");
-    putLE(out, 16, 4);
-    putLE(out, 1, 2);  // PCM
-    putLE(out, std::uint32_t(channels), 2);
-    putLE(out, std::uint32_t(frequency), 4);
-    putLE(out, std::uint32_t(frequency * channels * bits / 8), 4);
-    putLE(out, std::uint32_t(channels * bits / 8), 2);
-    putLE(out, std::uint32_t(bits), 2);
-    tag("data");
-    putLE(out, std::uint32_t(data.size()), 4);
-    out.insert(out.end(), data.begin(), data.end());
-    dir.write(name, out);
-}
-
-std::vector<std::uint8_t> s16Samples(int count, std::int16_t value) {
-    std::vector<std::uint8_t> data;
-    for (int i = 0; i < count; ++i) putLE(data, std::uint16_t(value), 2);
-    return data;
-}
+using tbtest::s16Samples;
+using tbtest::wav;
 
 std::vector<std::int16_t> asS16(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::int16_t> out(bytes.size() / 2);
@@ -59,11 +24,8 @@ std::vector<std::int16_t> asS16(const std::vector<std::uint8_t>& bytes) {
 
 SoundOptions exactly(int channels) {
     SoundOptions options;
-    options.frequency = 22050;
-    options.format = AUDIO_S16LSB;
-    options.channels = channels;
-    options.allowDeviceChanges = false;
-    options.startPaused = true;  // only the test mixes
+    options.frequency = 22050, options.format = AUDIO_S16LSB, options.channels = channels;
+    options.allowDeviceChanges = false, options.startPaused = true;  // only the test mixes
     return options;
 }
 
@@ -78,8 +40,8 @@ protected:
         previousDataDir = platform::dataDirectory();
         platform::setDataDirectory(dir.path().string());
         // Distinct constant levels tell the sounds apart in the output.
-        writeWav(dir, "bumm.wav", 22050, 1, 16, s16Samples(100, 1000));
-        writeWav(dir, "expl.wav", 22050, 1, 16, s16Samples(50, -2000));
+        dir.write("bumm.wav", wav(22050, 1, 16, s16Samples(100, 1000)));
+        dir.write("expl.wav", wav(22050, 1, 16, s16Samples(50, -2000)));
     }
     void TearDown() override {
         platform::setDataDirectory(previousDataDir);
@@ -89,8 +51,8 @@ protected:
     static void openExact(DesktopSound& sound) {
         std::string error;
         ASSERT_TRUE(sound.open(exactly(1), error)) << error;
-        ASSERT_EQ(sound.deviceSpec().format, AUDIO_S16LSB);
-        ASSERT_EQ(sound.deviceSpec().channels, 1);
+        ASSERT_EQ(std::pair(sound.deviceSpec().format, int(sound.deviceSpec().channels)),
+                  std::pair(Uint16(AUDIO_S16LSB), 1));
     }
     static std::vector<std::int16_t> mix(DesktopSound& sound, int samples) {
         std::vector<std::uint8_t> out(std::size_t(samples) * 2, 0xAB);
@@ -99,60 +61,55 @@ protected:
     }
 };
 
-// Expected output as runs of (count, level).
-std::vector<std::int16_t> runs(std::initializer_list<std::pair<int, std::int16_t>> parts) {
-    std::vector<std::int16_t> out;
-    for (auto [count, level] : parts) out.insert(out.end(), std::size_t(count), level);
-    return out;
-}
-
 TEST_F(DesktopSoundTest, ANewSoundReplacesThePlayingOne) {
-    struct Op {
-        const char* play;  // nullptr: only mix
-        int mixSamples;
-        std::vector<std::int16_t> expected;
+    // Steps: play a file (or none), then mix that many samples, expecting runs of (count, level).
+    struct Step {
+        const char* play;
+        int mix;
+        std::vector<std::pair<int, std::int16_t>> expect;
     };
-    struct Case {
-        const char* what;
-        std::vector<Op> ops;
-    };
-    const std::vector<Case> cases = {
-        {"a sound plays to its end, then silence", {{"bumm.wav", 130, runs({{100, 1000}, {30, 0}})}}},
-        {"a sound continues across buffers",
-         {{"bumm.wav", 60, runs({{60, 1000}})}, {nullptr, 60, runs({{40, 1000}, {20, 0}})}}},
+    // clang-format off
+    const std::vector<std::pair<const char*, std::vector<Step>>> cases = {
+        {"a sound plays to its end, then silence", {{"bumm.wav", 130, {{100, 1000}, {30, 0}}}}},
+        {"a sound continues across buffers", {{"bumm.wav", 60, {{60, 1000}}}, {"", 60, {{40, 1000}, {20, 0}}}}},
         {"a second sound cuts the first off and starts from its beginning",
-         {{"bumm.wav", 30, runs({{30, 1000}})}, {"expl.wav", 70, runs({{50, -2000}, {20, 0}})}}},
-        {"the same sound again restarts it",
-         {{"bumm.wav", 80, runs({{80, 1000}})}, {"bumm.wav", 110, runs({{100, 1000}, {10, 0}})}}},
-        {"four sounds in a row: only the last is heard",
-         {{"expl.wav", 0, {}},
-          {"expl.wav", 0, {}},
-          {"bumm.wav", 0, {}},
-          {"expl.wav", 60, runs({{50, -2000}, {10, 0}})}}},
-        {"a missing file stops what plays and plays nothing",
-         {{"bumm.wav", 10, runs({{10, 1000}})}, {"missing.wav", 20, runs({{20, 0}})}}},
-        {"nothing played: silence", {{nullptr, 16, runs({{16, 0}})}}},
-    };
-    for (const Case& c : cases) {
+         {{"bumm.wav", 30, {{30, 1000}}}, {"expl.wav", 70, {{50, -2000}, {20, 0}}}}},
+        {"the same sound again restarts it", {{"bumm.wav", 80, {{80, 1000}}}, {"bumm.wav", 110, {{100, 1000}, {10, 0}}}}},
+        {"sounds in a row: only the last is heard",
+         {{"expl.wav", 0, {}}, {"bumm.wav", 0, {}}, {"expl.wav", 60, {{50, -2000}, {10, 0}}}}},
+        {"a missing file stops what plays and plays nothing", {{"bumm.wav", 10, {{10, 1000}}}, {"missing.wav", 20, {{20, 0}}}}},
+        {"nothing played: silence", {{"", 16, {{16, 0}}}}}};
+    // clang-format on
+    for (const auto& [what, steps] : cases) {
         DesktopSound sound;
         openExact(sound);
         ::testing::internal::CaptureStderr();
-        for (const Op& op : c.ops) {
-            if (op.play) sound.play(op.play);
-            if (op.mixSamples) {
-                EXPECT_EQ(mix(sound, op.mixSamples), op.expected) << c.what;
-            }
+        for (const Step& step : steps) {
+            if (*step.play) sound.play(step.play);
+            std::vector<std::int16_t> expected;
+            for (auto [count, level] : step.expect) expected.insert(expected.end(), std::size_t(count), level);
+            EXPECT_EQ(mix(sound, step.mix), expected) << what;
         }
         ::testing::internal::GetCapturedStderr();
+    }
+}
+
+TEST_F(DesktopSoundTest, TheVolumeScalesTheSamples) {
+    DesktopSound sound;
+    openExact(sound);
+    for (const auto& [volume, level] : {std::pair{100, 1000}, {50, 500}, {0, 0}}) {
+        sound.setVolume(volume);
+        sound.play("bumm.wav");
+        for (std::int16_t sample : mix(sound, 4)) EXPECT_NEAR(sample, level, 8) << "volume " << volume;
     }
 }
 
 TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
     dir.write("broken.wav", "RIFF not really a wave");
     // A well-formed header whose data chunk claims 2 GB: refused before anything is allocated.
-    const std::string fmt("\x01\x00\x01\x00\x22\x56\x00\x00\x44\xac\x00\x00\x02\x00\x10\x00", 16);
-    dir.write("lying.wav", std::string("RIFF\xf0\xff\xff\xffWAVEfmt \x10\x00\x00\x00", 20) + fmt +
-                               std::string("data\xff\xff\xff\x7f\x00\x00\x00\x00", 12));
+    std::string lying = wav(22050, 1, 16, std::string(4, '\0'));
+    lying.replace(40, 4, "\xff\xff\xff\x7f");
+    dir.write("lying.wav", lying);
     for (const char* name : {"missing.wav", "broken.wav", "lying.wav"}) {
         DesktopSound sound;
         openExact(sound);
@@ -163,10 +120,8 @@ TEST_F(DesktopSoundTest, AMissingOrBrokenFileIsSilenceAndOneMessage) {
         const std::string messages = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << name << ": " << messages;
         EXPECT_NE(messages.find(name), std::string::npos) << messages;
-        if (std::string(name) == "lying.wav") {
-            EXPECT_NE(messages.find("claims"), std::string::npos) << messages;
-        }
-        EXPECT_EQ(mix(sound, 8), runs({{8, 0}})) << name;
+        EXPECT_TRUE(std::string(name) != "lying.wav" || messages.find("claims") != std::string::npos) << messages;
+        EXPECT_EQ(mix(sound, 8), std::vector<std::int16_t>(8, 0)) << name;
     }
 }
 
@@ -177,12 +132,12 @@ TEST_F(DesktopSoundTest, FilesAreReadOnceAndConvertedToTheDeviceFormat) {
         kept.preload("bumm.wav");
         fs::remove(dir / "bumm.wav");  // removing the file afterwards does not change what is heard
         kept.play("bumm.wav");
-        EXPECT_EQ(mix(kept, 100), runs({{100, 1000}}));
+        EXPECT_EQ(mix(kept, 100), std::vector<std::int16_t>(100, 1000));
     }
 
     // 8-bit unsigned mono at 11025 Hz into 16-bit stereo at 22050 Hz: twice the frames,
     // two channels, and the level (192 - 128) * 256 in the steady middle.
-    writeWav(dir, "low.wav", 11025, 1, 8, std::vector<std::uint8_t>(400, 192));
+    dir.write("low.wav", wav(11025, 1, 8, std::string(400, char(192))));
     DesktopSound sound;
     std::string error;
     ASSERT_TRUE(sound.open(exactly(2), error)) << error;
@@ -197,9 +152,7 @@ TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilentAndWithOneTheBufferIsSm
         DesktopSound silent;  // never opened
         EXPECT_FALSE(silent.hasDevice());
         silent.play("bumm.wav");
-        std::vector<std::uint8_t> out(32, 0xAB);
-        silent.mix(out.data(), int(out.size()));
-        EXPECT_EQ(out, std::vector<std::uint8_t>(32, 0));
+        EXPECT_EQ(mix(silent, 16), std::vector<std::int16_t>(16, 0));
         EXPECT_TRUE(silent.samples("bumm.wav").empty());
     }
 
@@ -208,8 +161,7 @@ TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilentAndWithOneTheBufferIsSm
     options.startPaused = true;
     std::string error;
     ASSERT_TRUE(sound.open(options, error)) << error;
-    EXPECT_GE(sound.deviceSpec().samples, 512);
-    EXPECT_LE(sound.deviceSpec().samples, 1024);
+    EXPECT_TRUE(sound.deviceSpec().samples >= 512 && sound.deviceSpec().samples <= 1024) << sound.deviceSpec().samples;
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
 // The game in a real window under a virtual X server: keys sent as a player
-// would reach the game (seen in the recording it writes), F12 and --screenshot
-// write the picture, Escape ends it with status 0. Skipped where xvfb-run or
+// would reach the game (seen in the recording it writes), also through a
+// binding from the settings file; F12 and --screenshot write the picture and
+// never overwrite an older one; full screen fills the screen; a pause changes
+// no pass; Escape ends the game with status 0. Skipped where xvfb-run or
 // xdotool is missing. Without any display the game says so and exits with 1.
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/keyboard.h"
 #include "platform/replay.h"
@@ -19,7 +16,27 @@ namespace fs = std::filesystem;
 namespace vk = platform::vk;
 using tbtest::readText;
 
-bool onPath(const std::string& program) { return tbtest::run("command -v " + program + " >/dev/null 2>&1") == 0; }
+// Shell functions for the scripts: wait for a condition for at most a minute;
+// find the game's window; start the game (again, up to three times, when SDL
+// finds no usable display on a busy machine). The X server is waited for first.
+const std::string kShellHelpers = R"sh(
+exe=$1; dir=$2; data=$3; cd "$dir"
+within_a_minute() {
+  end=$(( $(date +%s) + 60 ))
+  until "$@"; do [ "$(date +%s)" -lt "$end" ] || return 1; sleep 0.05; done
+}
+window() { wid=$(xdotool search --name '^tankbattle$' 2>/dev/null | head -n1); [ -n "$wid" ] || ! kill -0 $pid; }
+start() {
+  for attempt in 1 2 3; do
+    "$exe" "$@" &
+    pid=$!
+    within_a_minute window && [ -n "$wid" ] && return 0
+  done
+  return 1
+}
+fail() { kill ${pid:-} 2>/dev/null; echo "$1" > result.txt; exit 0; }
+within_a_minute xdotool getdisplaygeometry >/dev/null 2>&1 || fail "no X server"
+)sh";
 
 // The smallest data set the game starts with: an empty model, flat textures,
 // one-sample sounds (the window test is about the platform, not the pictures).
@@ -31,64 +48,58 @@ protected:
         dir.write("data/Tank.ddo", std::string(420 * 116, '\0'));
         dir.write("data/tex.bmp", std::string(1078, '\0') + std::string(256 * 256, '\x40'));
         dir.write("data/tex2.bmp", std::string(1078, '\0') + std::string(256 * 256, '\x80'));
-        const std::string wav(
-            "RIFF\x26\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x22\x56\0\0\x01\0\x08\0data\x02\0\0\0\x80\x80",
-            46);
-        dir.write("data/bumm.wav", wav);
-        dir.write("data/expl.wav", wav);
+        dir.write("data/bumm.wav", tbtest::wav(22050, 1, 8, "\x80\x80"));
+        dir.write("data/expl.wav", tbtest::wav(22050, 1, 8, "\x80\x80"));
+    }
+    // Runs the script under its own virtual X server of this size (the search for a free
+    // display starts at a number of this process's own, so that runs started together do
+    // not race for the same one); the script ends by writing result.txt.
+    bool runUnderX(const std::string& script, const std::string& screen, const std::string& data) {
+        if (tbtest::run("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0) return false;
+        dir.write("run.sh", kShellHelpers + script);
+        EXPECT_EQ(
+            tbtest::run("timeout 300 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 20000) + " -s '-screen 0 " +
+                        screen + "x24' sh '" + (dir / "run.sh").string() + "' '" TANKBATTLE_EXECUTABLE "' '" +
+                        dir.path().string() + "' '" + data + "' >/dev/null 2>&1"),
+            0);
+        return true;
     }
 };
 
 TEST_F(DesktopWindowTest, KeysSentToTheWindowReachTheGameAndEscapeEndsIt) {
-    if (!onPath("xvfb-run") || !onPath("xdotool")) GTEST_SKIP() << "xvfb-run or xdotool not installed";
-    // Keypad keys with NumLock on (KP_5) and off (KP_End), both Enter and Ctrl keys,
-    // player 2's letters, a digit, the laptop binding (j); then F12 and, once the
-    // screenshot is written, Escape. Nothing waits for a time: the game takes keys
-    // once F12 (pressed again each second) has written a first screenshot.
-    const std::string script = R"sh(
-exe=$1; dir=$2
-cd "$dir"
-within_a_minute() {
-  end=$(( $(date +%s) + 60 ))
-  until "$@"; do [ "$(date +%s)" -lt "$end" ] || return 1; sleep 0.05; done
-}
-server() { xdotool getdisplaygeometry >/dev/null 2>&1; }
-window() { wid=$(xdotool search --name '^tankbattle$' 2>/dev/null | head -n1); [ -n "$wid" ] || ! kill -0 $pid; }
-shots() { grep -c 'screenshot written' "$dir/stderr.txt"; }
+    // Up, bound to keypad 5 in the settings file (keypad 5 itself then presses nothing),
+    // keypad keys with NumLock off (KP_End), both Enter and Ctrl keys, player 2's letters, a
+    // digit, the laptop binding (j); then F12 and, once the screenshot is written, Escape.
+    // Nothing waits for a time: the game takes keys once F12 (pressed again each second)
+    // has written a first screenshot.
+    dir.write("keys.ini", "key.KP5 = Up\nkey.Bogus = A\n");
+    dir.write("tankbattle-001.png", "older");
+    const bool ran = runUnderX(R"sh(
+shots() { grep -c 'screenshot written' stderr.txt; }
 taking_keys() {
   [ "$(date +%s)" = "${pressed:-}" ] || { xdotool key F12; pressed=$(date +%s); }
   [ "$(shots)" -gt 0 ]
 }
 more_shots_than() { [ "$(shots)" -gt "$1" ]; }
-fail() { kill ${pid:-} 2>/dev/null; echo "$1" > "$dir/result.txt"; exit 0; }
-within_a_minute server || fail "no X server"
-# SDL now and then finds no usable display on a busy machine: up to three starts.
-for attempt in 1 2 3; do
-  "$exe" --window --mute --data "$dir/data" --record "$dir/rec.txt" --screenshot "$dir/last.png" 2>"$dir/stderr.txt" &
-  pid=$!
-  within_a_minute window && [ -n "$wid" ] && break
-done
-[ -n "$wid" ] || fail "no window"
+start --window --mute --data data --config keys.ini --record rec.txt --screenshot last.png 2>stderr.txt ||
+  fail "no window"
 xdotool windowfocus --sync "$wid"
 within_a_minute taking_keys || fail "no first screenshot"
 n=$(shots)
-for key in KP_5 KP_End Right KP_Enter w d space Control_R 6 j F12; do xdotool key $key; done
+for key in Up KP_5 KP_End Right KP_Enter w d space Control_R 6 j F12; do xdotool key $key; done
 within_a_minute more_shots_than "$n" || fail "no second screenshot"
 xdotool key Escape
 wait $pid
-echo "status=$?" > "$dir/result.txt"
-)sh";
-    dir.write("run.sh", script);
-    // The search for a free display starts at a number of this process's own, so that
-    // test runs started together do not race for the same one.
-    ASSERT_EQ(tbtest::run("timeout 300 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 20000) +
-                          " -s '-screen 0 1024x768x24' sh '" + (dir / "run.sh").string() +
-                          "' '" TANKBATTLE_EXECUTABLE "' '" + dir.path().string() + "' >/dev/null 2>&1"),
-              0)
-        << readText(dir / "stderr.txt");
+echo "status=$?" > result.txt
+)sh",
+                               "1024x768", "");
+    if (!ran) GTEST_SKIP() << "xvfb-run or xdotool not installed";
 
-    // The window, titled "tankbattle", opened and the game ended normally on Escape.
-    EXPECT_EQ(readText(dir / "result.txt"), "status=0\n") << readText(dir / "stderr.txt");
+    // The window, titled "tankbattle", opened and the game ended normally on Escape; the
+    // settings file's bad line was named.
+    const std::string stderrText = readText(dir / "stderr.txt");
+    EXPECT_EQ(readText(dir / "result.txt"), "status=0\n") << stderrText;
+    EXPECT_NE(stderrText.find("keys.ini:2: no game key"), std::string::npos) << stderrText;
 
     // Every key arrived once, as the game's virtual key, no earlier than the one
     // sent before it (keys read in one pass are recorded in the order the game
@@ -112,12 +123,35 @@ echo "status=$?" > "$dir/result.txt"
     // Escape was sent after the screenshot was written, so it came in a later pass.
     EXPECT_GT(passOf.back(), passOf[sent.size() - 2]);
 
-    // F12 and --screenshot wrote PNG pictures.
-    for (const char* name : {"tankbattle-001.png", "last.png"}) {
-        std::string png = readText(dir / name);
-        ASSERT_GE(png.size(), 8u) << name;
-        EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << name;
-    }
+    // F12 and --screenshot wrote PNG pictures; the older screenshot was kept.
+    EXPECT_EQ(readText(dir / "tankbattle-001.png"), "older");
+    for (const char* name : {"tankbattle-002.png", "last.png"})
+        EXPECT_EQ(readText(dir / name).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << name;
+}
+
+// Without a window manager, full screen fills the screen, and a replay played
+// with a pause in it records the same keys in the same passes.
+TEST_F(DesktopWindowTest, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
+    const std::string replay = "tankbattle-replay 1\n1 1 2 6 KP5\n40 Right W\n200 P O\n290 KP4 Space\n";
+    dir.write("in.replay", replay);
+    const bool ran = runUnderX(R"sh(
+filled() { window && xdotool getwindowgeometry "$wid" > geometry.txt; grep -q 'Geometry: 800x600' geometry.txt; }
+start --mute --data "$data" --replay in.replay --record out.replay --frames 300 2>err.txt || fail "no window"
+within_a_minute filled
+xdotool key Pause
+sleep 1  # the pause itself, as a player would hold it
+xdotool key Pause
+wait $pid
+echo "status=$?" > result.txt
+)sh",
+                               "800x600", TANKBATTLE_GENERATED_DATA);
+    if (!ran) GTEST_SKIP() << "xvfb-run or xdotool not installed";
+    EXPECT_EQ(readText(dir / "result.txt"), "status=0\n") << readText(dir / "err.txt");
+    const std::string geometry = readText(dir / "geometry.txt");
+    EXPECT_TRUE(geometry.find("Position: 0,0") != std::string::npos &&
+                geometry.find("Geometry: 800x600") != std::string::npos)
+        << geometry;
+    EXPECT_EQ(readText(dir / "out.replay"), replay);
 }
 
 TEST_F(DesktopWindowTest, WithoutADisplayTheGameSaysSoAndExitsWithOne) {

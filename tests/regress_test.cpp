@@ -6,13 +6,8 @@
 // that differ. scripts/regress.sh --update rewrites the expected files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "app/dump.h"
 #include "core/world.h"
@@ -48,8 +43,7 @@ std::uint64_t digest(const void* data, std::size_t size) {  // FNV-1a, 64 bits
 
 std::string hex(std::uint64_t v) {
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
-    return text;
+    return std::string(text, std::size_t(std::snprintf(text, sizeof text, "%016llx", (unsigned long long)v)));
 }
 
 // "dump PASS name=value ...": the dump line's top-level members after "pass",
@@ -115,17 +109,12 @@ std::vector<std::string> play(const Replay& run, bool pixels) {
     return results;
 }
 
-// The members of two dump results that differ, as "name: expected -> actual".
+// The members of two dump results that differ, as "name=expected, got name=actual".
 std::string differingMembers(const std::string& expected, const std::string& actual) {
     const std::vector<std::string> e = tbtest::words(expected), a = tbtest::words(actual);
     std::string out;
-    for (std::size_t i = 2; i < e.size(); ++i) {
-        const std::string& other = i < a.size() ? a[i] : "";
-        const std::size_t eq = e[i].find('=');
-        if (e[i] != other)
-            out += "\n  " + e[i].substr(0, eq) + ": expected " + e[i].substr(eq + 1) + ", got " +
-                   other.substr(std::min(other.size(), eq + 1));
-    }
+    for (std::size_t i = 2; i < e.size(); ++i)
+        if (const std::string other = i < a.size() ? a[i] : ""; e[i] != other) out += "\n  " + e[i] + ", got " + other;
     return out.empty() ? "\n  (the members themselves: " + expected + " -> " + actual + ")" : out;
 }
 
@@ -145,8 +134,7 @@ TEST_P(Regress, ReplayGivesTheCommittedResults) {
                            ".replay on the generated data: the dump every 500 passes and at the end, tables\n"
                            "# as digests; digests of some pictures. Written by scripts/regress.sh --update.\n";
         for (const std::string& line : actual) text += line + "\n";
-        tbtest::writeText(expectedFile, text);
-        return;
+        return tbtest::writeText(expectedFile, text);
     }
     std::vector<std::string> expected;
     for (const std::string& line : tbtest::lines(tbtest::readText(expectedFile)))
