@@ -156,10 +156,13 @@ bool prepareScene(Scene scene) {
     replay.passes.push_back(first);
     platform::ReplayKeyboard keyboard(replay);
     platform::setKeyboard(&keyboard);
+    // The passes before the scene need no pixels (the game's side of drawing still runs).
+    softglide::setRasterEnabled(false);
     for (std::int64_t pass = 0; pass < 400; ++pass) {
         keyboard.beginPass(pass);
         tb::runPass();
     }
+    softglide::setRasterEnabled(true);
     platform::setKeyboard(nullptr);
     if (scene == kCloseZoom) tb::world.cameraZ = 40000.0f;
     return true;

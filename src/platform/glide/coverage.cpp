@@ -9,9 +9,14 @@
 namespace softglide::detail {
 namespace {
 
-std::int64_t floorDiv(std::int64_t n, std::int64_t d) {  // d > 0
-    std::int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) --q;
+// floor(n / d) for d > 0 and |n| < 2^52. The quotient of the doubles (both
+// exact) is within one of the true one; the remainder puts it right. Much
+// quicker than a 64-bit integer division on most processors.
+std::int64_t floorDiv(std::int64_t n, std::int64_t d) {
+    std::int64_t q = std::int64_t(double(n) / double(d));
+    const std::int64_t r = n - q * d;
+    q -= r < 0;
+    q += r >= d;
     return q;
 }
 std::int64_t ceilDiv(std::int64_t n, std::int64_t d) { return -floorDiv(-n, d); }

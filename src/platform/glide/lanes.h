@@ -87,13 +87,14 @@ TB_INLINE V select(M mask, V a, V b) {
     }
 }
 
+// Written as conditionals, which compilers turn into min and max instructions.
 template <class V>
 TB_INLINE V minOf(V a, V b) {
-    return select(a < b, a, b);
+    return a < b ? a : b;
 }
 template <class V>
 TB_INLINE V maxOf(V a, V b) {
-    return select(a > b, a, b);
+    return a > b ? a : b;
 }
 template <class V>
 TB_INLINE V clampTo(V v, ElementT<V> lo, ElementT<V> hi) {
@@ -145,9 +146,13 @@ TB_INLINE bool anyLane(M m) {
     if constexpr (P::N == 1) {
         return m;
     } else {
-        for (int i = 0; i < P::N; ++i)
-            if (m[i]) return true;
-        return false;
+        // Halves ORed together down to one 64-bit value: a few vector
+        // instructions instead of a test of every lane.
+        std::uint64_t v[sizeof(M) / 8];
+        std::memcpy(v, &m, sizeof v);
+        std::uint64_t any = 0;
+        for (const std::uint64_t half : v) any |= half;
+        return any != 0;
     }
 }
 
@@ -307,12 +312,15 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
         first = base[index];
         second = base[index + 1];
     } else {
+        using Pairs = typename Wide<P::N>::U64;
+        Pairs pairs;
         for (int i = 0; i < P::N; ++i) {
             std::uint64_t pair;
             std::memcpy(&pair, base + index[i], sizeof pair);
-            first[i] = std::uint32_t(pair);  // the lower address, on a little-endian machine
-            second[i] = std::uint32_t(pair >> 32);
+            pairs[i] = pair;
         }
+        first = __builtin_convertvector(pairs, typename P::U32);  // the lower address, on a little-endian machine
+        second = __builtin_convertvector(pairs >> 32, typename P::U32);
     }
 }
 

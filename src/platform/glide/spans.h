@@ -233,12 +233,12 @@ void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
                 xs[count] = x;
                 ys[count] = rows[k].y;
                 if (++count == kBatch) {
-                    drawPixels<P>(tr, xs, ys, count, fb, Modes{});
+                    drawPixels<Wide<4>>(tr, xs, ys, count, fb, Modes{});
                     count = 0;
                 }
             }
         }
-        if (count > 0) drawPixels<P>(tr, xs, ys, count, fb, Modes{});
+        if (count > 0) drawPixels<Wide<4>>(tr, xs, ys, count, fb, Modes{});
     } else {
         drawRows<P>(tr, rows, n, fb, Modes{});
     }

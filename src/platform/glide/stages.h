@@ -163,10 +163,17 @@ TB_INLINE typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu,
         wrappedTaps<P>(tv >> 8, tex.height, v0, v1);
     }
     const I32 row0 = v0 * tex.stride, row1 = v1 * tex.stride;
-    const U32 t00 = convert<U32>(gather<P>(tex.padded, row0 + u0)),
-              t10 = convert<U32>(gather<P>(tex.padded, row0 + u1));
-    const U32 t01 = convert<U32>(gather<P>(tex.padded, row1 + u0)),
-              t11 = convert<U32>(gather<P>(tex.padded, row1 + u1));
+    U32 t00, t10, t01, t11;
+    if (clampS) {
+        t00 = convert<U32>(gather<P>(tex.padded, row0 + u0));
+        t10 = convert<U32>(gather<P>(tex.padded, row0 + u1));
+        t01 = convert<U32>(gather<P>(tex.padded, row1 + u0));
+        t11 = convert<U32>(gather<P>(tex.padded, row1 + u1));
+    } else {
+        // Wrapped, the second tap of a row is the next texel of the padded copy.
+        gatherPairs<P>(tex.padded, row0 + u0, t00, t10);
+        gatherPairs<P>(tex.padded, row1 + u0, t01, t11);
+    }
     return bilinear<P>(t00, t10, t01, t11, convert<U32>(tu & 255), convert<U32>(tv & 255));
 }
 
