@@ -34,7 +34,7 @@ int gameModesIndex(const DrawState& st, const Triangle& tr) {
     } else {
         return -1;
     }
-    return blend * 4 + (tr.affine ? 0 : 2) + (tr.flat ? 1 : 0);
+    return (tr.tex.opaque ? 16 : 0) + blend * 4 + (tr.affine ? 0 : 2) + (tr.flat ? 1 : 0);
 }
 
 SpansFn pickSpans(const DrawState& st, const Triangle& tr) {

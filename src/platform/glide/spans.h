@@ -32,7 +32,8 @@ struct AnyModes {
     bool depthOn, depthWrite;
     GrCmpFnc_t depthFunc;
     bool clampS, clampT, pointSampled, perspective, flat;
-    static constexpr bool kWrapped = false;  // texel coordinates may be clamped
+    static constexpr bool opaqueTexture = false;  // the combine scales by every texel's alpha
+    static constexpr bool kWrapped = false;       // texel coordinates may be clamped
     AnyModes(const Triangle& tr, const DrawState& st)
         : rgbSrc(st.rgbSrc),
           rgbDst(st.rgbDst),
@@ -49,15 +50,16 @@ struct AnyModes {
 };
 
 // The modes the game runs in, compiled in: one of its four blend settings,
-// less-or-equal depth test with writes, wrapped bilinear texturing.
-template <GrAlphaBlendFnc_t kSrc, GrAlphaBlendFnc_t kDst, bool kPerspective, bool kFlat>
+// less-or-equal depth test with writes, wrapped bilinear texturing; and
+// whether the texture is opaque (every texel's alpha 255).
+template <GrAlphaBlendFnc_t kSrc, GrAlphaBlendFnc_t kDst, bool kPerspective, bool kFlat, bool kOpaque>
 struct GameModes {
     static constexpr GrAlphaBlendFnc_t rgbSrc = kSrc, rgbDst = kDst;
     static constexpr GrAlphaBlendFnc_t alphaSrc = GR_BLEND_ONE, alphaDst = GR_BLEND_ZERO;
     static constexpr bool depthOn = true, depthWrite = true;
     static constexpr GrCmpFnc_t depthFunc = GR_CMP_LEQUAL;
     static constexpr bool clampS = false, clampT = false, pointSampled = false;
-    static constexpr bool perspective = kPerspective, flat = kFlat;
+    static constexpr bool perspective = kPerspective, flat = kFlat, opaqueTexture = kOpaque;
     static constexpr bool kWrapped = true;
 };
 
@@ -107,7 +109,7 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<
     const Rgba<P> vertex =
         m.flat ? Rgba<P>{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)}
                : Rgba<P>{iterColour<P>(at.r), iterColour<P>(at.g), iterColour<P>(at.b), iterColour<P>(at.a)};
-    const Rgba<P> shaded = combine<P>(unpack<P>(texel), vertex);
+    const Rgba<P> shaded = combine<P>(unpack<P>(texel), vertex, m.opaqueTexture);
     const Rgba<P> dst = unpack<P>(convert<U32>(destination()));
     colour = convert<I32>(pack<P>(blend<P>(shaded, dst, m.rgbSrc, m.rgbDst, m.alphaSrc, m.alphaDst)));
     return pass;
@@ -149,14 +151,17 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
                            rs.a + aLanes};
         for (int i = 0; i < count; i += N) {
             const int active = std::min(N, count - i);
+            // A group may read and write back pixels past the row's end while
+            // they lie in the same screen row: that row belongs to this band.
+            const int room = std::min(N, fb.width - (row.left + i));
             if (m.perspective) at.cx = convert<F64>(iota<I32>(row.left + i)) + 0.5 - tr.x0;
             I32 out{}, zi{};
             const typename P::M32 write = shade<P>(
-                tr, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, active),
-                [&] { return loadColour<P>(colour + i, active); }, out, zi);
+                tr, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
+                [&] { return loadColour<P>(colour + i, room); }, out, zi);
             if (anyLane<P>(write)) {
-                storeColour<P>(colour + i, out, write, active);
-                if (m.depthWrite) storeDepth<P>(depth + i, zi, write, active);
+                storeColour<P>(colour + i, out, write, room);
+                if (m.depthWrite) storeDepth<P>(depth + i, zi, write, room);
             }
             if (!m.perspective) {
                 at.z += ZElement(tr.dz * N);
@@ -217,13 +222,14 @@ inline void referenceRows(const Triangle& tr, const Row* rows, int n, const Targ
 }
 
 // The lane loop of pack P for the game's modes, by blend setting (0 opaque,
-// 1 alpha, 2 additive, 3 alpha-additive), perspective and flat colour.
-// Perspective triangles with a flat colour go through lists of their pixels.
-template <class P, int kBlend, bool kPerspective, bool kFlat>
+// 1 alpha, 2 additive, 3 alpha-additive), perspective, flat colour and
+// opaque texture. Perspective triangles with a flat colour go through lists
+// of their pixels.
+template <class P, int kBlend, bool kPerspective, bool kFlat, bool kOpaque>
 void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, const DrawState&) {
     constexpr GrAlphaBlendFnc_t kSrc[4] = {GR_BLEND_ONE, GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_SRC_ALPHA};
     constexpr GrAlphaBlendFnc_t kDst[4] = {GR_BLEND_ZERO, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE};
-    using Modes = GameModes<kSrc[kBlend], kDst[kBlend], kPerspective, kFlat>;
+    using Modes = GameModes<kSrc[kBlend], kDst[kBlend], kPerspective, kFlat, kOpaque>;
     if constexpr (kPerspective && kFlat) {
         constexpr int kBatch = 256;
         std::int32_t xs[kBatch], ys[kBatch];
@@ -247,11 +253,11 @@ void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
 // The table of gameRows for pack P, indexed by gameModesIndex.
 template <class P>
 struct GameRowsTable {
-    SpansFn fn[16];
-    constexpr GameRowsTable() : fn{} { fill(std::make_integer_sequence<int, 16>{}); }
+    SpansFn fn[32];
+    constexpr GameRowsTable() : fn{} { fill(std::make_integer_sequence<int, 32>{}); }
     template <int... I>
     constexpr void fill(std::integer_sequence<int, I...>) {
-        ((fn[I] = &gameRows<P, I / 4, (I / 2) % 2 == 1, I % 2 == 1>), ...);
+        ((fn[I] = &gameRows<P, (I / 4) % 4, (I / 2) % 2 == 1, I % 2 == 1, I / 16 == 1>), ...);
     }
 };
 

@@ -214,9 +214,12 @@ TB_INLINE typename P::I32 combineChannel(typename P::I32 texel, typename P::I32 
     return clampTo(((texel - vertex) * scale) >> 8, 0, 255);
 }
 
+// A texture whose texels all have alpha 255 filters to alpha 255, so its
+// scale is 256 wherever it is drawn; loops for such textures pass
+// `opaqueTexture` to let the compiler fold the multiplications away.
 template <class P>
-TB_INLINE Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex) {
-    const typename P::I32 scale = texel.a + 1;
+TB_INLINE Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex, bool opaqueTexture = false) {
+    const typename P::I32 scale = opaqueTexture ? splat<typename P::I32>(256) : texel.a + 1;
     return {combineChannel<P>(texel.r, vertex.r, scale), combineChannel<P>(texel.g, vertex.g, scale),
             combineChannel<P>(texel.b, vertex.b, scale), combineChannel<P>(texel.a, vertex.a, scale)};
 }

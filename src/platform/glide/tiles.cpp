@@ -49,6 +49,7 @@ struct Frame {
     std::vector<RecordedTriangle> triangles;
     std::vector<RecordedClear> clears;
     std::vector<std::vector<std::uint32_t>> bands;
+    int bandScale = 0;  // the scale the bands were laid out for
     bool empty = true;
 };
 
@@ -59,9 +60,13 @@ Frame& frame() {
 
 int bandHeight() { return kBandRows * buffers().scale; }
 
-void ensureBands(Frame& f) {
-    const int n = (buffers().height + bandHeight() - 1) / bandHeight();
-    if (int(f.bands.size()) != n) f.bands.assign(std::size_t(n), {});
+// Lays the bands out for the buffers' scale (checked at every submission,
+// so kept to one comparison while the scale stays).
+void ensureBands(Frame& f, const Buffers& buf) {
+    if (f.bandScale == buf.scale) return;
+    f.bandScale = buf.scale;
+    const int n = (buf.height + bandHeight() - 1) / bandHeight();
+    f.bands.assign(std::size_t(n), {});
 }
 
 // ---------------------------------------------------------------------------
@@ -207,17 +212,18 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     const DrawState& st = state().draw;
     if (f.states.empty() || !(f.states.back() == st)) f.states.push_back(st);
     t.state = std::uint32_t(f.states.size() - 1);
-    ensureBands(f);
+    ensureBands(f, buf);
     const std::uint32_t index = std::uint32_t(f.triangles.size());
     f.triangles.push_back(t);
-    for (int band = rowTop / bandHeight(); band <= (rowBot - 1) / bandHeight(); ++band)
+    const int rows = kBandRows * buf.scale;
+    for (int band = rowTop / rows, last = (rowBot - 1) / rows; band <= last; ++band)
         f.bands[std::size_t(band)].push_back(index);
     f.empty = false;
 }
 
 void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
     Frame& f = frame();
-    ensureBands(f);
+    ensureBands(f, buffers());
     const std::uint32_t index = std::uint32_t(f.clears.size()) | kClearBit;
     f.clears.push_back({colour, depth, clearDepth});
     for (auto& band : f.bands) band.push_back(index);
