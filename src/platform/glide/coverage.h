@@ -5,7 +5,14 @@
 
 #include <cstdint>
 
+#include "softglide.h"
+
 namespace softglide::detail {
+
+// Rows of a band at scale 1; a band is this many rows times the scale, so
+// that bands hold the same part of the picture at every scale.
+constexpr int kBandRows = 16;
+constexpr int kMaxBandRows = kBandRows * kMaxScale;
 
 // Vertex positions in 1/16 of a rendered pixel.
 struct Snapped {

@@ -134,7 +134,7 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
 
 RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT) {
     const double cx = left + 0.5 - tr.x0, cy = y + 0.5 - tr.y0;
-    RowStart rs;
+    RowStart rs{};
     if (tr.affine) {
         rs.z = saturate(planeAt(tr.ooz, cx, cy) * kIterOne, kStartLimit);
         rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, clampS);

@@ -53,8 +53,9 @@ bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const Snapped& s, const DrawState& st);
 
 // Fixed-point parameters at the centre of a row's first pixel.
+// (No member initialisers: loops keep arrays of these, filled by rowStart.)
 struct RowStart {
-    std::int64_t z = 0, r = 0, g = 0, b = 0, a = 0, u = 0, v = 0;
+    std::int64_t z, r, g, b, a, u, v;
 };
 RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT);
 

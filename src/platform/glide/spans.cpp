@@ -1,6 +1,7 @@
 // Loops and dispatch: each triangle is drawn by the reference loop, or, in
-// the modes the game sets, by the same loop over eight lanes, built for the
-// AVX2 instruction set where the processor has it and portably elsewhere.
+// the modes the game sets, by the same loop over lane packs: eight lanes
+// built for the AVX2 instruction set where the processor has it, four
+// lanes portably elsewhere.
 #include "spans.h"
 
 namespace softglide::detail {
@@ -11,7 +12,9 @@ Spans& spansSetting() {
     return spans;
 }
 
-constexpr GameRowsTable<Wide<8>> kPortableRows;
+// Four lanes: the width of the vector registers that SSE2, NEON and
+// WebAssembly SIMD offer (eight would be two registers for every value).
+constexpr GameRowsTable<Wide<4>> kPortableRows;
 
 }  // namespace
 

@@ -176,8 +176,12 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
             }
         }
     };
+    // The rows' start values first: each is a chain of roundings with no
+    // link to the next row's, so the processor works on several at once.
+    RowStart starts[kMaxBandRows];
+    for (int k = 0; k < n; ++k) starts[k] = rowStart(tr, rows[k].y, rows[k].left, m.clampS, m.clampT);
     for (int k = 0; k < n; ++k) {
-        const RowStart rs = rowStart(tr, rows[k].y, rows[k].left, m.clampS, m.clampT);
+        const RowStart& rs = starts[k];
         // Depth steps in 32-bit lanes when every value the row reaches fits them.
         const std::int64_t steps = std::int64_t(rows[k].right - rows[k].left) + 2 * N;
         const std::int64_t zEnd = rs.z + steps * tr.dz, limit = std::int64_t(1) << 31;

@@ -24,10 +24,6 @@
 namespace softglide::detail {
 namespace {
 
-// Rows of a band at scale 1; a band is this many rows times the scale, so
-// that bands hold the same part of the picture at every scale.
-constexpr int kBandRows = 16;
-
 struct RecordedTriangle {
     GrVertex v[3];
     Snapped snapped;
@@ -176,7 +172,7 @@ void drawClear(const RecordedClear& c, int rowBegin, int rowEnd) {
 }
 
 void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target) {
-    Row rows[kBandRows * kMaxScale];
+    Row rows[kMaxBandRows];
     const int n = coveredRows(t.snapped, t.order, rowBegin, rowEnd, target.width, rows);
     if (n == 0) return;
     const Triangle tr = setUpTriangle(t.v[0], t.v[1], t.v[2], t.snapped, st);
