@@ -215,11 +215,16 @@ TB_INLINE typename P::I32 combineChannel(typename P::I32 texel, typename P::I32 
 }
 
 // A texture whose texels all have alpha 255 filters to alpha 255, so its
-// scale is 256 wherever it is drawn; loops for such textures pass
-// `opaqueTexture` to let the compiler fold the multiplications away.
+// scale is 256 wherever it is drawn, and the scaled difference shifted back
+// is the difference itself (it is far too small to overflow): loops for
+// such textures pass `opaqueTexture` and skip the multiplications.
 template <class P>
 TB_INLINE Rgba<P> combine(const Rgba<P>& texel, const Rgba<P>& vertex, bool opaqueTexture = false) {
-    const typename P::I32 scale = opaqueTexture ? splat<typename P::I32>(256) : texel.a + 1;
+    if (opaqueTexture) {
+        return {clampTo(texel.r - vertex.r, 0, 255), clampTo(texel.g - vertex.g, 0, 255),
+                clampTo(texel.b - vertex.b, 0, 255), clampTo(texel.a - vertex.a, 0, 255)};
+    }
+    const typename P::I32 scale = texel.a + 1;
     return {combineChannel<P>(texel.r, vertex.r, scale), combineChannel<P>(texel.g, vertex.g, scale),
             combineChannel<P>(texel.b, vertex.b, scale), combineChannel<P>(texel.a, vertex.a, scale)};
 }
@@ -257,13 +262,15 @@ TB_INLINE typename P::I32 blendChannel(typename P::I32 s, typename P::I32 d, typ
 template <class P>
 TB_INLINE Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
                         GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
-    auto channel = [&](typename P::I32 sc, typename P::I32 dc) {
-        return blendChannel<P>(sc, dc, blendFactor<P>(rgbSrc, true, s.a, d.a, sc, dc),
-                               blendFactor<P>(rgbDst, false, s.a, d.a, sc, dc));
+    // One times the source plus zero leaves a combined value (0..255) as it is.
+    auto channel = [&](typename P::I32 sc, typename P::I32 dc, GrAlphaBlendFnc_t src, GrAlphaBlendFnc_t dst,
+                       typename P::I32 srcC, typename P::I32 dstC) {
+        if (src == GR_BLEND_ONE && dst == GR_BLEND_ZERO) return sc;
+        return blendChannel<P>(sc, dc, blendFactor<P>(src, true, s.a, d.a, srcC, dstC),
+                               blendFactor<P>(dst, false, s.a, d.a, srcC, dstC));
     };
-    return {channel(s.r, d.r), channel(s.g, d.g), channel(s.b, d.b),
-            blendChannel<P>(s.a, d.a, blendFactor<P>(alphaSrc, true, s.a, d.a, s.a, d.a),
-                            blendFactor<P>(alphaDst, false, s.a, d.a, s.a, d.a))};
+    return {channel(s.r, d.r, rgbSrc, rgbDst, s.r, d.r), channel(s.g, d.g, rgbSrc, rgbDst, s.g, d.g),
+            channel(s.b, d.b, rgbSrc, rgbDst, s.b, d.b), channel(s.a, d.a, alphaSrc, alphaDst, s.a, d.a)};
 }
 
 }  // namespace TB_ISA

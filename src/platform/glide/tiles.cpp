@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -163,12 +164,20 @@ Pool& pool() {
 // ---------------------------------------------------------------------------
 // Drawing a band.
 
+// Fills the band's first row and copies it to the others, which the
+// library's copy does at the memory's speed.
+template <class T>
+void fillRows(T* first, int width, int rows, T value) {
+    std::fill_n(first, width, value);
+    for (int row = 1; row < rows; ++row)
+        std::memcpy(first + std::size_t(row) * std::size_t(width), first, sizeof(T) * std::size_t(width));
+}
+
 void drawClear(const RecordedClear& c, int rowBegin, int rowEnd) {
     Buffers& buf = buffers();
     const std::size_t first = std::size_t(rowBegin) * std::size_t(buf.width);
-    const std::size_t count = std::size_t(rowEnd - rowBegin) * std::size_t(buf.width);
-    std::fill_n(buf.backColour() + first, count, c.colour);
-    if (c.clearDepth) std::fill_n(buf.depth.data() + first, count, c.depth);
+    fillRows(buf.backColour() + first, buf.width, rowEnd - rowBegin, c.colour);
+    if (c.clearDepth) fillRows(buf.depth.data() + first, buf.width, rowEnd - rowBegin, c.depth);
 }
 
 void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target) {
