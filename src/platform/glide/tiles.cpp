@@ -46,7 +46,8 @@ struct Frame {
     std::vector<RecordedTriangle> triangles;
     std::vector<RecordedClear> clears;
     std::vector<std::vector<std::uint32_t>> bands;
-    int bandScale = 0;  // the scale the bands were laid out for
+    int bandScale = 0;       // the scale the bands were laid out for
+    std::vector<int> order;  // the order in which the bands are handed out
     bool empty = true;
 };
 
@@ -238,7 +239,15 @@ void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
 void drawRecorded() {
     Frame& f = frame();
     if (f.empty) return;
-    pool().run(int(f.bands.size()), [&f](int band) { drawBand(f, band); });
+    // Bands with the most commands first, so that no thread is left with a
+    // long one at the end while the others wait. Which thread draws a band
+    // never changes its pixels.
+    std::vector<int>& order = f.order;
+    order.resize(f.bands.size());
+    for (std::size_t band = 0; band < order.size(); ++band) order[band] = int(band);
+    std::stable_sort(order.begin(), order.end(),
+                     [&f](int a, int b) { return f.bands[std::size_t(a)].size() > f.bands[std::size_t(b)].size(); });
+    pool().run(int(order.size()), [&f](int k) { drawBand(f, f.order[std::size_t(k)]); });
     discardRecorded();
 }
 
