@@ -68,7 +68,8 @@ void DesktopSound::callback(void* user, Uint8* stream, int length) {
 }
 
 void DesktopSound::mix(std::uint8_t* out, int length) {
-    std::size_t wanted = length > 0 ? std::size_t(length) : 0;
+    if (length <= 0) return;  // nothing to fill (and `out` may then be null)
+    const std::size_t wanted = std::size_t(length);
     std::size_t copied = 0;
     const int volume = volume_.load();
     if (current_) {
