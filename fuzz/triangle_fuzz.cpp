@@ -43,6 +43,9 @@ GrVertex readVertex(const std::uint8_t* p) {
 }
 
 void drawInput(const std::uint8_t* data, std::size_t size) {
+    // Depth writes on for the clear, whatever the previous input's last
+    // triangle left: both runs of an input must start from the same buffers.
+    grDepthMask(FXTRUE);
     grBufferClear(0x00406080, 0x30, 0xFFFF);
     for (; size >= kTriangleBytes; data += kTriangleBytes, size -= kTriangleBytes) {
         const std::uint8_t blend = data[0], mode = data[1];
