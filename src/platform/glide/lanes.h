@@ -226,7 +226,8 @@ TB_INLINE typename P::I32 loadDepth(const std::uint16_t* p, int count) {
 }
 
 // Writes the lanes of v that `mask` selects among the first `count`; the
-// other pixels are not touched (a neighbouring band may be drawn meanwhile).
+// other lanes of those pixels are written back as they were, and pixels
+// beyond `count` are not touched (they may belong to another band).
 template <class P>
 TB_INLINE void storeColour(std::uint32_t* p, typename P::I32 v, typename P::M32 mask, int count) {
     if constexpr (P::N == 1) {

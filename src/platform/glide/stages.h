@@ -263,14 +263,13 @@ template <class P>
 TB_INLINE Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
                         GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
     // One times the source plus zero leaves a combined value (0..255) as it is.
-    auto channel = [&](typename P::I32 sc, typename P::I32 dc, GrAlphaBlendFnc_t src, GrAlphaBlendFnc_t dst,
-                       typename P::I32 srcC, typename P::I32 dstC) {
+    auto channel = [&](typename P::I32 sc, typename P::I32 dc, GrAlphaBlendFnc_t src, GrAlphaBlendFnc_t dst) {
         if (src == GR_BLEND_ONE && dst == GR_BLEND_ZERO) return sc;
-        return blendChannel<P>(sc, dc, blendFactor<P>(src, true, s.a, d.a, srcC, dstC),
-                               blendFactor<P>(dst, false, s.a, d.a, srcC, dstC));
+        return blendChannel<P>(sc, dc, blendFactor<P>(src, true, s.a, d.a, sc, dc),
+                               blendFactor<P>(dst, false, s.a, d.a, sc, dc));
     };
-    return {channel(s.r, d.r, rgbSrc, rgbDst, s.r, d.r), channel(s.g, d.g, rgbSrc, rgbDst, s.g, d.g),
-            channel(s.b, d.b, rgbSrc, rgbDst, s.b, d.b), channel(s.a, d.a, alphaSrc, alphaDst, s.a, d.a)};
+    return {channel(s.r, d.r, rgbSrc, rgbDst), channel(s.g, d.g, rgbSrc, rgbDst), channel(s.b, d.b, rgbSrc, rgbDst),
+            channel(s.a, d.a, alphaSrc, alphaDst)};
 }
 
 }  // namespace TB_ISA

@@ -56,14 +56,14 @@ Frame& frame() {
     return f;
 }
 
-int bandHeight() { return kBandRows * buffers().scale; }
+int bandHeight(const Buffers& buf) { return kBandRows * buf.scale; }
 
 // Lays the bands out for the buffers' scale (checked at every submission,
 // so kept to one comparison while the scale stays).
 void ensureBands(Frame& f, const Buffers& buf) {
     if (f.bandScale == buf.scale) return;
     f.bandScale = buf.scale;
-    const int n = (buf.height + bandHeight() - 1) / bandHeight();
+    const int n = (buf.height + bandHeight(buf) - 1) / bandHeight(buf);
     f.bands.assign(std::size_t(n), {});
 }
 
@@ -191,7 +191,7 @@ void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, 
 
 void drawBand(const Frame& f, int band) {
     Buffers& buf = buffers();
-    const int rowBegin = band * bandHeight(), rowEnd = std::min(buf.height, rowBegin + bandHeight());
+    const int rowBegin = band * bandHeight(buf), rowEnd = std::min(buf.height, rowBegin + bandHeight(buf));
     const Target target{buf.backColour(), buf.depth.data(), buf.width};
     for (const std::uint32_t command : f.bands[std::size_t(band)]) {
         if (command & kClearBit) {
@@ -221,7 +221,7 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     ensureBands(f, buf);
     const std::uint32_t index = std::uint32_t(f.triangles.size());
     f.triangles.push_back(t);
-    const int rows = kBandRows * buf.scale;
+    const int rows = bandHeight(buf);
     for (int band = rowTop / rows, last = (rowBot - 1) / rows; band <= last; ++band)
         f.bands[std::size_t(band)].push_back(index);
     f.empty = false;
