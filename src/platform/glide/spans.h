@@ -81,7 +81,7 @@ struct Group {
 template <class P, class Modes, class UV, class Z, class Destination>
 TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<P, UV, Z>& at, typename P::M32 active,
                                 typename P::I32 stored, Destination destination, typename P::I32& colour,
-                                typename P::I32& zi) {
+                                typename P::I32& zi, bool tryRuns = false) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     using F64 = typename P::F64;
@@ -105,7 +105,7 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<
         tu = tu & ~255;
         tv = tv & ~255;
     }
-    const U32 texel = fetchTexel<P>(tr.tex, tu, tv, m.clampS, m.clampT);
+    const U32 texel = fetchTexel<P>(tr.tex, tu, tv, m.clampS, m.clampT, tryRuns);
     const Rgba<P> vertex =
         m.flat ? Rgba<P>{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)}
                : Rgba<P>{iterColour<P>(at.r), iterColour<P>(at.g), iterColour<P>(at.b), iterColour<P>(at.a)};
@@ -133,6 +133,12 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     const I64 zLanes = lane * tr.dz;
     const UV uLanes = convert<UV>(lane) * UVElement(tr.du), vLanes = convert<UV>(lane) * UVElement(tr.dv);
     const I64 rLanes = lane * tr.dr, gLanes = lane * tr.dg, bLanes = lane * tr.db, aLanes = lane * tr.da;
+    // A group's taps are likely to lie in runs of texels (see fetchTexel)
+    // when a pixel steps at most a texel along u and N pixels less than a
+    // texel along v.
+    constexpr std::int64_t kTexel = std::int64_t(1) << kTexBits;
+    const bool tryRuns =
+        !m.perspective && tr.du >= -kTexel && tr.du <= kTexel && tr.dv > -kTexel / N && tr.dv < kTexel / N;
 
     // One row, with depth in lanes of type Z.
     auto drawRow = [&]<class Z>(const Row& row, const RowStart& rs, Z zStart) {
@@ -158,7 +164,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
             I32 out{}, zi{};
             const typename P::M32 write = shade<P>(
                 tr, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
-                [&] { return loadColour<P>(colour + i, room); }, out, zi);
+                [&] { return loadColour<P>(colour + i, room); }, out, zi, tryRuns);
             if (anyLane<P>(write)) {
                 storeColour<P>(colour + i, out, write, room);
                 if (m.depthWrite) storeDepth<P>(depth + i, zi, write, room);

@@ -148,7 +148,7 @@ TB_INLINE typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typ
 // centres already on whole numbers).
 template <class P>
 TB_INLINE typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS,
-                                     bool clampT) {
+                                     bool clampT, [[maybe_unused]] bool tryRuns = false) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     I32 u0, u1, v0, v1;
@@ -171,6 +171,25 @@ TB_INLINE typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu,
         t11 = convert<U32>(gather<P>(tex.padded, row1 + u1));
     } else {
         // Wrapped, the second tap of a row is the next texel of the padded copy.
+        if constexpr (P::N > 1 && kFastPermute) {
+            // When every lane reads the same texture rows, within N texels of
+            // each other (which callers expect of triangles magnified or at
+            // about a texel a pixel, as the ground is), the taps are picked
+            // out of runs of N texels from those rows. The last run starts at most one past the last column of
+            // the second row, so for N <= 8 it ends within the padded rows
+            // and their slack.
+            static_assert(P::N <= 8);
+            const I32 base = minOf(splat<I32>(u0[0]), splat<I32>(u0[P::N - 1]));
+            const I32 k = u0 - base;
+            if (tryRuns && !anyLane<P>((convert<U32>(k) >= unsigned(P::N)) | (v0 != splat<I32>(v0[0])))) {
+                const std::uint32_t* run = tex.padded + (row0[0] + base[0]);
+                t00 = permute<P>(loadRun<P>(run), k);
+                t10 = permute<P>(loadRun<P>(run + 1), k);
+                t01 = permute<P>(loadRun<P>(run + tex.stride), k);
+                t11 = permute<P>(loadRun<P>(run + tex.stride + 1), k);
+                return bilinear<P>(t00, t10, t01, t11, convert<U32>(tu & 255), convert<U32>(tv & 255));
+            }
+        }
         gatherPairs<P>(tex.padded, row0 + u0, t00, t10);
         gatherPairs<P>(tex.padded, row1 + u0, t01, t11);
     }
