@@ -31,8 +31,9 @@ std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
     if (clamped) {
         texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
     } else {
-        // size is a power of two, so this product is the exact quotient.
-        texel -= double(size) * std::floor(texel * invSize);
+        // size is a power of two, so this product is the exact quotient
+        // (below 1e15, where floorSmall is exact).
+        texel -= double(size) * floorSmall(texel * invSize);
     }
     return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
 }
