@@ -49,6 +49,8 @@ Scene makeScene() {
         const double x0 = rnd() * 640, y0 = rnd() * 480, w0 = 1 / (1 + rnd() * 100);
         const double size = t % 9 == 0 ? 400 : (t % 4 == 1 ? 4 : (t % 4 == 2 ? 12 : 60));
         const double far = t % 14 == 6 ? 4e16 : (t % 14 == 10 ? -3e12 : (t % 14 == 3 ? 5e6 : 0));
+        // Every fifth triangle is magnified (a texel or less a pixel), as the ground is.
+        const double spread = t % 5 == 2 ? size / 2 : 2000;
         for (GrVertex& p : c.v) {
             const double w = affine ? w0 : 1 / (1 + rnd() * 100);
             p = GrVertex{};
@@ -56,8 +58,8 @@ Scene makeScene() {
             p.y = float(y0 + (rnd() - 0.5) * size);
             p.z = p.ooz = float(range[0] + rnd() * (range[1] - range[0]));
             p.oow = p.tmuvtx[0].oow = float(w);
-            p.tmuvtx[0].sow = float((far + rnd() * 2000 - 500) * w);
-            p.tmuvtx[0].tow = float((far + rnd() * 2000 - 500) * w);
+            p.tmuvtx[0].sow = float((far + rnd() * spread - 500) * w);
+            p.tmuvtx[0].tow = float((far + rnd() * spread - 500) * w);
             if (flat && &p != c.v) {
                 p.r = c.v[0].r, p.g = c.v[0].g, p.b = c.v[0].b, p.a = c.v[0].a;
             } else {

@@ -326,14 +326,15 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
 }
 
 // Lane i is table[index lane i], every index in [0, N). GCC lowers this to
-// one permute instruction on AVX2 and NEON; elsewhere it is not used.
+// one permute instruction on AVX2 and NEON; WebAssembly has its own
+// (lanes_wasm.h); elsewhere it is not used.
 #if defined(__GNUC__) && !defined(__clang__) && (defined(__AVX2__) || defined(__aarch64__))
 constexpr bool kFastPermute = true;
 template <class P>
 TB_INLINE typename P::U32 permute(typename P::U32 table, typename P::I32 index) {
     return __builtin_shuffle(table, (typename P::U32)index);
 }
-#else
+#elif !defined(__wasm_simd128__)
 constexpr bool kFastPermute = false;
 #endif
 
@@ -359,3 +360,5 @@ TB_INLINE typename P::I32 gather(const std::uint32_t* base, typename P::I32 inde
 
 }  // namespace TB_ISA
 }  // namespace softglide::detail
+
+#include "lanes_wasm.h"
