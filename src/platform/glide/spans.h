@@ -146,6 +146,11 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
         std::uint32_t* const colour = fb.colour + std::size_t(row.y) * std::size_t(fb.width) + std::size_t(row.left);
         std::uint16_t* const depth = fb.depth + std::size_t(row.y) * std::size_t(fb.width) + std::size_t(row.left);
         const int count = row.right - row.left;
+        // Steps as locals: the frame buffer stores might otherwise alias the
+        // triangle's record and force reloads for every group.
+        const ZElement zStep = ZElement(tr.dz * N);
+        const UVElement uStep = UVElement(tr.du * N), vStep = UVElement(tr.dv * N);
+        const std::int64_t rStep = tr.dr * N, gStep = tr.dg * N, bStep = tr.db * N, aStep = tr.da * N;
         Group<P, UV, Z> at{F64{},
                            splat<F64>(row.y + 0.5 - tr.y0),
                            zStart,
@@ -170,15 +175,15 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
                 if (m.depthWrite) storeDepth<P>(depth + i, zi, write, room);
             }
             if (!m.perspective) {
-                at.z += ZElement(tr.dz * N);
-                at.u += UVElement(tr.du * N);
-                at.v += UVElement(tr.dv * N);
+                at.z += zStep;
+                at.u += uStep;
+                at.v += vStep;
             }
             if (!m.flat) {
-                at.r += tr.dr * N;
-                at.g += tr.dg * N;
-                at.b += tr.db * N;
-                at.a += tr.da * N;
+                at.r += rStep;
+                at.g += gStep;
+                at.b += bStep;
+                at.a += aStep;
             }
         }
     };
