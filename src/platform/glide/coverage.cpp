@@ -70,17 +70,16 @@ ScanOrder scanOrder(const Snapped& s) {
 int coveredRows(const Snapped& s, const ScanOrder& o, int rowBegin, int rowEnd, int width, Row* rows) {
     const std::int64_t *X = s.X, *Y = s.Y;
     const int top = o.top, mid = o.mid, bot = o.bot;
-    if (Y[top] == Y[bot]) return 0;
-    const int height = 1 << 30;  // rows are clamped by the caller's range
-    const int rowTop = std::max(firstRow(Y[top], height), rowBegin);
-    const int rowMid = firstRow(Y[mid], height);
-    const int rowBot = std::min(firstRow(Y[bot], height), rowEnd);
-    if (rowTop >= rowBot) return 0;
+    // The band's rows of the triangle, the middle vertex's kept within them
+    // (which leaves the rows of the half it cuts off empty).
+    const int rowTop = int(std::max<std::int64_t>(rowBelow(Y[top]), rowBegin));
+    const int rowBot = int(std::min<std::int64_t>(rowBelow(Y[bot]), rowEnd));
+    if (rowTop >= rowBot) return 0;  // also when the triangle has no height
+    const int rowMid = int(std::clamp<std::int64_t>(rowBelow(Y[mid]), rowTop, rowBot));
     int count = 0;
     EdgeWalk longEdge(X[top], Y[top], X[bot], Y[bot], rowTop);
     for (int half = 0; half < 2; ++half) {
-        const int from = half == 0 ? rowTop : std::max(rowMid, rowTop);
-        const int to = half == 0 ? std::min(rowMid, rowBot) : rowBot;
+        const int from = half == 0 ? rowTop : rowMid, to = half == 0 ? rowMid : rowBot;
         if (from >= to) continue;
         EdgeWalk shortEdge =
             half == 0 ? EdgeWalk(X[top], Y[top], X[mid], Y[mid], from) : EdgeWalk(X[mid], Y[mid], X[bot], Y[bot], from);

@@ -39,9 +39,12 @@ inline std::int64_t floorToInt(double h) {
     return t - (double(t) > h);
 }
 
-// First pixel row whose centre lies at or below y (1/16 pixel), clamped to 0..height.
+// First pixel row whose centre lies at or below y (1/16 pixel): ceil((y - 8) / 16).
+inline std::int64_t rowBelow(std::int64_t y) { return (y - 8 + 15) >> 4; }
+
+// The same row clamped to 0..height.
 inline int firstRow(std::int64_t y, int height) {
-    const std::int64_t r = (y - 8 + 15) >> 4;  // ceil((y - 8) / 16)
+    const std::int64_t r = rowBelow(y);
     return int(r < 0 ? 0 : (r > height ? height : r));
 }
 
