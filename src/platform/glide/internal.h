@@ -24,7 +24,9 @@ constexpr FxU32 kTexAlign = 8;
 // elements), so that the second tap of a wrapped bilinear fetch is always
 // the next column or row in memory. width and height are powers of two;
 // texelsPerUnit converts Glide s/t units to texels (N / 256 with N the
-// longer side). `opaque` says every texel has alpha 255.
+// longer side); invWidth and invHeight are 1 / width and 1 / height, worked
+// out once here rather than for every triangle. `opaque` says every texel
+// has alpha 255.
 constexpr int kPaddedSlack = 4;
 struct TextureView {
     const std::uint32_t* texels = nullptr;
@@ -33,9 +35,14 @@ struct TextureView {
     int height = 0;
     int stride = 0;
     double texelsPerUnit = 0.0;
+    double invWidth = 0.0, invHeight = 0.0;
     bool opaque = false;
     bool valid() const { return texels != nullptr; }
-    bool operator==(const TextureView&) const = default;
+    // The reciprocals follow from the sizes, so the comparison skips them.
+    bool operator==(const TextureView& o) const {
+        return texels == o.texels && padded == o.padded && width == o.width && height == o.height &&
+               stride == o.stride && texelsPerUnit == o.texelsPerUnit && opaque == o.opaque;
+    }
 };
 
 // What decides how a triangle's pixels are drawn, as set by the Glide calls.

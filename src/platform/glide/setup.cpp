@@ -62,13 +62,15 @@ Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, in
     return s;
 }
 
-bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c) { return a.oow == b.oow && b.oow == c.oow; }
+bool oneW(const VertexValues& a, const VertexValues& b, const VertexValues& c) {
+    return a.oow == b.oow && b.oow == c.oow;
+}
 
-bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+bool oneColour(const VertexValues& a, const VertexValues& b, const VertexValues& c) {
     return a.r == b.r && b.r == c.r && a.g == b.g && b.g == c.g && a.b == b.b && b.b == c.b && a.a == b.a && b.a == c.a;
 }
 
-Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const Snapped& sn,
+Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const VertexValues& c, const Snapped& sn,
                        const DrawState& st) {
     const std::int64_t *X = sn.X, *Y = sn.Y;
     // Parameter planes in pixels relative to vertex 0.
@@ -96,17 +98,17 @@ Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, 
     tr.ooz = plane(a.ooz, b.ooz, c.ooz);
     tr.affine = oneW(a, b, c);
     tr.flat = oneColour(a, b, c);
-    tr.invWidth = 1.0 / double(tr.tex.width);
-    tr.invHeight = 1.0 / double(tr.tex.height);
+    tr.invWidth = tr.tex.invWidth;
+    tr.invHeight = tr.tex.invHeight;
     if (tr.affine) {
-        tr.s = plane(double(a.tmuvtx[0].sow) / a.oow, double(b.tmuvtx[0].sow) / b.oow, double(c.tmuvtx[0].sow) / c.oow);
-        tr.t = plane(double(a.tmuvtx[0].tow) / a.oow, double(b.tmuvtx[0].tow) / b.oow, double(c.tmuvtx[0].tow) / c.oow);
+        tr.s = plane(double(a.sow) / a.oow, double(b.sow) / b.oow, double(c.sow) / c.oow);
+        tr.t = plane(double(a.tow) / a.oow, double(b.tow) / b.oow, double(c.tow) / c.oow);
         constexpr double kTexStepLimit = double(std::int64_t(1) << 20) * kTexOne;
         tr.du = saturate(tr.s.dx * tr.tpu * kTexOne, kTexStepLimit);
         tr.dv = saturate(tr.t.dx * tr.tpu * kTexOne, kTexStepLimit);
     } else {
-        tr.s = plane(a.tmuvtx[0].sow, b.tmuvtx[0].sow, c.tmuvtx[0].sow);
-        tr.t = plane(a.tmuvtx[0].tow, b.tmuvtx[0].tow, c.tmuvtx[0].tow);
+        tr.s = plane(a.sow, b.sow, c.sow);
+        tr.t = plane(a.tow, b.tow, c.tow);
         tr.w = plane(a.oow, b.oow, c.oow);
     }
     tr.dz = saturate(tr.ooz.dx * kIterOne, kStepLimit);

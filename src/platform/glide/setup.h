@@ -22,6 +22,15 @@ constexpr int kColourLimit = 65536;
 // Vertex x and y times the scale, in 1/16 pixel, rounded to the nearest (halves up).
 Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, int scale);
 
+// What set-up needs of a vertex besides its position: a third of a GrVertex,
+// which keeps the recorded frame small.
+struct VertexValues {
+    float ooz, oow, r, g, b, a, sow, tow;
+};
+inline VertexValues vertexValues(const GrVertex& v) {
+    return VertexValues{v.ooz, v.oow, v.r, v.g, v.b, v.a, v.tmuvtx[0].sow, v.tmuvtx[0].tow};
+}
+
 // A parameter as a plane over the screen, relative to vertex 0's snapped
 // position (evaluated by planeAt, stages.h).
 struct Plane {
@@ -46,11 +55,12 @@ struct Triangle {
 };
 
 // With one w for the whole triangle, s and t are affine on the screen.
-bool oneW(const GrVertex& a, const GrVertex& b, const GrVertex& c);
-bool oneColour(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+bool oneW(const VertexValues& a, const VertexValues& b, const VertexValues& c);
+bool oneColour(const VertexValues& a, const VertexValues& b, const VertexValues& c);
 
 // The planes, steps and flat colour of a triangle whose vertices snapped to s.
-Triangle setUpTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, const Snapped& s, const DrawState& st);
+Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const VertexValues& c, const Snapped& s,
+                       const DrawState& st);
 
 // Fixed-point parameters at the centre of a row's first pixel.
 // (No member initialisers: loops keep arrays of these, filled by rowStart.)

@@ -190,6 +190,8 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
     view.height = l.height;
     view.stride = l.width + 2;
     view.texelsPerUnit = double(std::max(l.width, l.height)) / 256.0;
+    view.invWidth = 1.0 / double(l.width);
+    view.invHeight = 1.0 / double(l.height);
     view.opaque = found->opaque;
     return view;
 }

@@ -25,12 +25,18 @@
 namespace softglide::detail {
 namespace {
 
-struct RecordedTriangle {
-    GrVertex v[3];
-    Snapped snapped;
+// A recorded triangle in two cache lines: what set-up needs of its vertices,
+// and their snapped positions, which fit 32 bits for any triangle that
+// reaches the recorder (x and y within kSafeCoord).
+struct alignas(64) RecordedTriangle {
+    VertexValues v[3];
+    std::int32_t x[3], y[3];
     ScanOrder order;
     std::uint32_t state;  // index into Frame::states
+    Snapped snapped() const { return Snapped{{x[0], x[1], x[2]}, {y[0], y[1], y[2]}}; }
 };
+static_assert(sizeof(RecordedTriangle) == 128);
+static_assert(double(kSafeCoord) * 16.0 * kMaxScale + 1.0 < double(std::int64_t(1) << 31));
 
 struct RecordedClear {
     std::uint32_t colour;
@@ -183,9 +189,10 @@ void drawClear(const RecordedClear& c, int rowBegin, int rowEnd) {
 
 void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target) {
     Row rows[kMaxBandRows];
-    const int n = coveredRows(t.snapped, t.order, rowBegin, rowEnd, target.width, rows);
+    const Snapped snapped = t.snapped();
+    const int n = coveredRows(snapped, t.order, rowBegin, rowEnd, target.width, rows);
     if (n == 0) return;
-    const Triangle tr = setUpTriangle(t.v[0], t.v[1], t.v[2], t.snapped, st);
+    const Triangle tr = setUpTriangle(t.v[0], t.v[1], t.v[2], snapped, st);
     pickSpans(st, tr)(tr, rows, n, target, st);
 }
 
@@ -208,13 +215,14 @@ void drawBand(const Frame& f, int band) {
 void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     Frame& f = frame();
     const Buffers& buf = buffers();
-    RecordedTriangle t{{a, b, c}, snapTriangle(a, b, c, buf.scale), {}, 0};
-    const Snapped& s = t.snapped;
+    const Snapped s = snapTriangle(a, b, c, buf.scale);
     // A triangle that snaps to no area covers no pixel centre.
     if ((s.X[0] - s.X[1]) * (s.Y[1] - s.Y[2]) - (s.X[1] - s.X[2]) * (s.Y[0] - s.Y[1]) == 0) return;
-    t.order = scanOrder(s);
-    const int rowTop = firstRow(s.Y[t.order.top], buf.height), rowBot = firstRow(s.Y[t.order.bot], buf.height);
+    const ScanOrder order = scanOrder(s);
+    const int rowTop = firstRow(s.Y[order.top], buf.height), rowBot = firstRow(s.Y[order.bot], buf.height);
     if (rowTop >= rowBot) return;
+    RecordedTriangle t{{vertexValues(a), vertexValues(b), vertexValues(c)}, {}, {}, order, 0};
+    for (int i = 0; i < 3; ++i) t.x[i] = std::int32_t(s.X[i]), t.y[i] = std::int32_t(s.Y[i]);
     const DrawState& st = state().draw;
     if (f.states.empty() || !(f.states.back() == st)) f.states.push_back(st);
     t.state = std::uint32_t(f.states.size() - 1);
