@@ -1,14 +1,14 @@
-// Tiles and threads: Glide calls record the frame's triangles and clears;
-// at the swap (or whenever the buffers are looked at) the screen's bands of
-// rows are drawn by a pool of threads, the calling one among them. A band
-// takes the commands that reach it in the order they were submitted, and
-// no two threads draw the same pixel, so the picture is the same for any
-// number of threads.
+// Tiles and threads: Glide calls record the frame's triangles and clears in
+// batches; worker threads draw the screen's bands of rows from each batch as
+// it fills, and at the swap (or whenever the buffers are looked at) the
+// calling thread joins them until everything is drawn. A band takes the
+// commands that reach it in the order they were submitted, and no two
+// threads draw the same pixel, so the picture is the same for any number of
+// threads.
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstring>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -32,7 +32,7 @@ struct alignas(64) RecordedTriangle {
     VertexValues v[3];
     std::int32_t x[3], y[3];
     ScanOrder order;
-    std::uint32_t state;  // index into Frame::states
+    std::uint32_t state;  // index into its batch's states
     Snapped snapped() const { return Snapped{{x[0], x[1], x[2]}, {y[0], y[1], y[2]}}; }
 };
 static_assert(sizeof(RecordedTriangle) == 128);
@@ -47,126 +47,30 @@ struct RecordedClear {
 // A command in a band's list: a triangle, or a clear when the top bit is set.
 constexpr std::uint32_t kClearBit = 0x80000000u;
 
-struct Frame {
+// A stretch of the frame's commands: its triangles, clears and states, and
+// for every band the commands that reach it, in submission order. While
+// the game records into the open batch, the pool's workers already draw
+// the batches handed to them; a batch is not changed once handed over.
+struct Batch {
     std::vector<DrawState> states;
     std::vector<RecordedTriangle> triangles;
     std::vector<RecordedClear> clears;
     std::vector<std::vector<std::uint32_t>> bands;
-    int bandScale = 0;       // the scale the bands were laid out for
-    std::vector<int> order;  // the order in which the bands are handed out
-    bool empty = true;
+
+    void reset(std::size_t bandCount) {
+        states.clear();
+        triangles.clear();
+        clears.clear();
+        bands.resize(bandCount);
+        for (auto& band : bands) band.clear();
+    }
 };
 
-Frame& frame() {
-    static Frame f;
-    return f;
-}
+// Triangles recorded into a batch before it is handed to the workers: the
+// first batch can be drawn while the game is still recording the next.
+constexpr std::size_t kBatchTriangles = 512;
 
 int bandHeight(const Buffers& buf) { return kBandRows * buf.scale; }
-
-// Lays the bands out for the buffers' scale (checked at every submission,
-// so kept to one comparison while the scale stays).
-void ensureBands(Frame& f, const Buffers& buf) {
-    if (f.bandScale == buf.scale) return;
-    f.bandScale = buf.scale;
-    const int n = (buf.height + bandHeight(buf) - 1) / bandHeight(buf);
-    f.bands.assign(std::size_t(n), {});
-}
-
-// ---------------------------------------------------------------------------
-// The pool: threads - 1 workers that sleep between jobs; the caller works too.
-
-class Pool {
-public:
-    ~Pool() { resize(1); }
-
-    int threads() const { return int(workers_.size()) + 1; }
-
-    void resize(int threads) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        for (std::thread& t : workers_) t.join();
-        workers_.clear();
-        stop_ = false;
-#if !defined(TB_NO_THREADS)
-        for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { workerLoop(); });
-#else
-        (void)threads;
-#endif
-    }
-
-    // Runs job(0) .. job(count - 1), each once, on every thread; returns when all are done.
-    void run(int count, const std::function<void(int)>& job) {
-        if (workers_.empty() || count <= 1) {
-            for (int k = 0; k < count; ++k) job(k);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = &job;
-            count_ = count;
-            next_.store(0);
-            busy_ = int(workers_.size());
-            ++generation_;
-        }
-        wake_.notify_all();
-        work();
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return busy_ == 0; });
-        job_ = nullptr;
-    }
-
-private:
-    void work() {
-        for (int k = next_.fetch_add(1); k < count_; k = next_.fetch_add(1)) (*job_)(k);
-    }
-
-    void workerLoop() {
-        std::uint64_t seen = 0;
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-                if (stop_) return;
-                seen = generation_;
-            }
-            work();
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                --busy_;
-            }
-            done_.notify_one();
-        }
-    }
-
-    std::vector<std::thread> workers_;
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    const std::function<void(int)>* job_ = nullptr;
-    int count_ = 0;
-    std::atomic<int> next_{0};
-    int busy_ = 0;
-    std::uint64_t generation_ = 0;
-    bool stop_ = false;
-};
-
-int defaultThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return int(std::clamp(cores, 1u, 64u));
-}
-
-Pool& pool() {
-    static Pool p;
-    static const bool started = [] {
-        p.resize(defaultThreads());
-        return true;
-    }();
-    (void)started;
-    return p;
-}
 
 // ---------------------------------------------------------------------------
 // Drawing a band.
@@ -196,24 +100,215 @@ void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, 
     pickSpans(st, tr)(tr, rows, n, target, st);
 }
 
-void drawBand(const Frame& f, int band) {
+// The commands of one batch that reach band `band`.
+void drawBand(const Batch& b, int band) {
     Buffers& buf = buffers();
     const int rowBegin = band * bandHeight(buf), rowEnd = std::min(buf.height, rowBegin + bandHeight(buf));
     const Target target{buf.backColour(), buf.depth.data(), buf.width};
-    for (const std::uint32_t command : f.bands[std::size_t(band)]) {
+    for (const std::uint32_t command : b.bands[std::size_t(band)]) {
         if (command & kClearBit) {
-            drawClear(f.clears[command & ~kClearBit], rowBegin, rowEnd);
+            drawClear(b.clears[command & ~kClearBit], rowBegin, rowEnd);
         } else {
-            const RecordedTriangle& t = f.triangles[command];
-            drawTriangle(t, f.states[t.state], rowBegin, rowEnd, target);
+            const RecordedTriangle& t = b.triangles[command];
+            drawTriangle(t, b.states[t.state], rowBegin, rowEnd, target);
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// The frame and the threads that draw it. A band is drawn by one thread at a
+// time, batch after batch, so every pixel receives its commands in the order
+// they were submitted, whichever thread draws it. The caller records, hands
+// batches over, and at the swap draws beside the workers until every band
+// has every batch; workers sleep between frames.
+
+class Frame {
+public:
+    ~Frame() { resize(1); }
+
+    int threads() const { return int(workers_.size()) + 1; }
+
+    void resize(int threads) {
+        discard();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : workers_) t.join();
+        workers_.clear();
+        stop_ = false;
+#if !defined(TB_NO_THREADS)
+        for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { workerLoop(); });
+#else
+        (void)threads;
+#endif
+    }
+
+    // The batch being recorded into, with bands laid out for the buffers' scale.
+    Batch& open() {
+        const Buffers& buf = buffers();
+        if (used_ > 0 && bandScale_ != buf.scale) discard();  // new buffers replaced the old ones
+        if (used_ == 0) {
+            bandScale_ = buf.scale;
+            bandCount_ = (buf.height + bandHeight(buf) - 1) / bandHeight(buf);
+            openNext();
+        }
+        return *batches_[std::size_t(used_ - 1)];
+    }
+
+    // Called after each triangle: hands a full batch to the workers.
+    void recorded() {
+        if (!workers_.empty() && batches_[std::size_t(used_ - 1)]->triangles.size() >= kBatchTriangles) {
+            handOver();
+            openNext();
+        }
+    }
+
+    bool empty() const { return used_ == 0; }
+
+    // Draws everything recorded; returns when every band has all of it.
+    void drawAll() {
+        if (used_ == 0) return;
+        handOver();
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            const int band = pickBand();
+            if (band >= 0) {
+                drawPicked(lock, band);
+            } else if (finished()) {
+                break;
+            } else {
+                changed_.wait(lock);
+            }
+        }
+        restart();
+    }
+
+    // Forgets what is recorded: waits for the batches being drawn, drops the rest.
+    void discard() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return std::none_of(busy_.begin(), busy_.end(), [](char b) { return b != 0; }); });
+        restart();
+    }
+
+private:
+    // An empty frame (with the lock held).
+    void restart() {
+        used_ = handed_ = 0;
+        std::fill(drawn_.begin(), drawn_.end(), 0);
+        std::fill(pending_.begin(), pending_.end(), 0);
+    }
+
+    void openNext() {
+        if (std::size_t(used_) == batches_.size()) {
+            std::lock_guard<std::mutex> lock(mutex_);  // workers read the list of batches
+            batches_.push_back(std::make_unique<Batch>());
+        }
+        batches_[std::size_t(used_)]->reset(std::size_t(bandCount_));
+        ++used_;
+    }
+
+    // Every recorded batch goes to the drawers.
+    void handOver() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            drawn_.resize(std::size_t(bandCount_), 0);
+            busy_.resize(std::size_t(bandCount_), 0);
+            pending_.resize(std::size_t(bandCount_), 0);
+            for (; handed_ < used_; ++handed_) {
+                const Batch& b = *batches_[std::size_t(handed_)];
+                for (int band = 0; band < bandCount_; ++band)
+                    pending_[std::size_t(band)] += b.bands[std::size_t(band)].size();
+            }
+        }
+        changed_.notify_all();
+    }
+
+    // The free band with the most commands waiting, or -1. The longest go
+    // first so that no thread is left with a long one at the end.
+    int pickBand() const {
+        int best = -1;
+        for (int band = 0; band < int(drawn_.size()); ++band) {
+            const std::size_t k = std::size_t(band);
+            if (busy_[k] || drawn_[k] == handed_) continue;
+            if (best < 0 || pending_[k] > pending_[std::size_t(best)]) best = band;
+        }
+        return best;
+    }
+
+    bool finished() const {
+        for (std::size_t k = 0; k < drawn_.size(); ++k)
+            if (busy_[k] || drawn_[k] != handed_) return false;
+        return true;
+    }
+
+    // Draws the waiting batches of a picked band, with the lock released
+    // (it is taken briefly to look a batch up: the list may grow meanwhile).
+    void drawPicked(std::unique_lock<std::mutex>& lock, int band) {
+        const std::size_t k = std::size_t(band);
+        const int from = drawn_[k], to = handed_;
+        busy_[k] = 1;
+        pending_[k] = 0;
+        for (int i = from; i < to; ++i) {
+            const Batch& b = *batches_[std::size_t(i)];
+            lock.unlock();
+            drawBand(b, band);
+            lock.lock();
+        }
+        busy_[k] = 0;
+        drawn_[k] = to;
+        changed_.notify_all();
+    }
+
+    void workerLoop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (stop_) return;
+            const int band = pickBand();
+            if (band >= 0) {
+                drawPicked(lock, band);
+            } else {
+                changed_.wait(lock);
+            }
+        }
+    }
+
+    // Batches in submission order: [0, handed_) are with the drawers,
+    // [handed_, used_) are being recorded (the last is open). Kept between
+    // frames and reused.
+    std::vector<std::unique_ptr<Batch>> batches_;
+    int used_ = 0, handed_ = 0;
+    int bandScale_ = 0, bandCount_ = 0;
+    // Per band: batches drawn, whether a thread draws it, commands waiting.
+    std::vector<int> drawn_;
+    std::vector<char> busy_;
+    std::vector<std::size_t> pending_;
+
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stop_ = false;
+};
+
+int defaultThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return int(std::clamp(cores, 1u, 64u));
+}
+
+Frame& frame() {
+    static Frame f;
+    static const bool started = [] {
+        f.resize(defaultThreads());
+        return true;
+    }();
+    (void)started;
+    return f;
 }
 
 }  // namespace
 
 void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-    Frame& f = frame();
     const Buffers& buf = buffers();
     const Snapped s = snapTriangle(a, b, c, buf.scale);
     // A triangle that snaps to no area covers no pixel centre.
@@ -223,57 +318,36 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (rowTop >= rowBot) return;
     RecordedTriangle t{{vertexValues(a), vertexValues(b), vertexValues(c)}, {}, {}, order, 0};
     for (int i = 0; i < 3; ++i) t.x[i] = std::int32_t(s.X[i]), t.y[i] = std::int32_t(s.Y[i]);
+    Frame& f = frame();
+    Batch& batch = f.open();
     const DrawState& st = state().draw;
-    if (f.states.empty() || !(f.states.back() == st)) f.states.push_back(st);
-    t.state = std::uint32_t(f.states.size() - 1);
-    ensureBands(f, buf);
-    const std::uint32_t index = std::uint32_t(f.triangles.size());
-    f.triangles.push_back(t);
+    if (batch.states.empty() || !(batch.states.back() == st)) batch.states.push_back(st);
+    t.state = std::uint32_t(batch.states.size() - 1);
+    const std::uint32_t index = std::uint32_t(batch.triangles.size());
+    batch.triangles.push_back(t);
     const int rows = bandHeight(buf);
     for (int band = rowTop / rows, last = (rowBot - 1) / rows; band <= last; ++band)
-        f.bands[std::size_t(band)].push_back(index);
-    f.empty = false;
+        batch.bands[std::size_t(band)].push_back(index);
+    f.recorded();
 }
 
 void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
-    Frame& f = frame();
-    ensureBands(f, buffers());
-    const std::uint32_t index = std::uint32_t(f.clears.size()) | kClearBit;
-    f.clears.push_back({colour, depth, clearDepth});
-    for (auto& band : f.bands) band.push_back(index);
-    f.empty = false;
+    Batch& batch = frame().open();
+    const std::uint32_t index = std::uint32_t(batch.clears.size()) | kClearBit;
+    batch.clears.push_back({colour, depth, clearDepth});
+    for (auto& band : batch.bands) band.push_back(index);
 }
 
-void drawRecorded() {
-    Frame& f = frame();
-    if (f.empty) return;
-    // Bands with the most commands first, so that no thread is left with a
-    // long one at the end while the others wait. Which thread draws a band
-    // never changes its pixels.
-    std::vector<int>& order = f.order;
-    order.resize(f.bands.size());
-    for (std::size_t band = 0; band < order.size(); ++band) order[band] = int(band);
-    std::stable_sort(order.begin(), order.end(),
-                     [&f](int a, int b) { return f.bands[std::size_t(a)].size() > f.bands[std::size_t(b)].size(); });
-    pool().run(int(order.size()), [&f](int k) { drawBand(f, f.order[std::size_t(k)]); });
-    discardRecorded();
-}
+void drawRecorded() { frame().drawAll(); }
 
-void discardRecorded() {
-    Frame& f = frame();
-    f.states.clear();
-    f.triangles.clear();
-    f.clears.clear();
-    for (auto& band : f.bands) band.clear();
-    f.empty = true;
-}
+void discardRecorded() { frame().discard(); }
 
 }  // namespace softglide::detail
 
 namespace softglide {
 void setThreads(int threads) {
     detail::drawRecorded();
-    detail::pool().resize(threads > 0 ? std::min(threads, 64) : detail::defaultThreads());
+    detail::frame().resize(threads > 0 ? std::min(threads, 64) : detail::defaultThreads());
 }
-int threads() { return detail::pool().threads(); }
+int threads() { return detail::frame().threads(); }
 }  // namespace softglide
