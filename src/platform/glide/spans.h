@@ -78,10 +78,14 @@ struct Group {
 // coordinates, fetch and filter, combine, blend. Returns the lanes to write
 // (active ones that pass the depth test); `colour` and `zi` hold what.
 // `destination` gives the pixels under the group, read only when needed.
+// The loops pass the triangle's texture and flat colour as copies of their
+// own: the frame buffer stores are copies through memcpy, which may alias
+// anything, and would otherwise force reloads of them for every group.
 template <class P, class Modes, class UV, class Z, class Destination>
-TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<P, UV, Z>& at, typename P::M32 active,
-                                typename P::I32 stored, Destination destination, typename P::I32& colour,
-                                typename P::I32& zi, bool tryRuns = false) {
+TB_INLINE typename P::M32 shade(const Triangle& tr, const TextureView& tex, const Rgba<P>& flatColour, const Modes& m,
+                                const Group<P, UV, Z>& at, typename P::M32 active, typename P::I32 stored,
+                                Destination destination, typename P::I32& colour, typename P::I32& zi,
+                                bool tryRuns = false) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     using F64 = typename P::F64;
@@ -93,10 +97,9 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<
     I32 tu, tv;
     if (m.perspective) {
         const F64 scale = tr.tpu / planeAt(tr.w, at.cx, at.cy);
-        tu = perspectiveTexel<P>(planeAt(tr.s, at.cx, at.cy) * scale - tr.texOffset, tr.tex.width, tr.invWidth,
-                                 m.clampS);
-        tv = perspectiveTexel<P>(planeAt(tr.t, at.cx, at.cy) * scale - tr.texOffset, tr.tex.height, tr.invHeight,
-                                 m.clampT);
+        tu = perspectiveTexel<P>(planeAt(tr.s, at.cx, at.cy) * scale - tr.texOffset, tex.width, tr.invWidth, m.clampS);
+        tv =
+            perspectiveTexel<P>(planeAt(tr.t, at.cx, at.cy) * scale - tr.texOffset, tex.height, tr.invHeight, m.clampT);
     } else {
         tu = affineTexel<P>(at.u, m.clampS);
         tv = affineTexel<P>(at.v, m.clampT);
@@ -105,9 +108,9 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const Modes& m, const Group<
         tu = tu & ~255;
         tv = tv & ~255;
     }
-    const U32 texel = fetchTexel<P>(tr.tex, tu, tv, m.clampS, m.clampT, tryRuns);
+    const U32 texel = fetchTexel<P>(tex, tu, tv, m.clampS, m.clampT, tryRuns);
     const Rgba<P> vertex =
-        m.flat ? Rgba<P>{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)}
+        m.flat ? flatColour
                : Rgba<P>{iterColour<P>(at.r), iterColour<P>(at.g), iterColour<P>(at.b), iterColour<P>(at.a)};
     const Rgba<P> shaded = combine<P>(unpack<P>(texel), vertex, m.opaqueTexture);
     const Rgba<P> dst = unpack<P>(convert<U32>(destination()));
@@ -139,6 +142,8 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     constexpr std::int64_t kTexel = std::int64_t(1) << kTexBits;
     const bool tryRuns =
         !m.perspective && tr.du >= -kTexel && tr.du <= kTexel && tr.dv > -kTexel / N && tr.dv < kTexel / N;
+    const TextureView tex = tr.tex;
+    const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
 
     // One row, with depth in lanes of type Z.
     auto drawRow = [&]<class Z>(const Row& row, const RowStart& rs, Z zStart) {
@@ -168,7 +173,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
             if (m.perspective) at.cx = convert<F64>(iota<I32>(row.left + i)) + 0.5 - tr.x0;
             I32 out{}, zi{};
             const typename P::M32 write = shade<P>(
-                tr, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
+                tr, tex, flatColour, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
                 [&] { return loadColour<P>(colour + i, room); }, out, zi, tryRuns);
             if (anyLane<P>(write)) {
                 storeColour<P>(colour + i, out, write, room);
@@ -215,6 +220,8 @@ void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* 
     using I32 = typename P::I32;
     using F64 = typename P::F64;
     constexpr int N = P::N;
+    const TextureView tex = tr.tex;
+    const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
     for (int i = 0; i < count; i += N) {
         const int active = std::min(N, count - i);
         const I32 x = loadLanes<P>(xs + i, active), y = loadLanes<P>(ys + i, active);
@@ -224,7 +231,7 @@ void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* 
         at.cy = convert<F64>(y) + 0.5 - tr.y0;
         I32 out{}, zi{};
         const typename P::M32 write = shade<P>(
-            tr, m, at, iota<I32>(0) < active, gatherDepth<P>(fb.depth, index),
+            tr, tex, flatColour, m, at, iota<I32>(0) < active, gatherDepth<P>(fb.depth, index),
             [&] { return gather<P>(fb.colour, index); }, out, zi);
         scatterColour<P>(fb.colour, index, out, write);
         if (m.depthWrite) scatterDepth<P>(fb.depth, index, zi, write);
