@@ -20,8 +20,16 @@
 // compiler's size heuristics do not always do for a stage with many callers.
 #define TB_INLINE inline __attribute__((always_inline))
 
+// What some instruction sets do in one instruction, in files of their own.
+#include "lanes_avx2.h"
+#include "lanes_wasm.h"
+
 namespace softglide::detail {
 inline namespace TB_ISA {
+
+#if !defined(__AVX2__) && !defined(__wasm_simd128__)
+constexpr bool kTestsWholeMasks = false;  // see lanes_avx2.h and lanes_wasm.h
+#endif
 
 struct Scalar {
     static constexpr int N = 1;
@@ -145,6 +153,8 @@ template <class P, class M>
 TB_INLINE bool anyLane(M m) {
     if constexpr (P::N == 1) {
         return m;
+    } else if constexpr (kTestsWholeMasks && (sizeof(M) == 16 || sizeof(M) == 32)) {
+        return anyBitSet(m);
     } else {
         // Halves ORed together down to one 64-bit value: a few vector
         // instructions instead of a test of every lane.
@@ -360,5 +370,3 @@ TB_INLINE typename P::I32 gather(const std::uint32_t* base, typename P::I32 inde
 
 }  // namespace TB_ISA
 }  // namespace softglide::detail
-
-#include "lanes_wasm.h"

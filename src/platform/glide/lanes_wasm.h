@@ -1,5 +1,6 @@
-// The lane permute (see lanes.h) for WebAssembly SIMD, whose only variable
-// shuffle picks bytes: each 32-bit index becomes the indices of its four bytes.
+// Lane operations for WebAssembly SIMD (see lanes.h): the permute, whose
+// only variable form picks bytes (each 32-bit index becomes the indices of
+// its four bytes), and the test for any set bit of a mask.
 #pragma once
 
 #if defined(__wasm_simd128__)
@@ -7,6 +8,20 @@ namespace softglide::detail {
 inline namespace TB_ISA {
 
 constexpr bool kFastPermute = true;
+constexpr bool kTestsWholeMasks = true;
+
+template <class M>
+TB_INLINE bool anyBitSet(M m) {
+    typedef signed char Bytes __attribute__((vector_size(16)));
+    if constexpr (sizeof(M) == 32) {
+        Bytes halves[2];
+        __builtin_memcpy(halves, &m, sizeof halves);
+        return __builtin_wasm_any_true_v128(halves[0] | halves[1]);
+    } else {
+        static_assert(sizeof(M) == 16);
+        return __builtin_wasm_any_true_v128((Bytes)m);
+    }
+}
 
 template <class P>
 TB_INLINE typename P::U32 permute(typename P::U32 table, typename P::I32 index) {
