@@ -55,10 +55,15 @@ struct EdgeWalk {
 
 ScanOrder scanOrder(const Snapped& s) {
     const std::int64_t *X = s.X, *Y = s.Y;
-    int top = 0, mid = 1, bot = 2;
-    if (Y[mid] < Y[top]) std::swap(top, mid);
-    if (Y[bot] < Y[mid] || (Y[bot] == Y[mid] && bot < mid)) std::swap(mid, bot);
-    if (Y[mid] < Y[top] || (Y[mid] == Y[top] && mid < top)) std::swap(top, mid);
+    // Each vertex's y and its place as one key (y is far below 2^60), and
+    // its rank among the keys: the vertices arrive in no order a branch
+    // predictor could learn, so the sort is done without branches.
+    const std::int64_t k0 = Y[0] * 4, k1 = Y[1] * 4 + 1, k2 = Y[2] * 4 + 2;
+    int byRank[3];
+    byRank[(k1 < k0) + (k2 < k0)] = 0;
+    byRank[(k0 < k1) + (k2 < k1)] = 1;
+    byRank[(k0 < k2) + (k1 < k2)] = 2;
+    const int top = byRank[0], mid = byRank[1], bot = byRank[2];
     ScanOrder o;
     o.top = std::uint8_t(top);
     o.mid = std::uint8_t(mid);

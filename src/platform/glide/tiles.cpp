@@ -34,6 +34,7 @@ struct alignas(64) RecordedTriangle {
     ScanOrder order;
     std::uint32_t state;  // index into its batch's states
     Snapped snapped() const { return Snapped{{x[0], x[1], x[2]}, {y[0], y[1], y[2]}}; }
+    RecordedTriangle() {}  // left uninitialised: submitTriangle fills every field
 };
 static_assert(sizeof(RecordedTriangle) == 128);
 static_assert(double(kSafeCoord) * 16.0 * kMaxScale + 1.0 < double(std::int64_t(1) << 31));
@@ -316,15 +317,17 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     const ScanOrder order = scanOrder(s);
     const int rowTop = firstRow(s.Y[order.top], buf.height), rowBot = firstRow(s.Y[order.bot], buf.height);
     if (rowTop >= rowBot) return;
-    RecordedTriangle t{{vertexValues(a), vertexValues(b), vertexValues(c)}, {}, {}, order, 0};
-    for (int i = 0; i < 3; ++i) t.x[i] = std::int32_t(s.X[i]), t.y[i] = std::int32_t(s.Y[i]);
     Frame& f = frame();
     Batch& batch = f.open();
     const DrawState& st = state().draw;
     if (batch.states.empty() || !(batch.states.back() == st)) batch.states.push_back(st);
-    t.state = std::uint32_t(batch.states.size() - 1);
     const std::uint32_t index = std::uint32_t(batch.triangles.size());
-    batch.triangles.push_back(t);
+    // Written in place: building it aside and copying it in costs as much again.
+    RecordedTriangle& t = batch.triangles.emplace_back();
+    t.v[0] = vertexValues(a), t.v[1] = vertexValues(b), t.v[2] = vertexValues(c);
+    for (int i = 0; i < 3; ++i) t.x[i] = std::int32_t(s.X[i]), t.y[i] = std::int32_t(s.Y[i]);
+    t.order = order;
+    t.state = std::uint32_t(batch.states.size() - 1);
     const int rows = bandHeight(buf);
     for (int band = rowTop / rows, last = (rowBot - 1) / rows; band <= last; ++band)
         batch.bands[std::size_t(band)].push_back(index);
