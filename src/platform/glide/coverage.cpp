@@ -59,7 +59,9 @@ ScanOrder scanOrder(const Snapped& s) {
     // its rank among the keys: the vertices arrive in no order a branch
     // predictor could learn, so the sort is done without branches.
     const std::int64_t k0 = Y[0] * 4, k1 = Y[1] * 4 + 1, k2 = Y[2] * 4 + 2;
-    int byRank[3];
+    // The ranks are 0, 1 and 2 in some order, so all three entries are written
+    // below; the start values only spare the static analyser the proof.
+    int byRank[3] = {0, 1, 2};
     byRank[(k1 < k0) + (k2 < k0)] = 0;
     byRank[(k0 < k1) + (k2 < k1)] = 1;
     byRank[(k0 < k2) + (k1 < k2)] = 2;
