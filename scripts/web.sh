@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the game for web pages into build-web/ (index.html, page.js,
-# tankbattle.js, tankbattle.wasm; the data files are embedded in the module).
+# tankbattle.js and .wasm, and tankbattle-threads.js, .wasm and .worker.js,
+# the build page.js picks where the page is served cross-origin isolated;
+# the data files are embedded in the modules).
 #   scripts/web.sh            build
 #   scripts/web.sh --serve    build, then serve build-web/ on 127.0.0.1 and print the address
 #   scripts/web.sh --test     build, then run the page's tests in Chromium (tests/web/)
@@ -31,7 +33,17 @@ cp src/platform/web/index.html src/platform/web/page.js build-web/
 if [ "${1:-}" = --serve ]; then
   port=${PORT:-8080}
   echo "tankbattle: open http://127.0.0.1:$port/ (Ctrl+C stops the server)"
-  exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web
+  # Served cross-origin isolated, so that the page can draw on worker threads.
+  exec python3 -c '
+import functools, http.server, sys
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def end_headers(self):
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        super().end_headers()
+handler = functools.partial(Handler, directory=sys.argv[2])
+http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), handler).serve_forever()
+' "$port" build-web
 fi
 
 if [ "${1:-}" = --test ]; then

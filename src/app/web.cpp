@@ -26,8 +26,13 @@
 #include "platform/web/keymap.h"
 
 // The page's side: show a frame, play a sound, hear that the game has ended.
+// An image cannot show memory shared with threads: the threaded build copies it.
 EM_JS(void, jsPresent, (const std::uint8_t* rgba, int width, int height), {
-    Module.present(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height));
+    const bytes = width * height * 4;
+    const pixels = HEAPU8.buffer instanceof
+        ArrayBuffer ? new Uint8ClampedArray(HEAPU8.buffer, rgba, bytes)
+                    : new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + bytes).buffer);
+    Module.present(new ImageData(pixels, width, height));
 });
 EM_JS(void, jsPlaySound, (const char* name), { Module.playSound(UTF8ToString(name)); });
 EM_JS(void, jsGameEnded, (), { Module.gameEnded(); });
@@ -241,7 +246,8 @@ EMSCRIPTEN_KEEPALIVE const char* tb_timing() {
         median = ms[ms.size() / 2];
     }
     reply = "{\"passes\":" + std::to_string(game.passes) + ",\"medianMs\":" + std::to_string(median) +
-            ",\"restarts\":" + std::to_string(game.restarts) + "}";
+            ",\"restarts\":" + std::to_string(game.restarts) + ",\"threads\":" + std::to_string(softglide::threads()) +
+            "}";
     return reply.c_str();
 }
 

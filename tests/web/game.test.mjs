@@ -10,12 +10,17 @@ import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { launch, nativeDumps, nativeGame, open, root, serve } from './harness.mjs';
 
-let server, browser;
-before(async () => { [server, browser] = await Promise.all([serve(), launch()]); });
+// The page served cross-origin isolated draws on worker threads; served
+// plainly, on its own thread.
+let server, plain, browser;
+before(async () => { [server, plain, browser] = await Promise.all([serve(), serve({ isolated: false }), launch()]); });
 after(async () => {
   await browser?.close();
   server?.close();
+  plain?.close();
 });
+const site = (threads) => (threads ? server : plain).url;
+const threadsOf = (page) => page.evaluate(() => window.crossOriginIsolated && window.tankbattle.timing().threads);
 
 // The committed regression replays, to the end their expected results name,
 // with the pictures those hold.
@@ -48,11 +53,15 @@ function nativeMsPerPass(replay, passes) {
   return (run(passes + 1) - run(1)) / passes;
 }
 
-for (const { replay, passes, frames } of regress) {
-  test(`${replay} in the page gives the native dumps every 500 passes and the committed pictures`, async () => {
+// Every replay in the threaded page, the first also in the one-thread page.
+for (const { replay, passes, frames, threads } of [...regress.map((r) => ({ ...r, threads: true })),
+                                                   { ...regress[0], threads: false }]) {
+  const build = threads ? 'on worker threads' : 'on one thread';
+  test(`${replay} in the page ${build} gives the native dumps every 500 passes and the committed pictures`, async () => {
     const pictures = frames.map((l) => l.split(' ')[1]).join(',');
-    const { page, problems } = await open(browser.context, server.url,
+    const { page, problems } = await open(browser.context, site(threads),
                                           `?replay=${replay}&frames=${passes}&dumpEvery=500&fast&pictures=${pictures}`);
+    assert.equal(await threadsOf(page) > 1, threads);
     await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
     const inPage = (await page.evaluate(() => window.tankbattle.dumps())).trim().split('\n');
     const native = nativeDumps(join(root, replay), passes, 500);
@@ -70,14 +79,16 @@ for (const { replay, passes, frames } of regress) {
 
 test('time a pass in the page and natively (printed)', async () => {
   const replay = 'tests/regress/battle12.replay', passes = 240;
-  const { page } = await open(browser.context, server.url, `?replay=${replay}&frames=${passes}&fast`);
-  await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
-  const { medianMs } = await page.evaluate(() => window.tankbattle.timing());
   const nativeMs = nativeMsPerPass(replay, passes);
-  console.log(`${replay}, ${passes} passes: ${medianMs.toFixed(2)} ms a pass in the page (median), ` +
-              `${nativeMs.toFixed(2)} ms natively (mean), ratio ${(medianMs / nativeMs).toFixed(1)}`);
-  assert.ok(medianMs > 0);
-  await page.close();
+  for (const threads of [true, false]) {
+    const { page } = await open(browser.context, site(threads), `?replay=${replay}&frames=${passes}&fast`);
+    await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 120_000, polling: 200 });
+    const { medianMs, threads: count } = await page.evaluate(() => window.tankbattle.timing());
+    console.log(`${replay}, ${passes} passes: ${medianMs.toFixed(2)} ms a pass in the page on ${count} thread(s) ` +
+                `(median), ${nativeMs.toFixed(2)} ms natively (mean), ratio ${(medianMs / nativeMs).toFixed(1)}`);
+    assert.ok(medianMs > 0);
+    await page.close();
+  }
 });
 
 test('a game recorded in the page plays back natively to the same end', async () => {

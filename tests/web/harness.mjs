@@ -14,13 +14,17 @@ export const webDir = process.env.WEB_DIR ?? join(root, 'build-web');
 export const nativeGame = process.env.NATIVE_GAME ?? join(root, 'build/tankbattle');
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 
-// Serves build-web/, and the repository's tests/ folder under /tests/ (replays).
-export async function serve() {
+// Serves build-web/, and the repository's tests/ folder under /tests/ (replays);
+// cross-origin isolated (the page then draws on worker threads) unless told not to.
+export async function serve({ isolated = true } = {}) {
+  const isolation = isolated
+    ? { 'cross-origin-opener-policy': 'same-origin', 'cross-origin-embedder-policy': 'require-corp' } : {};
   const server = createServer((request, response) => {
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = path.startsWith('/tests/') ? join(root, path) : join(webDir, path === '/' ? 'index.html' : path);
     try {
-      response.writeHead(200, { 'content-type': types[extname(file)] ?? 'text/plain' }).end(readFileSync(file));
+      const type = types[extname(file)] ?? 'text/plain';
+      response.writeHead(200, { 'content-type': type, ...isolation }).end(readFileSync(file));
     } catch {
       response.writeHead(404).end();
     }

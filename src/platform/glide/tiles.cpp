@@ -294,7 +294,13 @@ private:
 
 int defaultThreads() {
     const unsigned cores = std::thread::hardware_concurrency();
+#if defined(TANKBATTLE_WEB_THREADS)
+    // A web page has only the workers started with it (more would start
+    // only once the page's thread returns to the browser).
+    return int(std::clamp(cores, 1u, unsigned(TANKBATTLE_WEB_THREADS)));
+#else
     return int(std::clamp(cores, 1u, 64u));
+#endif
 }
 
 Frame& frame() {

@@ -86,7 +86,11 @@ $('sharp').onclick = () => {
 };
 $('full').onclick = () => document.documentElement.requestFullscreen();
 
-createTankbattle(game).then(async () => {
+// The build that draws on worker threads where the page may share memory
+// with them (served cross-origin isolated), else the one-thread build.
+const build = document.createElement('script');
+build.src = window.crossOriginIsolated ? 'tankbattle-threads.js' : 'tankbattle.js';
+build.onload = () => createTankbattle(game).then(async () => {
   window.tankbattle = {
     dumpState: () => game.ccall('tb_dump_state', 'string'),
     dumps: () => game.ccall('tb_dumps', 'string'),
@@ -105,3 +109,4 @@ createTankbattle(game).then(async () => {
     status(e.message);
   }
 });
+document.head.append(build);
