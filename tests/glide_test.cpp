@@ -1,7 +1,8 @@
 // The software Glide against hand-computed values: combine, blend factors,
 // depth functions, culling, fill rule, clipping, hostile input and texture
-// taps, each through the reference loops and the fast ones (tools/pixel_digest
-// compares them on random triangles in every state); texel expansion, texture
+// taps, each through the reference loops, the portable lane loops and the
+// fastest ones (tools/pixel_digest compares them on random triangles in every
+// state); texel expansion, texture
 // memory and bad addresses; swap; and screenshots of the finished frame.
 #include <png.h>
 #include <gtest/gtest.h>
@@ -88,8 +89,12 @@ protected:
     }
     void TearDown() override { softglide::detail::useSpans(Spans::Fast); }
 };
-INSTANTIATE_TEST_SUITE_P(Loops, GlidePipeline, ::testing::Values(Spans::Reference, Spans::Fast),
-                         [](const auto& info) { return info.param == Spans::Fast ? "Fast" : "Reference"; });
+INSTANTIATE_TEST_SUITE_P(Loops, GlidePipeline, ::testing::Values(Spans::Reference, Spans::Portable, Spans::Fast),
+                         [](const auto& info) {
+                             return info.param == Spans::Fast
+                                        ? "Fast"
+                                        : (info.param == Spans::Portable ? "Portable" : "Reference");
+                         });
 
 TEST_P(GlidePipeline, CombineSubtractsVertexColourScaledByTextureAlpha) {
     // Opaque white under the ground colour; zero vertex colour shows the texel; grey 26 (214)

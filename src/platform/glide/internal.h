@@ -114,8 +114,10 @@ void discardRecorded();
 void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 
 // Which loops draw the pixels: the portable reference one pixel at a time
-// (Reference), or the fastest lane loops this machine has (Fast, the default).
-enum class Spans { Reference, Fast };
+// (Reference), the portable lane loops (Portable), or the fastest lane loops
+// this machine has (Fast, the default: an instruction set's own where the
+// processor has one, else the portable ones).
+enum class Spans { Reference, Portable, Fast };
 void useSpans(Spans spans);
 Spans spansInUse();
 

@@ -44,7 +44,8 @@ SpansFn pickSpans(const DrawState& st, const Triangle& tr) {
     if (spansSetting() == Spans::Reference) return referenceRows;
     const int modes = gameModesIndex(st, tr);
     if (modes < 0) return referenceRows;
-    if (const SpansFn fast = avx2Spans(modes)) return fast;
+    if (spansSetting() == Spans::Fast)
+        if (const SpansFn fast = avx2Spans(modes)) return fast;
     return kPortableRows.fn[modes];
 }
 
