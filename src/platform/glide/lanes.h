@@ -82,7 +82,7 @@ TB_INLINE V splat(ElementT<V> x) {
 }
 
 // Lane i is a where mask lane i is set, else b. Masks are bool or all-ones lanes
-// of the same width as the values (see widenMask and narrowMask).
+// of the same width as the values.
 template <class M, class V>
 TB_INLINE V select(M mask, V a, V b) {
     if constexpr (kIsScalar<V>) {
@@ -118,24 +118,6 @@ TB_INLINE To convert(From v) {
         return To(v);
     } else {
         return __builtin_convertvector(v, To);
-    }
-}
-
-// A 64-bit lane mask (from comparing I64 or F64 lanes) as a 32-bit one, and back.
-template <class P, class M>
-TB_INLINE typename P::M32 narrowMask(M m) {
-    if constexpr (P::N == 1) {
-        return bool(m);
-    } else {
-        return __builtin_convertvector(m, typename P::I32);
-    }
-}
-template <class P>
-TB_INLINE typename P::I64 widenMask(typename P::M32 m) {
-    if constexpr (P::N == 1) {
-        return m ? -1 : 0;
-    } else {
-        return __builtin_convertvector(m, typename P::I64);
     }
 }
 
