@@ -34,6 +34,7 @@ struct AnyModes {
     bool clampS, clampT, pointSampled, perspective, flat;
     static constexpr bool opaqueTexture = false;  // the combine scales by every texel's alpha
     static constexpr bool kWrapped = false;       // texel coordinates may be clamped
+    static constexpr bool kFlatPairs = false;     // see GameModes
     AnyModes(const Triangle& tr, const DrawState& st)
         : rgbSrc(st.rgbSrc),
           rgbDst(st.rgbDst),
@@ -61,6 +62,9 @@ struct GameModes {
     static constexpr bool clampS = false, clampT = false, pointSampled = false;
     static constexpr bool perspective = kPerspective, flat = kFlat, opaqueTexture = kOpaque;
     static constexpr bool kWrapped = true;
+    // A flat colour on an opaque texture is combined and blended two
+    // channels a lane (shadePairs).
+    static constexpr bool kFlatPairs = kFlat && kOpaque;
 };
 
 // Where a group of pixels stands: its centres relative to vertex 0 (used by
@@ -82,10 +86,10 @@ struct Group {
 // own: the frame buffer stores are copies through memcpy, which may alias
 // anything, and would otherwise force reloads of them for every group.
 template <class P, class Modes, class UV, class Z, class Destination>
-TB_INLINE typename P::M32 shade(const Triangle& tr, const TextureView& tex, const Rgba<P>& flatColour, const Modes& m,
-                                const Group<P, UV, Z>& at, typename P::M32 active, typename P::I32 stored,
-                                Destination destination, typename P::I32& colour, typename P::I32& zi,
-                                bool tryRuns = false) {
+TB_INLINE typename P::M32 shade(const Triangle& tr, const TextureView& tex, const Rgba<P>& flatColour,
+                                const FlatPairs<P>& pairs, const Modes& m, const Group<P, UV, Z>& at,
+                                typename P::M32 active, typename P::I32 stored, Destination destination,
+                                typename P::I32& colour, typename P::I32& zi, bool tryRuns = false) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     using F64 = typename P::F64;
@@ -108,7 +112,11 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const TextureView& tex, cons
         tu = tu & ~255;
         tv = tv & ~255;
     }
-    const U32 texel = fetchTexel<P>(tex, tu, tv, m.clampS, m.clampT, tryRuns);
+    const TexelPairs<P> texel = fetchTexel<P>(tex, tu, tv, m.clampS, m.clampT, tryRuns);
+    if constexpr (Modes::kFlatPairs && P::N > 1) {
+        colour = convert<I32>(shadePairs<P>(texel, pairs, convert<U32>(destination()), m));
+        return pass;
+    }
     const Rgba<P> vertex =
         m.flat ? flatColour
                : Rgba<P>{iterColour<P>(at.r), iterColour<P>(at.g), iterColour<P>(at.b), iterColour<P>(at.a)};
@@ -144,6 +152,8 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
         !m.perspective && tr.du >= -kTexel && tr.du <= kTexel && tr.dv > -kTexel / N && tr.dv < kTexel / N;
     const TextureView tex = tr.tex;
     const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
+    FlatPairs<P> pairs{};
+    if constexpr (Modes::kFlatPairs) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
 
     // One row, with depth in lanes of type Z.
     auto drawRow = [&]<class Z>(const Row& row, const RowStart& rs, Z zStart) {
@@ -173,7 +183,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
             if (m.perspective) at.cx = convert<F64>(iota<I32>(row.left + i)) + 0.5 - tr.x0;
             I32 out{}, zi{};
             const typename P::M32 write = shade<P>(
-                tr, tex, flatColour, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
+                tr, tex, flatColour, pairs, m, at, iota<I32>(0) < active, loadDepth<P>(depth + i, room),
                 [&] { return loadColour<P>(colour + i, room); }, out, zi, tryRuns);
             if (anyLane<P>(write)) {
                 storeColour<P>(colour + i, out, write, room);
@@ -222,6 +232,8 @@ void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* 
     constexpr int N = P::N;
     const TextureView tex = tr.tex;
     const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
+    FlatPairs<P> pairs{};
+    if constexpr (Modes::kFlatPairs) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
     for (int i = 0; i < count; i += N) {
         const int active = std::min(N, count - i);
         const I32 x = loadLanes<P>(xs + i, active), y = loadLanes<P>(ys + i, active);
@@ -231,7 +243,7 @@ void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* 
         at.cy = convert<F64>(y) + 0.5 - tr.y0;
         I32 out{}, zi{};
         const typename P::M32 write = shade<P>(
-            tr, tex, flatColour, m, at, iota<I32>(0) < active, gatherDepth<P>(fb.depth, index),
+            tr, tex, flatColour, pairs, m, at, iota<I32>(0) < active, gatherDepth<P>(fb.depth, index),
             [&] { return gather<P>(fb.colour, index); }, out, zi);
         scatterColour<P>(fb.colour, index, out, write);
         if (m.depthWrite) scatterDepth<P>(fb.depth, index, zi, write);

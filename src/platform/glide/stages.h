@@ -132,23 +132,31 @@ TB_INLINE typename P::U32 lerpPairs(typename P::U32 p, typename P::U32 q, typena
     }
 }
 
-// Bilinear filter of the four taps: along u first, then along v, each step
-// truncated. Returns the texel as 0xAARRGGBB.
+// A filtered texel with its channels two to a 32-bit lane, in the 16-bit
+// halves, as the filter works on them: blue and red in br (0x00RR00BB),
+// green and alpha in ga (0x00AA00GG).
 template <class P>
-TB_INLINE typename P::U32 bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U32 t01, typename P::U32 t11,
-                                   typename P::U32 fu, typename P::U32 fv) {
+struct TexelPairs {
+    typename P::U32 br, ga;
+};
+
+// Bilinear filter of the four taps: along u first, then along v, each step
+// truncated.
+template <class P>
+TB_INLINE TexelPairs<P> bilinear(typename P::U32 t00, typename P::U32 t10, typename P::U32 t01, typename P::U32 t11,
+                                 typename P::U32 fu, typename P::U32 fv) {
     constexpr std::uint32_t kPairs = 0x00FF00FFu;
-    const auto top0 = lerpPairs<P>(t00 & kPairs, t10 & kPairs, fu), top1 = lerpPairs<P>(t01 & kPairs, t11 & kPairs, fu);
+    const auto low0 = lerpPairs<P>(t00 & kPairs, t10 & kPairs, fu), low1 = lerpPairs<P>(t01 & kPairs, t11 & kPairs, fu);
     const auto high0 = lerpPairs<P>((t00 >> 8) & kPairs, (t10 >> 8) & kPairs, fu);
     const auto high1 = lerpPairs<P>((t01 >> 8) & kPairs, (t11 >> 8) & kPairs, fu);
-    return lerpPairs<P>(top0, top1, fv) | (lerpPairs<P>(high0, high1, fv) << 8);
+    return {lerpPairs<P>(low0, low1, fv), lerpPairs<P>(high0, high1, fv)};
 }
 
 // The filtered texel at (tu, tv), texels with 8 fractional bits (texel
 // centres already on whole numbers).
 template <class P>
-TB_INLINE typename P::U32 fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS,
-                                     bool clampT, [[maybe_unused]] bool tryRuns = false) {
+TB_INLINE TexelPairs<P> fetchTexel(const TextureView& tex, typename P::I32 tu, typename P::I32 tv, bool clampS,
+                                   bool clampT, [[maybe_unused]] bool tryRuns = false) {
     using I32 = typename P::I32;
     using U32 = typename P::U32;
     I32 u0, u1, v0, v1;
@@ -209,6 +217,12 @@ TB_INLINE Rgba<P> unpack(typename P::U32 p) {
     using I32 = typename P::I32;
     return {convert<I32>((p >> 16) & 255u), convert<I32>((p >> 8) & 255u), convert<I32>(p & 255u),
             convert<I32>(p >> 24)};
+}
+
+template <class P>
+TB_INLINE Rgba<P> unpack(const TexelPairs<P>& t) {
+    using I32 = typename P::I32;
+    return {convert<I32>(t.br >> 16), convert<I32>(t.ga & 255u), convert<I32>(t.br & 255u), convert<I32>(t.ga >> 16)};
 }
 
 template <class P>
@@ -289,6 +303,69 @@ TB_INLINE Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rg
     };
     return {channel(s.r, d.r, rgbSrc, rgbDst), channel(s.g, d.g, rgbSrc, rgbDst), channel(s.b, d.b, rgbSrc, rgbDst),
             channel(s.a, d.a, alphaSrc, alphaDst)};
+}
+
+// ---------------------------------------------------------------------------
+// Combine and blend of a flat colour on an opaque texture, two channels at a
+// time. There the combine is a clamped difference, so wide loops keep the
+// filter's channel pairs (TexelPairs) to the end: every value below fits the
+// 16-bit halves of a lane, and each step gives combine's and blend's bits.
+
+// A flat colour as what combinePairs adds to each texel channel t and takes
+// off again: max(t + add, sub) - sub, limited to 255, is t - v clamped to
+// 0..255 for t in 0..255 (a colour beyond -255 or 256 clamps the same).
+template <class P>
+struct FlatPairs {
+    typename P::U32 addBR, subBR, addGA, subGA;
+};
+
+template <class P>
+TB_INLINE FlatPairs<P> flatPairs(int r, int g, int b, int a) {
+    using U32 = typename P::U32;
+    auto add = [](int v) { return std::uint32_t(v >= 0 ? 0 : (v < -255 ? 255 : -v)); };
+    auto sub = [](int v) { return std::uint32_t(v <= 0 ? 0 : (v > 256 ? 256 : v)); };
+    return {splat<U32>(add(b) | add(r) << 16), splat<U32>(sub(b) | sub(r) << 16), splat<U32>(add(g) | add(a) << 16),
+            splat<U32>(sub(g) | sub(a) << 16)};
+}
+
+template <class P>
+TB_INLINE typename P::U32 combinePairs(typename P::U32 texel, typename P::U32 add, typename P::U32 sub) {
+    using U16 = typename P::U16x2;
+    return (typename P::U32)minOf(maxOf((U16)texel + (U16)add, (U16)sub) - (U16)sub, splat<U16>(255));
+}
+
+// blendChannel on the two halves of each lane, for the game's four blend
+// settings, with factors fs = alpha + 1 and fd = 256 - alpha in both halves.
+// A destination times one (256) has no bits below the shift, so it is added
+// after it; source over destination sums to at most 255 x 257.
+template <class P>
+TB_INLINE typename P::U32 blendPairs(typename P::U32 c, typename P::U32 d, typename P::U32 fs, typename P::U32 fd,
+                                     GrAlphaBlendFnc_t src, GrAlphaBlendFnc_t dst) {
+    using U16 = typename P::U16x2;
+    const U16 top = splat<U16>(255);
+    if (src == GR_BLEND_ONE && dst == GR_BLEND_ZERO) return c;
+    if (src == GR_BLEND_ONE && dst == GR_BLEND_ONE) return (typename P::U32)minOf((U16)c + (U16)d, top);
+    if (src == GR_BLEND_SRC_ALPHA && dst == GR_BLEND_ONE)
+        return (typename P::U32)minOf((((U16)c * (U16)fs) >> 8) + (U16)d, top);
+    return (typename P::U32)(((U16)c * (U16)fs + (U16)d * (U16)fd) >> 8);  // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
+}
+
+// Combine with a flat colour and blend over the destination pixels, in the
+// game's modes (alpha blended ONE, ZERO), as packed pixels.
+template <class P, class Modes>
+TB_INLINE typename P::U32 shadePairs(const TexelPairs<P>& t, const FlatPairs<P>& v, typename P::U32 dst, const Modes&) {
+    using U32 = typename P::U32;
+    static_assert(Modes::opaqueTexture && Modes::alphaSrc == GR_BLEND_ONE && Modes::alphaDst == GR_BLEND_ZERO);
+    static_assert(
+        (Modes::rgbSrc == GR_BLEND_ONE && (Modes::rgbDst == GR_BLEND_ZERO || Modes::rgbDst == GR_BLEND_ONE)) ||
+        (Modes::rgbSrc == GR_BLEND_SRC_ALPHA &&
+         (Modes::rgbDst == GR_BLEND_ONE || Modes::rgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA)));
+    constexpr std::uint32_t kLow = 0x0000FFFFu, kPairs = 0x00FF00FFu;
+    const U32 br = combinePairs<P>(t.br, v.addBR, v.subBR), ga = combinePairs<P>(t.ga, v.addGA, v.subGA);
+    const U32 ca = ga >> 16, fs = (ca | (ca << 16)) + 0x00010001u, fd = 0x01000100u - (ca | (ca << 16));
+    const U32 outBR = blendPairs<P>(br, dst & kPairs, fs, fd, Modes::rgbSrc, Modes::rgbDst);
+    const U32 outG = blendPairs<P>(ga, (dst >> 8) & kPairs, fs, fd, Modes::rgbSrc, Modes::rgbDst) & kLow;
+    return outBR | ((outG | (ga & ~kLow)) << 8);
 }
 
 }  // namespace TB_ISA
