@@ -1,44 +1,11 @@
-// Snap and cull, then parameter set-up: what every row of a triangle shares,
-// and the fixed-point values at a row's first pixel.
+// Snap and cull, then parameter set-up: what every row of a triangle shares.
 #include "setup.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "stages.h"
 
 namespace softglide::detail {
-namespace {
-
-// Rounds to the nearest integer (halves up), saturating at +-limit (< 2^62),
-// so that NaN, infinities and huge values never reach an undefined conversion.
-std::int64_t saturate(double v, double limit) {
-    if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
-    if (!(v < limit)) return std::int64_t(limit);
-    return floorToInt(v + 0.5);
-}
-
-// Start values and steps are saturated so that no row, even at the largest
-// scale (2560 pixels), can overflow 64 bits.
-constexpr double kStartLimit = double(std::int64_t(1) << 52);
-constexpr double kStepLimit = double(std::int64_t(1) << 50);
-
-// A texel coordinate at the start of a row, kept small: wrapping removes
-// whole texture sizes, clamping keeps it in a range where the clamp to the
-// edge texel is the same.
-std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
-    if (!(std::fabs(texel) < 1e15)) texel = 0.0;
-    if (clamped) {
-        texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
-    } else {
-        // size is a power of two, so this product is the exact quotient
-        // (below 1e15, where floorSmall is exact).
-        texel -= double(size) * floorSmall(texel * invSize);
-    }
-    return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
-}
-
-}  // namespace
 
 // Area of the triangle as passed, in double: the differences and products of
 // floats are exact there, so its sign is exact too.
@@ -133,23 +100,6 @@ Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const Verte
         tr.da = saturate(tr.alpha.dx * kIterOne, kStepLimit);
     }
     return tr;
-}
-
-RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT) {
-    const double cx = left + 0.5 - tr.x0, cy = y + 0.5 - tr.y0;
-    RowStart rs{};
-    if (tr.affine) {
-        rs.z = saturate(planeAt(tr.ooz, cx, cy) * kIterOne, kStartLimit);
-        rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, clampS);
-        rs.v = texStart(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.invHeight, clampT);
-    }
-    if (!tr.flat) {
-        rs.r = saturate(planeAt(tr.red, cx, cy) * kIterOne, kStartLimit);
-        rs.g = saturate(planeAt(tr.green, cx, cy) * kIterOne, kStartLimit);
-        rs.b = saturate(planeAt(tr.blue, cx, cy) * kIterOne, kStartLimit);
-        rs.a = saturate(planeAt(tr.alpha, cx, cy) * kIterOne, kStartLimit);
-    }
-    return rs;
 }
 
 }  // namespace softglide::detail

@@ -63,10 +63,10 @@ Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const Verte
                        const DrawState& st);
 
 // Fixed-point parameters at the centre of a row's first pixel.
-// (No member initialisers: loops keep arrays of these, filled by rowStart.)
+// (No member initialisers: loops keep arrays of these, filled by rowStart,
+// which is in stages.h to be inlined into them.)
 struct RowStart {
     std::int64_t z, r, g, b, a, u, v;
 };
-RowStart rowStart(const Triangle& tr, int y, int left, bool clampS, bool clampT);
 
 }  // namespace softglide::detail

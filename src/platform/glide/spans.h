@@ -205,7 +205,8 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     // The rows' start values first: each is a chain of roundings with no
     // link to the next row's, so the processor works on several at once.
     RowStart starts[kMaxBandRows];
-    for (int k = 0; k < n; ++k) starts[k] = rowStart(tr, rows[k].y, rows[k].left, m.clampS, m.clampT);
+    for (int k = 0; k < n; ++k)
+        starts[k] = rowStart(tr, rows[k].y, rows[k].left, !m.perspective, m.flat, m.clampS, m.clampT);
     for (int k = 0; k < n; ++k) {
         const RowStart& rs = starts[k];
         // Depth steps in 32-bit lanes when every value the row reaches fits them.

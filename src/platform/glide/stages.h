@@ -4,6 +4,8 @@
 // are the reference; wider packs give the same bits lane by lane.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "internal.h"
@@ -18,6 +20,57 @@ inline namespace TB_ISA {
 template <class F>
 TB_INLINE F planeAt(const Plane& p, F x, F y) {
     return p.p0 + p.dx * x + p.dy * y;
+}
+
+// ---------------------------------------------------------------------------
+// Fixed-point start values: set-up's steps and a row's first pixel.
+
+// Rounds to the nearest integer (halves up), saturating at +-limit (< 2^62),
+// so that NaN, infinities and huge values never reach an undefined conversion.
+TB_INLINE std::int64_t saturate(double v, double limit) {
+    if (!(v > -limit)) return std::int64_t(-limit);  // also NaN
+    if (!(v < limit)) return std::int64_t(limit);
+    return floorToInt(v + 0.5);
+}
+
+// Start values and steps are saturated so that no row, even at the largest
+// scale (2560 pixels), can overflow 64 bits.
+constexpr double kStartLimit = double(std::int64_t(1) << 52);
+constexpr double kStepLimit = double(std::int64_t(1) << 50);
+
+// A texel coordinate at the start of a row, kept small: wrapping removes
+// whole texture sizes, clamping keeps it in a range where the clamp to the
+// edge texel is the same.
+TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
+    if (!(std::fabs(texel) < 1e15)) texel = 0.0;
+    if (clamped) {
+        texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
+    } else {
+        // size is a power of two, so this product is the exact quotient
+        // (below 1e15, where floorSmall is exact).
+        texel -= double(size) * floorSmall(texel * invSize);
+    }
+    return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+}
+
+// Fixed-point parameters at the centre of a row's first pixel of a triangle
+// (affine and flat as set up). Inlined into the loops, whose modes may say
+// which parts are needed.
+TB_INLINE RowStart rowStart(const Triangle& tr, int y, int left, bool affine, bool flat, bool clampS, bool clampT) {
+    const double cx = left + 0.5 - tr.x0, cy = y + 0.5 - tr.y0;
+    RowStart rs{};
+    if (affine) {
+        rs.z = saturate(planeAt(tr.ooz, cx, cy) * kIterOne, kStartLimit);
+        rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, clampS);
+        rs.v = texStart(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.invHeight, clampT);
+    }
+    if (!flat) {
+        rs.r = saturate(planeAt(tr.red, cx, cy) * kIterOne, kStartLimit);
+        rs.g = saturate(planeAt(tr.green, cx, cy) * kIterOne, kStartLimit);
+        rs.b = saturate(planeAt(tr.blue, cx, cy) * kIterOne, kStartLimit);
+        rs.a = saturate(planeAt(tr.alpha, cx, cy) * kIterOne, kStartLimit);
+    }
+    return rs;
 }
 
 // ---------------------------------------------------------------------------
