@@ -64,7 +64,7 @@ Scene makeScene() {
             if (flat && &p != c.v) {
                 p.r = c.v[0].r, p.g = c.v[0].g, p.b = c.v[0].b, p.a = c.v[0].a;
             } else {
-                p.r = float(rnd() * 700 - 400), p.g = float(rnd() * 300), p.b = float(rnd() * 256);
+                p.r = float(rnd() * 700 - 400), p.g = float(rnd() * 300), p.b = float(rnd() * 300 - 40);
                 p.a = float(rnd() * 300 - 20);
             }
         }
