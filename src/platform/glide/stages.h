@@ -1,7 +1,8 @@
 // The per-pixel stages, each written once over a lane pack (lanes.h): depth
 // value and test, texel coordinates, texture taps and bilinear filter, colour
 // and alpha combine, blend, and packing for the write. Scalar instantiations
-// are the reference; wider packs give the same bits lane by lane.
+// are the reference; wider packs give the same bits lane by lane. Also the
+// fixed-point start values of a row, which the loops inline.
 #pragma once
 
 #include <algorithm>
@@ -45,12 +46,13 @@ TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool cla
     if (!(std::fabs(texel) < 1e15)) texel = 0.0;
     if (clamped) {
         texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
-    } else {
-        // size is a power of two, so this product is the exact quotient
-        // (below 1e15, where floorSmall is exact).
-        texel -= double(size) * floorSmall(texel * invSize);
+        return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
     }
-    return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+    // size is a power of two, so this product is the exact quotient (below
+    // 1e15, where floorSmall is exact), and what is left lies in [0, size]:
+    // rounding it in fixed point needs neither limits nor a floor.
+    texel -= double(size) * floorSmall(texel * invSize);
+    return std::int64_t(texel * kTexOne + 0.5);
 }
 
 // Fixed-point parameters at the centre of a row's first pixel of a triangle
