@@ -65,8 +65,6 @@ Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const Verte
     tr.ooz = plane(a.ooz, b.ooz, c.ooz);
     tr.affine = oneW(a, b, c);
     tr.flat = oneColour(a, b, c);
-    tr.invWidth = tr.tex.invWidth;
-    tr.invHeight = tr.tex.invHeight;
     if (tr.affine) {
         tr.s = plane(double(a.sow) / a.oow, double(b.sow) / b.oow, double(c.sow) / c.oow);
         tr.t = plane(double(a.tow) / a.oow, double(b.tow) / b.oow, double(c.tow) / c.oow);

@@ -45,7 +45,6 @@ struct Plane {
 struct Triangle {
     TextureView tex;
     double texOffset;  // 0.5 for bilinear (texel centres), 0 for point sampling
-    double invWidth, invHeight;
     bool affine, flat;
     double x0, y0;  // vertex 0 in pixels
     double tpu;     // texels per Glide unit

@@ -101,9 +101,9 @@ TB_INLINE typename P::M32 shade(const Triangle& tr, const TextureView& tex, cons
     I32 tu, tv;
     if (m.perspective) {
         const F64 scale = tr.tpu / planeAt(tr.w, at.cx, at.cy);
-        tu = perspectiveTexel<P>(planeAt(tr.s, at.cx, at.cy) * scale - tr.texOffset, tex.width, tr.invWidth, m.clampS);
-        tv =
-            perspectiveTexel<P>(planeAt(tr.t, at.cx, at.cy) * scale - tr.texOffset, tex.height, tr.invHeight, m.clampT);
+        tu = perspectiveTexel<P>(planeAt(tr.s, at.cx, at.cy) * scale - tr.texOffset, tex.width, tex.invWidth, m.clampS);
+        tv = perspectiveTexel<P>(planeAt(tr.t, at.cx, at.cy) * scale - tr.texOffset, tex.height, tex.invHeight,
+                                 m.clampT);
     } else {
         tu = affineTexel<P>(at.u, m.clampS);
         tv = affineTexel<P>(at.v, m.clampT);

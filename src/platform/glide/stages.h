@@ -63,8 +63,8 @@ TB_INLINE RowStart rowStart(const Triangle& tr, int y, int left, bool affine, bo
     RowStart rs{};
     if (affine) {
         rs.z = saturate(planeAt(tr.ooz, cx, cy) * kIterOne, kStartLimit);
-        rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.invWidth, clampS);
-        rs.v = texStart(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.invHeight, clampT);
+        rs.u = texStart(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.tex.invWidth, clampS);
+        rs.v = texStart(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.tex.invHeight, clampT);
     }
     if (!flat) {
         rs.r = saturate(planeAt(tr.red, cx, cy) * kIterOne, kStartLimit);

@@ -147,8 +147,7 @@ public:
     }
 
     // The batch being recorded into, with bands laid out for the buffers' scale.
-    Batch& open() {
-        const Buffers& buf = buffers();
+    Batch& open(const Buffers& buf) {
         if (used_ > 0 && bandScale_ != buf.scale) discard();  // new buffers replaced the old ones
         if (used_ == 0) {
             bandScale_ = buf.scale;
@@ -165,8 +164,6 @@ public:
             openNext();
         }
     }
-
-    bool empty() const { return used_ == 0; }
 
     // Draws everything recorded; returns when every band has all of it.
     void drawAll() {
@@ -324,7 +321,7 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     const int rowTop = firstRow(s.Y[order.top], buf.height), rowBot = firstRow(s.Y[order.bot], buf.height);
     if (rowTop >= rowBot) return;
     Frame& f = frame();
-    Batch& batch = f.open();
+    Batch& batch = f.open(buf);
     const DrawState& st = state().draw;
     if (batch.states.empty() || !(batch.states.back() == st)) batch.states.push_back(st);
     const std::uint32_t index = std::uint32_t(batch.triangles.size());
@@ -341,7 +338,7 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 }
 
 void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
-    Batch& batch = frame().open();
+    Batch& batch = frame().open(buffers());
     const std::uint32_t index = std::uint32_t(batch.clears.size()) | kClearBit;
     batch.clears.push_back({colour, depth, clearDepth});
     for (auto& band : batch.bands) band.push_back(index);
