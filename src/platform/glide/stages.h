@@ -50,9 +50,9 @@ TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool cla
     }
     // size is a power of two, so this product is the exact quotient (below
     // 1e15, where floorSmall is exact), and what is left lies in [0, size]:
-    // rounding it in fixed point needs neither limits nor a floor.
+    // rounding it in fixed point needs none of saturate's limits.
     texel -= double(size) * floorSmall(texel * invSize);
-    return std::int64_t(texel * kTexOne + 0.5);
+    return floorToInt(texel * kTexOne + 0.5);
 }
 
 // Fixed-point parameters at the centre of a row's first pixel of a triangle
