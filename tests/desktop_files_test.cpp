@@ -110,15 +110,17 @@ TEST(DesktopSettings, GoodLinesApplyAndEachBadLineIsNamedAndSkipped) {
         "pad.Fire = b, lefttrigger\n"
         "pad.Faster = leftx\n"  // 12: a stick needs its direction
         "first-pad = 2\n"
-        "just words\n"         // 14
-        "scale = \x01\xff\n";  // 15
+        "just words\n"        // 14
+        "scale = \x01\xff\n"  // 15
+        "volume =\n"          // 16: not a number
+        "volume = 5x\n";      // 17
     sdl::Settings s;
     std::vector<std::string> problems;
     sdl::parseSettings(text, "s.ini", s, problems);
     std::vector<std::string> where;
     for (const std::string& p : problems) where.push_back(p.substr(0, p.find(':', 6)));
     EXPECT_EQ(where, (std::vector<std::string>{"s.ini:4", "s.ini:6", "s.ini:9", "s.ini:10", "s.ini:12", "s.ini:14",
-                                               "s.ini:15"}));
+                                               "s.ini:15", "s.ini:16", "s.ini:17"}));
     EXPECT_NE(problems[3].find("no key is called \"Nokey\""), std::string::npos) << problems[3];
     EXPECT_NE(problems[6].find("\"??\""), std::string::npos) << problems[6];
     EXPECT_EQ(std::tuple(s.fullscreen, s.integerScale, s.mute, s.volume, s.firstPadPlayer),

@@ -130,7 +130,8 @@ echo "status=$?" > result.txt
 }
 
 // Without a window manager, full screen fills the screen, and a replay played
-// with a pause in it records the same keys in the same passes.
+// with a pause in it, and with the window hidden and shown again (which pauses
+// the game while it lasts), records the same keys in the same passes.
 TEST_F(DesktopWindowTest, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
     const std::string replay = "tankbattle-replay 1\n1 1 2 6 KP5\n40 Right W\n200 P O\n290 KP4 Space\n";
     dir.write("in.replay", replay);
@@ -141,6 +142,11 @@ within_a_minute filled
 xdotool key Pause
 sleep 1  # the pause itself, as a player would hold it
 xdotool key Pause
+xdotool windowunmap --sync "$wid"
+sleep 0.5
+xdotool windowmap --sync "$wid"
+ended() { ! kill -0 $pid 2>/dev/null; }
+within_a_minute ended || fail "still paused after the window was shown again"
 wait $pid
 echo "status=$?" > result.txt
 )sh",

@@ -220,27 +220,42 @@ TEST_F(RenderWorldEffects, TheGaugeClampsTheBalanceAndStoresIt) {
     }
 }
 
-// A triangle naming a texture slot outside the tables is drawn like one naming
-// -1 (with no texture: not at all), never through the records beyond the tables.
-TEST_F(RenderWorldEffects, ModelSlotsOutsideTheTextureTablesDrawUntextured) {
+// What of a model triangle decides its pixels. A texture slot outside the
+// tables draws like -1 (with no texture: not at all), never through the
+// records beyond the tables. The colour is the first corner's: the other
+// corners' are never read.
+TEST_F(RenderWorldEffects, SlotsOutsideTheTablesDrawUntexturedAndTheFirstCornerColours) {
     platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
     tb::world = tb::WorldState{};
     tb::initGame();                // the model and the seven textures in their slots
     tb::world.cameraZ = 40000.0f;  // the closest zoom, over the hull drawn at (0, 0)
     softglide::setRasterEnabled(true);
     tb::setBlendOpaque();
-    auto picture = [](std::int32_t texture) {
-        for (int i = 0; i < tb::kMeshTriangles; ++i) tb::world.model.triangles[i].texture = texture;
+    const tb::ModelBuffer model = tb::world.model;
+    auto picture = [&](auto change) {
+        for (int i = 0; i < tb::kMeshTriangles; ++i) change(tb::world.model.triangles[i]);
         grBufferClear(0, 0, 0xFFFF);
         tb::drawMesh(0, 0, 1, 0, 0, 0, 0);
         grBufferSwap(1);
+        tb::world.model = model;
         const std::uint32_t* frame = softglide::frontBuffer();
         return std::vector<std::uint32_t>(frame, frame + softglide::kScreenWidth * softglide::kScreenHeight);
     };
-    const std::vector<std::uint32_t> untextured = picture(-1);
-    EXPECT_TRUE(picture(tb::kTextureSlots) == untextured);
-    EXPECT_TRUE(picture(1 << 30) == untextured);
-    EXPECT_FALSE(picture(0) == untextured);  // slot 0 is a texture like the others
+    auto slot = [](std::int32_t texture) { return [texture](tb::ModelTriangle& t) { t.texture = texture; }; };
+    const std::vector<std::uint32_t> untextured = picture(slot(-1)), textured = picture(slot(0));
+    EXPECT_TRUE(picture(slot(tb::kTextureSlots)) == untextured);
+    EXPECT_TRUE(picture(slot(1 << 30)) == untextured);
+    EXPECT_FALSE(textured == untextured);  // slot 0 is a texture like the others
+    // The other corners' colours change nothing; each of the first corner's channels does.
+    const auto otherCorners = [](tb::ModelTriangle& t) {
+        t.texture = 0;
+        for (int k : {1, 2}) t.red[k] = t.green[k] = t.blue[k] = t.alpha[k] = 77;
+    };
+    EXPECT_TRUE(picture(otherCorners) == textured);
+    for (auto channel : {&tb::ModelTriangle::red, &tb::ModelTriangle::green, &tb::ModelTriangle::blue}) {
+        const auto firstCorner = [channel](tb::ModelTriangle& t) { t.texture = 0, (t.*channel)[0] += 60; };
+        EXPECT_FALSE(picture(firstCorner) == textured);
+    }
     tb::shutdownDisplay();
 }
 

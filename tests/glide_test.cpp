@@ -223,6 +223,7 @@ TEST_P(GlidePipeline, CullingBySignOfAreaAndZeroAreaDrawsNothing) {
         {"collinear", GR_CULL_DISABLE, {vertex(0, 0), vertex(100, 100), vertex(200, 200)}, false},
         {"two corners equal", GR_CULL_DISABLE, {vertex(10, 10), vertex(10, 10), vertex(300, 20)}, false},
         {"one point", GR_CULL_DISABLE, {vertex(5, 5), vertex(5.01f, 5.01f), vertex(5.02f, 5)}, false},
+        {"area 1", GR_CULL_DISABLE, {vertex(10.25f, 10.25f), vertex(11.25f, 10.25f), vertex(10.25f, 11.25f)}, true},
         {"sliver +", GR_CULL_POSITIVE, {sliver[0], sliver[1], sliver[2]}, false},
         {"sliver -", GR_CULL_POSITIVE, {sliver[0], sliver[2], sliver[1]}, true}};
     // clang-format on

@@ -84,11 +84,13 @@ TEST(SimUpdate, AnglesWrapByWholeTurns) {
 
 TEST(SimUpdate, CornersOverTheEdgePushTheTankBack) {
     const float east = float(1.570796327), west = float(-1.570796327);
-    // At 660.5 the second front corner is tested after the first push.
+    // At 660.5 the second front corner is tested after the first push. A corner exactly on
+    // an edge (heading 0: corners at x +-24, y +-40) is not beyond it.
     // clang-format off
     const struct { float x, y, heading, wantX, wantY; } cases[] = {
         {665, 0, east, 663, 0}, {-665, 0, west, -663, 0}, {659, 0, east, 659, 0}, {660.5f, 0, east, 659.5f, 0},
-        {0, 665, 0, 0, 663}, {0, -665, 0, 0, -663}, {690, 690, 0, 688, 688}};
+        {0, 665, 0, 0, 663}, {0, -665, 0, 0, -663}, {690, 690, 0, 688, 688},
+        {676, 0, 0, 676, 0}, {-676, 0, 0, -676, 0}, {0, 660, 0, 0, 660}, {0, -660, 0, 0, -660}};
     // clang-format on
     for (const auto& c : cases) {
         tb::Tank& t = lone(c.x, c.y, c.heading);
