@@ -393,7 +393,8 @@ protected:
 
 // What a selection shows follows the memory: in another format the stored
 // words are decoded again, and the same selection made again after a
-// download over it (or before any download) shows the new texels.
+// download over it (or before any download) shows the new texels; a window
+// opened again starts with the memory cleared.
 TEST_F(GlideTextureMemory, SelectionShowsWhatMemoryHoldsNow) {
     std::vector<std::uint16_t> red(64, 0x7C00), white(64, 0xFFFF);  // 1555: red with alpha clear; opaque white
     GrTexInfo as1555{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, red.data()};
@@ -413,6 +414,10 @@ TEST_F(GlideTextureMemory, SelectionShowsWhatMemoryHoldsNow) {
     grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
     drawTexelsOneToOne(8);
     EXPECT_EQ(pixel(3, 3), 0xFFFFFFFFu);
+    SetUp();  // opens the window again
+    grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
+    drawTexelsOneToOne(8);
+    EXPECT_EQ(pixel(3, 3), 0u);
 }
 
 TEST_F(GlideTextureMemory, BadAddressesAndDescriptionsDrawNothing) {
