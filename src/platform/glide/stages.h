@@ -41,17 +41,17 @@ constexpr double kStepLimit = double(std::int64_t(1) << 50);
 
 // A texel coordinate at the start of a row, kept small: wrapping removes
 // whole texture sizes, clamping keeps it in a range where the clamp to the
-// edge texel is the same.
+// edge texel is the same. Either way it ends within +-2^20 texels, so its
+// rounding in fixed point needs none of saturate's limits.
 TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
     if (!(std::fabs(texel) < 1e15)) texel = 0.0;
     if (clamped) {
         texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
-        return saturate(texel * kTexOne, double(std::int64_t(1) << 50));
+    } else {
+        // size is a power of two, so this product is the exact quotient
+        // (below 1e15, where floorSmall is exact); what is left lies in [0, size].
+        texel -= double(size) * floorSmall(texel * invSize);
     }
-    // size is a power of two, so this product is the exact quotient (below
-    // 1e15, where floorSmall is exact), and what is left lies in [0, size]:
-    // rounding it in fixed point needs none of saturate's limits.
-    texel -= double(size) * floorSmall(texel * invSize);
     return floorToInt(texel * kTexOne + 0.5);
 }
 
