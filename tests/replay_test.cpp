@@ -153,13 +153,15 @@ protected:
 
     struct Result {
         int status;
-        std::string dump, errors;
+        std::string header, dump, errors;  // the dump file's first line, and the world's lines after it
     };
     Result run(const std::string& arguments, const std::string& dumpName) const {
         const fs::path dump = dir / dumpName, err = dir / (dumpName + ".err");
         const int status = tbtest::runGame(
             "--headless --data '" TANKBATTLE_GENERATED_DATA "' --dump-state '" + dump.string() + "' " + arguments, err);
-        return {status, tbtest::readText(dump), tbtest::readText(err)};
+        const std::string text = tbtest::readText(dump);
+        const std::size_t eol = std::min(text.find('\n'), text.size());
+        return {status, text.substr(0, eol), text.substr(std::min(eol + 1, text.size())), tbtest::readText(err)};
     }
 };
 
@@ -198,11 +200,19 @@ TEST_F(HeadlessRun, DumpsAfterEveryKthPassAndOnceAfterTheLast) {
             "--frames " + std::to_string(frames) + (every ? " --dump-every " + std::to_string(every) : "");
         const Result r = run(args, "every.jsonl");
         ASSERT_EQ(r.status, 0) << r.errors;
+        EXPECT_EQ(r.header, "{\"program\":\"tankbattle\",\"version\":\"" TANKBATTLE_VERSION "\"}");
         const std::vector<std::string> l = lines(r.dump);
         std::vector<std::string> passes;
         for (const std::string& line : l) passes.push_back(member(line, "pass"));
         EXPECT_EQ(passes, expected) << args;
     }
+}
+
+TEST(CommandLine, VersionIsTheOneInTheVersionFile) {
+    const tbtest::ScratchDir dir("version");
+    ASSERT_EQ(tbtest::run("'" TANKBATTLE_EXECUTABLE "' --version >'" + (dir / "out.txt").string() + "'"), 0);
+    EXPECT_EQ(tbtest::readText(dir / "out.txt"),
+              "tankbattle " + tbtest::readText(fs::path(TANKBATTLE_SOURCE_DIR) / "VERSION"));
 }
 
 TEST(CommandLine, BadOptionsAreRefusedWithStatusTwoAndTheReason) {
@@ -288,7 +298,7 @@ TEST(DesktopReplayTest, ARecordedSessionReplaysToTheSameWorld) {
                                   file + "' --dump-state '" + dump + "' --dump-every 50",
                               dir / "err.txt"),
               0);
-    EXPECT_EQ(tbtest::readText(dump), recorded);
+    EXPECT_EQ(tbtest::readText(dump), tb::formatDumpHeader() + "\n" + recorded);
 }
 
 }  // namespace

@@ -70,6 +70,8 @@ private:
 
 }  // namespace
 
+std::string formatDumpHeader() { return "{\"program\":\"tankbattle\",\"version\":\"" TANKBATTLE_VERSION "\"}"; }
+
 std::string formatStateDump(std::int64_t passes) {
     JsonLine j;
     j.field("pass", passes);

@@ -6,6 +6,10 @@
 
 namespace tb {
 
+// The first line of a dump file: which program and version wrote it, as one
+// JSON object (no newline). It has no "pass", which tells it from the world's lines.
+std::string formatDumpHeader();
+
 // The world after `passes` completed passes, as one JSON object (no newline).
 std::string formatStateDump(std::int64_t passes);
 

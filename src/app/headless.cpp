@@ -30,6 +30,8 @@ int runHeadless(const Options& options) {
             std::fprintf(stderr, "tankbattle: cannot write the state dump \"%s\"\n", options.dumpFile.c_str());
             return 1;
         }
+        const std::string header = formatDumpHeader() + "\n";
+        std::fwrite(header.data(), 1, header.size(), dump);
     }
 
     platform::ReplayKeyboard keyboard(std::move(replay));

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::printf("tankbattle %s\n", TANKBATTLE_VERSION);
+        std::printf("tankbattle %s\n", tb::programVersion());
         return 0;
     }
     const platform::DataSearch search = platform::findDataDirectory(options.dataDir, argc > 0 ? argv[0] : nullptr);

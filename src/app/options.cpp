@@ -8,6 +8,8 @@
 
 namespace tb {
 
+const char* programVersion() { return TANKBATTLE_VERSION; }
+
 const char* usageText() {
     return "Usage: tankbattle [OPTIONS]\n"
            "A tank battle for two players on one keyboard against the computer.\n"

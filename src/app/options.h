@@ -31,5 +31,7 @@ struct Options {
 // Parses argv; on a bad command line returns false with a one-line reason.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 const char* usageText();
+// The program's version, as in VERSION ("1.0.0").
+const char* programVersion();
 
 }  // namespace tb

@@ -58,14 +58,17 @@ export async function open(context, url, query = '') {
 
 export const dumpOf = (page) => page.evaluate(() => JSON.parse(window.tankbattle.dumpState()));
 
-// Runs the native game headless; returns its dump lines.
+// Runs the native game headless; returns its dump lines after the first, which
+// names the program and its version.
 export function nativeDumps(replayFile, frames, dumpEvery) {
   const dir = mkdtempSync(join(tmpdir(), 'tankbattle-native-'));
   try {
     const dump = join(dir, 'dump.jsonl');
     execFileSync(nativeGame, ['--headless', '--replay', replayFile, '--frames', String(frames),
                               '--dump-state', dump, '--dump-every', String(dumpEvery), '--no-pixels']);
-    return readFileSync(dump, 'utf8').trim().split('\n');
+    const [header, ...lines] = readFileSync(dump, 'utf8').trim().split('\n');
+    if (JSON.parse(header).program !== 'tankbattle') throw new Error(`no header in the native dump: ${header}`);
+    return lines;
   } finally {
     rmSync(dir, { recursive: true, force: true });
   }
