@@ -9,9 +9,8 @@
 #include <cstdio>
 #include <tuple>
 
-#include "app/dump.h"
-#include "core/world.h"
-#include "game/frame_loop.h"
+#include "app/digest.h"
+#include "app/session.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
 #include "platform/screenshot.h"
@@ -35,22 +34,10 @@ const Replay kRuns[] = {
     {"long", 24000, {900, 17900, 23500}},
 };
 
-std::uint64_t digest(const void* data, std::size_t size) {  // FNV-1a, 64 bits
-    std::uint64_t h = 14695981039346656037ull;
-    for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
-    return h;
-}
-
-std::string hex(std::uint64_t v) {
-    char text[17];
-    return std::string(text, std::size_t(std::snprintf(text, sizeof text, "%016llx", (unsigned long long)v)));
-}
-
-// "dump PASS name=value ...": the dump line's top-level members after "pass",
-// scalars as they are written, the heat grid and the tables as digests.
-std::string dumpResult(std::int64_t pass) {
-    const std::string line = tb::formatStateDump(pass);
-    std::string out = "dump " + std::to_string(pass);
+// "dump PASS name=value ...": the dump line's top-level members, scalars as
+// they are written, the heat grid and the tables as digests.
+std::string dumpResult(const std::string& line) {
+    std::string out = "dump";
     int depth = 0;
     std::size_t start = 1;
     for (std::size_t i = 1; i < line.size(); ++i) {
@@ -60,8 +47,11 @@ std::string dumpResult(std::int64_t pass) {
         const std::string member = line.substr(start, i - start);  // "name":value
         const std::size_t colon = member.find("\":");
         const std::string name = member.substr(1, colon - 1), value = member.substr(colon + 2);
-        if (name != "pass")
-            out += " " + name + "=" + (value[0] == '[' ? hex(digest(value.data(), value.size())) : value);
+        if (name == "pass")
+            out += " " + value;
+        else
+            out += " " + name + "=" +
+                   (value[0] == '[' ? tb::digestHex(tb::digestBytes(value.data(), value.size())) : value);
         start = i + 1;
     }
     return out;
@@ -69,43 +59,33 @@ std::string dumpResult(std::int64_t pass) {
 
 // The results of a run in order of passes: dumps, frames ("frame PASS digest"),
 // and "end PASS". Without pixels nothing is rasterised; with pixels only the
-// few passes before each held picture are (a frame is cleared after its swap,
-// so the picture does not depend on the frames before).
+// few passes before each held picture are.
 std::vector<std::string> play(const Replay& run, bool pixels) {
     platform::Replay replay;
     std::string error;
     EXPECT_TRUE(platform::loadReplay(std::string(TANKBATTLE_REGRESS_DIR) + "/" + run.name + ".replay", replay, error))
         << error;
-    platform::ReplayKeyboard keyboard(std::move(replay));
-    platform::setKeyboard(&keyboard);
     platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
-    tb::world = tb::WorldState{};
-    tb::initGame();
     std::vector<std::string> results;
-    std::int64_t pass = 0;
-    while (pass < run.passes && !tb::world.quitRequested) {
-        bool draw = false;
-        for (std::int64_t f : run.frames) draw = draw || (pixels && pass < f && pass + 3 >= f);
-        softglide::setRasterEnabled(draw);
-        keyboard.beginPass(pass);
-        tb::runPass();
-        ++pass;
-        if (pass % kDumpEvery == 0) results.push_back(dumpResult(pass));
-        if (draw && std::find(run.frames.begin(), run.frames.end(), pass) != run.frames.end()) {
-            const std::uint32_t* frame = softglide::frontBuffer();
-            const std::size_t size = sizeof(std::uint32_t) * softglide::kScreenWidth * softglide::kScreenHeight;
-            results.push_back("frame " + std::to_string(pass) + " " + hex(digest(frame, size)));
-            const std::string png = std::string(run.name) + "-" + std::to_string(pass) + ".png";
+    {
+        tb::Session session;
+        session.playReplay(std::move(replay));
+        session.stopAfter(run.passes);
+        session.dumpEvery(kDumpEvery, [&](const std::string& line) { results.push_back(dumpResult(line)); });
+        session.setPixels(pixels);
+        session.keepPictures(run.frames, [&](std::int64_t pass, const std::uint32_t* frame) {
+            results.push_back("frame " + std::to_string(pass) + " " +
+                              tb::pictureDigest(frame, softglide::kScreenWidth, softglide::kScreenHeight));
             if (std::getenv("TANKBATTLE_REGRESS_PNG")) {  // to look at, when a picture changed
+                const std::string png = std::string(run.name) + "-" + std::to_string(pass) + ".png";
                 EXPECT_TRUE(platform::writePng(png, frame, softglide::kScreenWidth, softglide::kScreenHeight, error));
             }
-        }
+        });
+        session.start();
+        session.run();
+        EXPECT_TRUE(session.finish(error)) << error;
+        results.push_back("end " + std::to_string(session.passes()));
     }
-    if (pass % kDumpEvery != 0) results.push_back(dumpResult(pass));
-    results.push_back("end " + std::to_string(pass));
-    tb::shutdownDisplay();
-    softglide::setRasterEnabled(true);
-    platform::setKeyboard(nullptr);
     return results;
 }
 

@@ -19,10 +19,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "app/session.h"
 #include "core/fields.h"
 #include "core/world.h"
-#include "game/frame_loop.h"
-#include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
 #include "platform/stream.h"
@@ -185,17 +184,17 @@ SoakResult soak(long passes, std::uint32_t seed, bool pixels) {
     const char* data = std::getenv("TANKBATTLE_DATA");
     platform::setDataDirectory(data && *data ? data : TANKBATTLE_GENERATED_DATA);
     RandomKeyboard keyboard(seed);
-    platform::setKeyboard(&keyboard);
-    softglide::setRasterEnabled(pixels);
-    world = tb::WorldState{};
-    tb::initGame();
+    tb::Session session;
+    session.playLive(keyboard);
+    session.setPixels(pixels);
+    session.start();
 
     static tb::WorldState before;  // large: keep it off the stack
     for (long pass = 0; pass < passes; ++pass) {
         keyboard.beginPass();
         const bool escape = keyboard.pending(platform::vk::Escape);
         std::memcpy(&before, &world, sizeof(tb::WorldState));
-        tb::runPass();
+        session.step();
         ++result.passes;
 
         std::string bad = nonFiniteField() + inconsistentRecord(before);
@@ -204,13 +203,11 @@ SoakResult soak(long passes, std::uint32_t seed, bool pixels) {
             ADD_FAILURE() << "pass " << pass << ": " << bad;
             break;
         }
-        result.quits += std::exchange(world.quitRequested, 0);  // a new session goes on with the same world
+        result.quits += std::exchange(world.quitRequested, 0);  // a new game goes on with the same world
         for (int i = 0; i < tb::kTankCount; ++i) result.tankPassesInPlay += world.tanks[i].active;
         for (int i = 0; i < tb::kShellCount; ++i)
             result.shellsFired += !before.shells[i].active && world.shells[i].active;
     }
-    platform::setKeyboard(nullptr);
-    softglide::setRasterEnabled(true);
     std::cout << "soak: " << result.quits << " quits, "
               << double(result.tankPassesInPlay) / double(std::max(1L, passes)) << " tanks in play on average, "
               << result.shellsFired << " shells fired\n";

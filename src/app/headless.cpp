@@ -5,8 +5,7 @@
 #include <cstdio>
 
 #include "app/dump.h"
-#include "core/world.h"
-#include "game/frame_loop.h"
+#include "app/session.h"
 #include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/replay.h"
@@ -15,13 +14,16 @@
 namespace tb {
 
 int runHeadless(const Options& options) {
-    platform::Replay replay;
+    Session session;
     if (!options.replayFile.empty()) {
-        std::string error;
-        if (!platform::loadReplay(options.replayFile, replay, error)) {
+        platform::Replay replay;
+        std::string error, warning;
+        if (!platform::loadReplay(options.replayFile, replay, error, &warning)) {
             std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
             return 2;
         }
+        if (!warning.empty()) std::fprintf(stderr, "tankbattle: %s\n", warning.c_str());
+        session.playReplay(std::move(replay));
     }
     std::FILE* dump = nullptr;
     if (!options.dumpFile.empty()) {
@@ -32,45 +34,35 @@ int runHeadless(const Options& options) {
         }
         const std::string header = formatDumpHeader() + "\n";
         std::fwrite(header.data(), 1, header.size(), dump);
+        session.dumpEvery(options.dumpEvery, [dump](const std::string& line) {
+            std::fwrite(line.data(), 1, line.size(), dump);
+            std::fputc('\n', dump);
+        });
     }
-
-    platform::ReplayKeyboard keyboard(std::move(replay));
-    platform::setKeyboard(&keyboard);
-    softglide::setRasterEnabled(!options.noPixels);
+    if (options.frames >= 0) session.stopAfter(options.frames);
+    session.setPixels(!options.noPixels);
     softglide::setScale(options.scale > 0 ? int(options.scale) : 1);
     softglide::setThreads(int(options.threads));
-    initGame();
+    session.start();
     platform::warnDataFiles();
-
-    std::int64_t passes = 0, lastDumped = -1;
-    auto writeDump = [&] {
-        const std::string line = formatStateDump(passes) + "\n";
-        std::fwrite(line.data(), 1, line.size(), dump);
-        lastDumped = passes;
-    };
-    while (!world.quitRequested && (options.frames < 0 || passes < options.frames)) {
-        keyboard.beginPass(passes);
-        runPass();
-        ++passes;
-        if (dump && options.dumpEvery > 0 && passes % options.dumpEvery == 0) writeDump();
-    }
-    if (dump && lastDumped != passes) writeDump();
+    session.run();
 
     int status = 0;
+    std::string error;
+    if (!session.finish(error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        status = 1;
+    }
     if (dump && std::fclose(dump) != 0) {
         std::fprintf(stderr, "tankbattle: writing the state dump \"%s\" failed\n", options.dumpFile.c_str());
         status = 1;
     }
-    if (!options.screenshotFile.empty()) {
-        std::string error;
-        if (!platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::frameWidth(),
-                                softglide::frameHeight(), error)) {
-            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
-            status = 1;
-        }
+    if (!options.screenshotFile.empty() &&
+        !platform::writePng(options.screenshotFile, softglide::frontBuffer(), softglide::frameWidth(),
+                            softglide::frameHeight(), error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        status = 1;
     }
-    shutdownDisplay();
-    platform::setKeyboard(nullptr);
     return status;
 }
 

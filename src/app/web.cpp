@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "app/dump.h"
-#include "game/frame_loop.h"
-#include "core/world.h"
+#include "app/session.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
 #include "platform/replay.h"
@@ -60,15 +59,12 @@ public:
 struct Game {
     PageKeyboard keys;
     PageSound sound;
-    std::optional<platform::ReplayKeyboard> replay;
-    std::optional<platform::RecordingKeyboard> recorder;
-    std::int64_t passes = 0, frames = -1, dumpEvery = 0, lastDumped = -1;
+    std::optional<tb::Session> session;
     bool running = false, fast = false;
     double due = 0;                      // when the next pass may run (ms, animation frame time)
     std::int64_t restarts = 0;           // how often the schedule was started afresh
     std::string dumps;                   // the checkpoint dumps so far, one line each
-    std::vector<std::int64_t> pictures;  // when not empty: pixels only for these pictures (after these passes)
-    std::string pictureDigests;          // "frame PASS DIGEST" lines of those pictures
+    std::string pictureDigests;          // "frame PASS DIGEST" lines of the pictures asked for
     std::vector<float> passMs;           // how long the recent passes took (update and pixels)
     std::vector<std::uint8_t> rgba = std::vector<std::uint8_t>(softglide::kScreenWidth * softglide::kScreenHeight * 4);
 } game;
@@ -87,44 +83,18 @@ EM_BOOL onBlur(int, const EmscriptenFocusEvent*, void*) {
     return false;
 }
 
-void dumpCheckpoint() {
-    game.dumps += tb::formatStateDump(game.passes) + "\n";
-    game.lastDumped = game.passes;
-}
-
-// FNV-1a, 64 bits, of a picture's 0xAARRGGBB words as stored (little-endian).
-std::string pictureDigest(const std::uint32_t* frame) {
-    std::uint64_t h = 14695981039346656037ull;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(frame);
-    for (int i = 0; i < 4 * softglide::kScreenWidth * softglide::kScreenHeight; ++i)
-        h = (h ^ bytes[i]) * 1099511628211ull;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
-    return text;
-}
+std::int64_t passes() { return game.session ? game.session->passes() : 0; }
 
 void runOnePass() {
-    if (game.replay) game.replay->beginPass(game.passes);
-    game.recorder->beginPass(game.passes);
-    // A frame is cleared after its swap, so a picture does not depend on the
-    // frames before: drawing the few passes before a wanted one is enough.
-    const auto& pics = game.pictures;
-    const bool wanted = std::find(pics.begin(), pics.end(), game.passes + 1) != pics.end();
-    if (!pics.empty())
-        softglide::setRasterEnabled(std::any_of(
-            pics.begin(), pics.end(), [](std::int64_t p) { return game.passes < p && game.passes + 3 >= p; }));
+    tb::Session& session = *game.session;
     const double started = emscripten_get_now();
-    tb::runPass();
+    session.step();
     if (game.passMs.size() >= 1 << 16) game.passMs.erase(game.passMs.begin(), game.passMs.begin() + (1 << 15));
     game.passMs.push_back(float(emscripten_get_now() - started));
-    ++game.passes;
-    if (wanted)
-        game.pictureDigests +=
-            "frame " + std::to_string(game.passes) + " " + pictureDigest(softglide::frontBuffer()) + "\n";
-    if (game.dumpEvery > 0 && game.passes % game.dumpEvery == 0) dumpCheckpoint();
-    if (tb::world.quitRequested || game.passes == game.frames) {
+    if (session.finished()) {
         game.running = false;
-        if (game.lastDumped != game.passes) dumpCheckpoint();
+        std::string error;
+        session.finish(error);  // nothing written to files here
         jsGameEnded();
     }
 }
@@ -159,7 +129,7 @@ EM_BOOL onAnimationFrame(double now, void*) {
         present();
         return true;
     }
-    if (game.passes == 0) game.due = now;
+    if (passes() == 0) game.due = now;
     if (now - game.due > kBehindMs) {
         game.due = now;
         ++game.restarts;
@@ -187,42 +157,45 @@ EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames,
                                           const char* pictures) {
     platform::Replay replay;
     reply.clear();
-    if (*replayText && !platform::parseReplay(replayText, replay, reply)) {
+    std::string warning;
+    if (*replayText && !platform::parseReplay(replayText, replay, reply, &warning)) {
         reply = "replay line " + reply;
         return reply.c_str();
     }
-    if (game.running || game.passes > 0) tb::shutdownDisplay();
-    game.replay.reset();
-    platform::Keyboard* source = &game.keys;
-    if (*replayText) source = &game.replay.emplace(std::move(replay));
-    game.recorder.emplace(*source);
-    platform::setKeyboard(&*game.recorder);
-    platform::setSound(&game.sound);
+    if (!warning.empty()) std::fprintf(stderr, "tankbattle: replay line %s\n", warning.c_str());
+    game.session.reset();  // closes the display of the game before
+    tb::Session& session = game.session.emplace();
+    if (*replayText)
+        session.playReplay(std::move(replay));
+    else
+        session.playLive(game.keys);
+    session.setSound(&game.sound);
     game.keys.releaseAll();
-    game.passes = 0;
-    game.lastDumped = -1;
-    game.frames = std::int64_t(frames);
-    game.dumpEvery = std::int64_t(dumpEvery);
-    game.fast = fast != 0;
+    if (frames >= 0) session.stopAfter(std::int64_t(frames));
     game.dumps.clear();
-    game.pictures.clear();
+    session.dumpEvery(std::int64_t(dumpEvery), [](const std::string& line) { game.dumps += line + "\n"; });
+    game.fast = fast != 0;
     game.pictureDigests.clear();
+    std::vector<std::int64_t> wanted;
     for (const char* p = pictures; *p;) {
         char* end;
-        game.pictures.push_back(std::strtoll(p, &end, 10));
+        wanted.push_back(std::strtoll(p, &end, 10));
         p = *end ? end + 1 : end;
     }
-    softglide::setRasterEnabled(true);
+    if (!wanted.empty())
+        session.keepPictures(wanted, [](std::int64_t pass, const std::uint32_t* frame) {
+            game.pictureDigests += "frame " + std::to_string(pass) + " " +
+                                   tb::pictureDigest(frame, softglide::kScreenWidth, softglide::kScreenHeight) + "\n";
+        });
     game.passMs.clear();
     game.restarts = 0;
-    tb::world = tb::WorldState{};
-    tb::initGame();
-    game.running = game.frames != 0;
+    session.start();
+    game.running = !session.finished();
     return reply.c_str();
 }
 
 // The world now, as the same JSON line as the headless --dump-state.
-EMSCRIPTEN_KEEPALIVE const char* tb_dump_state() { return (reply = tb::formatStateDump(game.passes)).c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* tb_dump_state() { return (reply = tb::formatStateDump(passes())).c_str(); }
 
 // The checkpoint dumps of this game so far, and the digests of the pictures asked for.
 EMSCRIPTEN_KEEPALIVE const char* tb_dumps() { return game.dumps.c_str(); }
@@ -230,9 +203,9 @@ EMSCRIPTEN_KEEPALIVE const char* tb_pictures() { return game.pictureDigests.c_st
 
 // The keys of this game so far as a replay file, with the pass count to play it to.
 EMSCRIPTEN_KEEPALIVE const char* tb_recording() {
-    reply = platform::formatReplay(game.recorder->recorded());
-    reply.insert(reply.find('\n') + 1, "# recorded in a web page: " + std::to_string(game.passes) +
-                                           " passes (play back with --frames " + std::to_string(game.passes) + ")\n");
+    reply = platform::formatReplay(game.session ? game.session->recorded() : platform::Replay{});
+    reply.insert(reply.find('\n') + 1, "# recorded in a web page: " + std::to_string(passes()) +
+                                           " passes (play back with --frames " + std::to_string(passes()) + ")\n");
     return reply.c_str();
 }
 
@@ -245,7 +218,7 @@ EMSCRIPTEN_KEEPALIVE const char* tb_timing() {
         std::nth_element(ms.begin(), ms.begin() + std::ptrdiff_t(ms.size() / 2), ms.end());
         median = ms[ms.size() / 2];
     }
-    reply = "{\"passes\":" + std::to_string(game.passes) + ",\"medianMs\":" + std::to_string(median) +
+    reply = "{\"passes\":" + std::to_string(passes()) + ",\"medianMs\":" + std::to_string(median) +
             ",\"restarts\":" + std::to_string(game.restarts) + ",\"threads\":" + std::to_string(softglide::threads()) +
             "}";
     return reply.c_str();

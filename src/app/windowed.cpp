@@ -10,14 +10,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "core/world.h"
-#include "game/frame_loop.h"
+#include "app/session.h"
 #include "platform/datadir.h"
 #include "platform/glide/softglide.h"
 #include "platform/keyboard.h"
@@ -57,6 +54,7 @@ struct Desktop {
     bool muted = false;
     sdl::FramePacer::Nanos volumeShownUntil = 0;
     bool volumeChanged = false, fullscreenChanged = false;  // in game: saved at exit
+    Session* session = nullptr;                               // where the sound goes
 
     bool paused() const { return pausedByPlayer || hidden; }
     sdl::Overlay overlay() const {
@@ -83,7 +81,7 @@ void changeVolume(Desktop& desktop, int step, bool toggleMute) {
     if (toggleMute) desktop.muted = !desktop.muted;
     if (!desktop.muted && !desktop.sound) {
         desktop.sound = openSound();
-        platform::setSound(desktop.sound.get());
+        desktop.session->setSound(desktop.sound.get());
     }
     if (desktop.sound) desktop.sound->setVolume(desktop.muted ? 0 : desktop.volume);
     desktop.volumeShownUntil = sdl::monotonicNow() + sdl::FramePacer::kSecond;
@@ -141,22 +139,6 @@ void onSwap(const std::uint32_t* frame, void* user) {
     pumpEvents(desktop);
     waitWhilePaused(desktop, frame);
 }
-
-// Plays a replay back while still letting the player leave: Escape on the real
-// keyboard, or closing the window, ends the run too.
-class ReplayWithExit : public platform::Keyboard {
-public:
-    ReplayWithExit(platform::ReplayKeyboard& replay, platform::Keyboard& live) : replay_(replay), live_(live) {}
-    bool pressedSinceLastQuery(int virtualKey) override {
-        bool fromReplay = replay_.pressedSinceLastQuery(virtualKey);
-        bool fromPlayer = virtualKey == platform::vk::Escape && live_.pressedSinceLastQuery(virtualKey);
-        return fromReplay || fromPlayer;
-    }
-
-private:
-    platform::ReplayKeyboard& replay_;
-    platform::Keyboard& live_;
-};
 
 // Runs `step` with the process's stderr pointed at /dev/null: the audio and window
 // system libraries SDL tries print their own complaints there, and the player
@@ -236,18 +218,19 @@ void saveSettings(const std::string& path, const sdl::Settings& settings) {
 
 int runWindowed(const Options& options, const char* /*argv0*/) {
     // A bad replay or an unwritable recording file is known before any window opens.
-    std::optional<platform::ReplayKeyboard> replayKeyboard;
+    Session session;
     if (!options.replayFile.empty()) {
         platform::Replay replay;
-        std::string error;
-        if (!platform::loadReplay(options.replayFile, replay, error)) {
+        std::string error, warning;
+        if (!platform::loadReplay(options.replayFile, replay, error, &warning)) {
             std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
             return 2;
         }
-        replayKeyboard.emplace(std::move(replay));
+        if (!warning.empty()) std::fprintf(stderr, "tankbattle: %s\n", warning.c_str());
+        session.playReplay(std::move(replay));
     }
-    if (!options.recordFile.empty() && !std::ofstream(options.recordFile)) {
-        std::fprintf(stderr, "tankbattle: cannot write the recording \"%s\"\n", options.recordFile.c_str());
+    if (std::string error; !options.recordFile.empty() && !session.recordTo(options.recordFile, error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         return 1;
     }
 
@@ -271,6 +254,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         return 1;
     }
     auto desktop = std::make_unique<Desktop>();
+    desktop->session = &session;
     std::string error;
     softglide::setScale(settings.scale);  // before the presenter sizes its picture
     softglide::setThreads(int(options.threads));
@@ -294,31 +278,20 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     desktop->keyboard.setBindings(bindings);
     if (desktop->sound) desktop->sound->setVolume(desktop->volume);
 
-    // The keys come from the player or from a replay (which the player can still
-    // leave with Escape); a recording writes down whatever the game was told.
-    std::optional<ReplayWithExit> replayWithExit;
-    platform::Keyboard* source = &desktop->keyboard;
-    if (replayKeyboard) source = &replayWithExit.emplace(*replayKeyboard, desktop->keyboard);
-    std::optional<platform::RecordingKeyboard> recorder;
-    if (!options.recordFile.empty()) source = &recorder.emplace(*source);
-    platform::setKeyboard(source);
-    platform::setSound(desktop->sound.get());
-    softglide::setSwapHandler(&onSwap, desktop.get());
-    softglide::setRasterEnabled(!options.noPixels);
+    // The keys come from the player, or from a replay that the player can still leave with Escape.
+    session.playLive(desktop->keyboard);
+    session.setSound(desktop->sound.get());
+    session.presentWith(&onSwap, desktop.get());
+    session.setPixels(!options.noPixels);
+    if (options.frames >= 0) session.stopAfter(options.frames);
 
-    initGame();
+    session.start();
     platform::warnDataFiles();
     pumpEvents(*desktop);  // what happened during start-up reaches the first pass
 
     const sdl::FramePacer::Nanos started = sdl::monotonicNow();
     desktop->pacer.start(started);
-    long long passes = 0;
-    while (!world.quitRequested && (options.frames < 0 || passes < options.frames)) {
-        if (replayKeyboard) replayKeyboard->beginPass(passes);
-        if (recorder) recorder->beginPass(passes);
-        runPass();
-        ++passes;
-    }
+    session.run();
     const sdl::FramePacer::Nanos finished = sdl::monotonicNow();
     int status = 0;
     // As headless: --screenshot also keeps the last frame shown.
@@ -328,13 +301,13 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         status = 1;
     }
-    shutdownDisplay();
-
-    softglide::setSwapHandler(nullptr, nullptr);
-    platform::setKeyboard(nullptr);
-    platform::setSound(nullptr);
+    if (!session.finish(error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        status = 1;
+    }
 
     if (timingReportWanted()) {
+        const long long passes = session.passes();
         double seconds = double(finished - started) / 1e9;
         double msPerSwap = desktop->swaps > 0 ? 1e-6 / double(desktop->swaps) : 0.0;
         std::fprintf(stderr,
@@ -343,11 +316,6 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
                      passes, seconds, seconds > 0 ? double(passes) / seconds : 0.0,
                      static_cast<long long>(desktop->pacer.restarts()), double(desktop->waiting) * msPerSwap,
                      double(desktop->presenting) * msPerSwap, desktop->presenter.rendererName().c_str());
-    }
-
-    if (recorder && !platform::saveReplay(options.recordFile, recorder->recorded(), error)) {
-        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
-        status = 1;
     }
 
     // What the player changed in the game is kept in the settings file.

@@ -2,6 +2,8 @@
 // per Windows virtual-key code. The front end installs the implementation.
 #pragma once
 
+#include <cstdint>
+
 namespace platform {
 
 // Virtual-key codes of the 30 keys the game reads.
@@ -31,6 +33,18 @@ constexpr bool isGameLetter(int c) {
     for (const GameKey& k : kGameKeys)
         if (k.code == c && c >= 'A' && c <= 'Z') return true;
     return false;
+}
+
+// The game keys pressed in one pass, one bit a key: bit i stands for kGameKeys[i].
+// Every pass the game queries all 30 keys, so a pass's keys are fully told by
+// this set, whatever source they come from.
+using KeySet = std::uint32_t;
+
+// The bit of a virtual-key code in a KeySet; 0 for a key the game does not read.
+constexpr KeySet keyBit(int virtualKey) {
+    for (unsigned i = 0; i < sizeof kGameKeys / sizeof kGameKeys[0]; ++i)
+        if (kGameKeys[i].code == virtualKey) return KeySet(1) << i;
+    return 0;
 }
 
 class Keyboard {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,40 @@ const char* replayKeyName(int virtualKey);   // nullptr when not a game key
 const std::vector<int>& gameKeyCodes();      // the 30 codes in control order
 
 // Parses replay text; on bad input returns false with "LINE: reason" style message in `error`
-// (the line number is 1-based).
-bool parseReplay(const std::string& text, Replay& replay, std::string& error);
-// Reads and parses a replay file; `error` names the file and the line.
-bool loadReplay(const std::string& path, Replay& replay, std::string& error);
+// (the line number is 1-based). A last line without its newline that does not
+// read is what a recording cut short by a crash or a kill leaves: it is left
+// out, and `warning` (when given) says so; the whole lines before it play.
+bool parseReplay(const std::string& text, Replay& replay, std::string& error, std::string* warning = nullptr);
+// Reads and parses a replay file; `error` and `warning` name the file and the line.
+bool loadReplay(const std::string& path, Replay& replay, std::string& error, std::string* warning = nullptr);
 std::string formatReplay(const Replay& replay);
 bool saveReplay(const std::string& path, const Replay& replay, std::string& error);
+
+// A recording written as the game goes, so that a crash or a kill loses nothing
+// played: the header and then each pass with keys are appended to PATH.part and
+// handed to the system at once. finish() moves the file over PATH, which keeps
+// whatever it held until then; a recording never finished stays in PATH.part,
+// a valid replay of the game so far.
+class ReplayWriter {
+public:
+    ReplayWriter() = default;
+    ReplayWriter(const ReplayWriter&) = delete;
+    ReplayWriter& operator=(const ReplayWriter&) = delete;
+    ~ReplayWriter();
+
+    bool open(const std::string& path, std::string& error);
+    void append(std::int64_t pass, KeySet keys);
+    // Makes the recording PATH; false with the reason when any write failed.
+    bool finish(std::string& error);
+    // For a game that never started: nothing is kept.
+    void discard();
+    const std::string& partPath() const { return part_; }
+
+private:
+    std::string path_, part_;
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
 
 // Plays a replay back as the keyboard: call beginPass before each pass.
 class ReplayKeyboard : public Keyboard {
@@ -49,20 +78,6 @@ private:
     Replay replay_;
     std::size_t next_ = 0;
     std::vector<int> pending_;  // keys of the current pass not yet reported
-};
-
-// Passes queries on to another keyboard and writes down every press it reports.
-class RecordingKeyboard : public Keyboard {
-public:
-    explicit RecordingKeyboard(Keyboard& source) : source_(source) {}
-    void beginPass(std::int64_t pass) { pass_ = pass; }
-    bool pressedSinceLastQuery(int virtualKey) override;
-    const Replay& recorded() const { return replay_; }
-
-private:
-    Keyboard& source_;
-    Replay replay_;
-    std::int64_t pass_ = 0;
 };
 
 }  // namespace platform

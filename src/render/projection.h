@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "core/world.h"
 
@@ -21,13 +23,17 @@ struct CameraTrig {
 
 // The cosine and sine of the camera angle, worked out once per angle value:
 // every projection of a frame uses them, and the angle changes once per update.
-// A cache of a function of cameraAngle, so it is not part of the world record.
+// A cache of a function of cameraAngle's bits (so -0 and 0, whose sines differ
+// in sign, are told apart): it is not part of the world record, and a world
+// restored from a snapshot gets the same values as the world that was saved.
 inline CameraTrig cameraTrig() {
-    static float angle = 0;
+    static std::uint32_t bits = 0;
     static CameraTrig trig = {1.0, 0.0};
-    if (world.cameraAngle != angle || std::isnan(world.cameraAngle)) {
-        angle = world.cameraAngle;
-        trig = {std::cos(double(angle)), std::sin(double(angle))};
+    std::uint32_t now;
+    std::memcpy(&now, &world.cameraAngle, sizeof now);
+    if (now != bits) {
+        bits = now;
+        trig = {std::cos(double(world.cameraAngle)), std::sin(double(world.cameraAngle))};
     }
     return trig;
 }
