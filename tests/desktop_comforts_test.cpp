@@ -28,7 +28,6 @@ TEST(DesktopComforts, OptionsThatWouldDoNothingAreRefused) {
         {{"--window", "--dump-state", "x"}, "--dump-state works only with --headless"},
         {{"--no-pixels"}, "--no-pixels works only with --headless"},
         {{"--headless", "--frames", "9", "--window"}, "--window is for play in a window"},
-        {{"--headless", "--frames", "9", "--record", "r"}, "--record is for play in a window"},
         {{"--headless", "--frames", "9", "--volume", "5"}, "--volume is for play in a window"},
         {{"--headless"}, "--headless needs --frames N"},
         {{"--headless", "--frames", "9", "--dump-every", "3"}, "--dump-every needs --dump-state"},

@@ -61,6 +61,30 @@ TEST(HeadlessReplay, CommentsBlankLinesAndRepeatedPassesAreAccepted) {
     EXPECT_EQ(passes, (decltype(passes){{0, {0x1B}}, {3, {'P', 'O', 0x65}}, {10, {0x27}}}));
 }
 
+TEST(HeadlessReplay, ALastLineCutShortIsLeftOutWithAWarning) {
+    // What a recording killed in the middle of writing a line leaves; a bad line
+    // before the last, or a last line that reads, is not that.
+    // clang-format off
+    const struct { const char* text; bool ok; std::vector<std::int64_t> passes; const char* warning; } cases[] = {
+        {"tankbattle-replay 1\n3 P\n5 Rig", true, {3}, "3: the last line is cut short"},
+        {"tankbattle-replay 1\n3 P\n52", true, {3}, "3: the last line is cut short"},
+        {"tankbattle-replay 1\n3 P\n5 Right", true, {3, 5}, ""},
+        {"tankbattle-replay 1\n3 P\n5 Rig\n", false, {}, ""},
+        {"tankbattle-replay 1\n3 Pe\n5 Right", false, {}, ""},
+        {"tankbattle-repl", false, {}, ""}};
+    // clang-format on
+    for (const auto& c : cases) {
+        platform::Replay replay;
+        std::string error, warning;
+        EXPECT_EQ(platform::parseReplay(c.text, replay, error, &warning), c.ok) << c.text << ": " << error;
+        if (!c.ok) continue;
+        std::vector<std::int64_t> passes;
+        for (const platform::ReplayPass& p : replay.passes) passes.push_back(p.pass);
+        EXPECT_EQ(passes, c.passes) << c.text;
+        EXPECT_EQ(warning.substr(0, std::strlen(c.warning)), c.warning) << c.text;
+    }
+}
+
 TEST(HeadlessReplay, EveryKeyNameHasItsVirtualKeyCode) {
     // Names and codes both unique, each name read back to its code and the code to its name.
     std::set<std::string> names;
@@ -214,6 +238,37 @@ TEST(CommandLine, VersionIsTheOneInTheVersionFile) {
     ASSERT_EQ(tbtest::run("'" TANKBATTLE_EXECUTABLE "' --version >'" + (dir / "out.txt").string() + "'"), 0);
     EXPECT_EQ(tbtest::readText(dir / "out.txt"),
               "tankbattle " + tbtest::readText(fs::path(TANKBATTLE_SOURCE_DIR) / "VERSION"));
+}
+
+TEST_F(HeadlessRun, AKilledRecordingKeepsTheGameSoFarAndTheFileThatWasThere) {
+    // The game is killed while it records over a good replay: the good one stays,
+    // and the one beside it holds the passes played, which replay to the same world.
+    const std::string churn = TANKBATTLE_REGRESS_DIR "/churn.replay", out = (dir / "out.replay").string();
+    dir.write("out.replay", "tankbattle-replay 1\n7 P\n");
+    ASSERT_EQ(tbtest::run("cd '" + dir.path().string() + "' && { '" TANKBATTLE_EXECUTABLE
+                          "' --headless --data '" TANKBATTLE_GENERATED_DATA "' --frames 4000 --replay '" + churn +
+                          "' --record out.replay 2>/dev/null & pid=$!; n=0; "
+                          "until [ \"$(cat out.replay.part 2>/dev/null | grep -c .)\" -ge 5 ] || [ $n -ge 3000 ]; do "
+                          "sleep 0.01; n=$((n+1)); done; kill -9 $pid; wait $pid; [ $? -eq 137 ]; }"),
+              0)
+        << "the game was not killed while it recorded";
+    EXPECT_EQ(tbtest::readText(out), "tankbattle-replay 1\n7 P\n");
+    platform::Replay kept, original;
+    std::string error, warning;
+    ASSERT_TRUE(platform::loadReplay(out + ".part", kept, error, &warning)) << error;
+    ASSERT_TRUE(platform::loadReplay(churn, original, error)) << error;
+    ASSERT_GE(kept.passes.size(), 4u);
+    ASSERT_LE(kept.passes.size(), original.passes.size());
+    for (std::size_t i = 0; i < kept.passes.size(); ++i) {
+        EXPECT_EQ(kept.passes[i].pass, original.passes[i].pass);
+        EXPECT_EQ(std::set<int>(kept.passes[i].keys.begin(), kept.passes[i].keys.end()),
+                  std::set<int>(original.passes[i].keys.begin(), original.passes[i].keys.end()));
+    }
+    const std::string frames = " --no-pixels --frames " + std::to_string(kept.passes.back().pass + 1);
+    const Result fromKept = run("--replay '" + out + ".part'" + frames, "kept.jsonl");
+    const Result fromOriginal = run("--replay '" + churn + "'" + frames, "original.jsonl");
+    ASSERT_EQ(fromKept.status, 0) << fromKept.errors;
+    EXPECT_EQ(fromKept.dump, fromOriginal.dump);
 }
 
 TEST(CommandLine, BadOptionsAreRefusedWithStatusTwoAndTheReason) {

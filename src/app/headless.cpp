@@ -25,6 +25,10 @@ int runHeadless(const Options& options) {
         if (!warning.empty()) std::fprintf(stderr, "tankbattle: %s\n", warning.c_str());
         session.playReplay(std::move(replay));
     }
+    if (std::string error; !options.recordFile.empty() && !session.recordTo(options.recordFile, error)) {
+        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        return 1;
+    }
     std::FILE* dump = nullptr;
     if (!options.dumpFile.empty()) {
         dump = std::fopen(options.dumpFile.c_str(), "wb");

@@ -76,7 +76,6 @@ bool checkCombination(const Options& o, std::string& error) {
                       {o.integerScale, "--integer-scale"},
                       {o.mute, "--mute"},
                       {o.volume >= 0, "--volume"},
-                      {!o.recordFile.empty(), "--record"},
                       {!o.configFile.empty(), "--config"},
                       {o.saveSettings, "--save-settings"}},
       headlessOnly[] = {
