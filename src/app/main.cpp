@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(tb::usageText(), stdout);
+        std::fputs(tb::usageText().c_str(), stdout);
         return 0;
     }
     if (options.version) {

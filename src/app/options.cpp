@@ -1,55 +1,130 @@
-// The command line. Every option is documented in usageText, next to its parsing.
+// The command line: one table of the options, read by the parser and by --help.
 #include "app/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 namespace tb {
 
 const char* programVersion() { return TANKBATTLE_VERSION; }
 
-const char* usageText() {
-    return "Usage: tankbattle [OPTIONS]\n"
-           "A tank battle for two players on one keyboard against the computer.\n"
+// clang-format off
+const std::vector<OptionGroupText>& optionGroups() {
+    static const std::vector<OptionGroupText> groups = {
+        {OptionGroup::Playing, "Playing", ""},
+        {OptionGroup::Headless, "Headless",
+         "No window, no sound, no pacing; the state dump and --no-pixels work only here."},
+        {OptionGroup::Other, "Information", ""}};
+    return groups;
+}
+
+const std::vector<OptionSpec>& optionTable() {
+    using G = OptionGroup;
+    using O = Options;
+    static const std::vector<OptionSpec> table = {
+        {.name = "--window", .help = "Play in a resizable window instead of full screen.", .flag = &O::window},
+        {.name = "--fullscreen", .help = "Play full screen, even where the settings file says window.",
+         .flag = &O::fullscreen},
+        {.name = "--integer-scale", .help = "Scale the 640x480 picture in whole steps only, for sharp pixels.",
+         .flag = &O::integerScale},
+        {.name = "--mute", .help = "Play without sound.", .flag = &O::mute},
+        {.name = "--volume", .argument = "N", .help = "Sound volume, 0 to 100.", .count = &O::volume,
+         .minimum = 0, .maximum = 100},
+        {.name = "--config", .argument = "FILE",
+         .help = "Read the settings from FILE instead of $XDG_CONFIG_HOME/tankbattle/settings.ini "
+                 "(~/.config/tankbattle/settings.ini where XDG_CONFIG_HOME is not set).",
+         .text = &O::configFile},
+        {.name = "--save-settings",
+         .help = "Write the settings in effect, this command line's over the file's, to the settings file.",
+         .flag = &O::saveSettings},
+        {.name = "--scale", .argument = "N",
+         .help = "Draw N times 640x480 pixels, N from 1 to 4 (screenshots too).", .count = &O::scale,
+         .minimum = 1, .maximum = 4},
+        {.name = "--threads", .argument = "N",
+         .help = "Draw with N threads, 1 to 64 (without it: one per core).", .count = &O::threads,
+         .minimum = 1, .maximum = 64},
+        {.name = "--data", .argument = "DIR",
+         .help = "Read Tank.ddo, tex.bmp, tex2.bmp, expl.wav and bumm.wav from DIR.", .text = &O::dataDir},
+        {.name = "--record", .argument = "FILE", .help = "Write the keys pressed in this game to a replay file.",
+         .text = &O::recordFile},
+        {.name = "--replay", .argument = "FILE",
+         .help = "Play a replay file back (in the window at normal speed; headless as fast as possible).",
+         .text = &O::replayFile},
+        {.name = "--frames", .argument = "N", .help = "Stop after N frames.", .count = &O::frames,
+         .minimum = 0, .maximum = LLONG_MAX},
+
+        {.name = "--headless", .group = G::Headless,
+         .help = "Run the game without a window, as fast as possible; needs --frames N, as nothing else "
+                 "would end the run.",
+         .flag = &O::headless},
+        {.name = "--dump-state", .argument = "FILE", .group = G::Headless,
+         .help = "Write the world as JSON Lines after the last frame; the first line names the program and "
+                 "its version.",
+         .text = &O::dumpFile},
+        {.name = "--dump-every", .argument = "K", .group = G::Headless,
+         .help = "Also write the world after every K-th frame.", .count = &O::dumpEvery, .minimum = 1,
+         .maximum = LLONG_MAX},
+        {.name = "--screenshot", .argument = "FILE", .group = G::Headless,
+         .help = "Write the last frame as a PNG file (in a window too, at exit).", .text = &O::screenshotFile},
+        {.name = "--no-pixels", .group = G::Headless,
+         .help = "Skip drawing the pixels; the game runs exactly the same.", .flag = &O::noPixels},
+
+        {.name = "--help", .alias = "-h", .group = G::Other, .help = "Show the options and keys, and exit.",
+         .flag = &O::help},
+        {.name = "--version", .group = G::Other, .help = "Show the version, and exit.", .flag = &O::version}};
+    return table;
+}
+// clang-format on
+
+std::string wrapText(const std::string& text, std::size_t indent, std::size_t width) {
+    std::string out, line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            out += line + "\n" + std::string(indent, ' ');
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return out + line + "\n";
+}
+
+std::string usageText() {
+    constexpr std::size_t kColumn = 23, kWidth = 79;
+    std::string out = "Usage: tankbattle [OPTIONS]\n" +
+                      wrapText(std::string("tankbattle ") + programVersion() +
+                                   ": a tank battle for two players on one keyboard against the computer.",
+                               0, kWidth);
+    for (const OptionGroupText& g : optionGroups()) {
+        out += "\n" + std::string(g.title) + ":\n";
+        if (*g.text) out += "  " + wrapText(g.text, 2, kWidth);
+        for (const OptionSpec& o : optionTable()) {
+            if (o.group != g.group) continue;
+            std::string name = std::string("  ") + o.name + (o.argument ? std::string(" ") + o.argument : "");
+            if (o.alias) name += std::string(", ") + o.alias;
+            name +=
+                name.size() + 1 < kColumn ? std::string(kColumn - name.size(), ' ') : "\n" + std::string(kColumn, ' ');
+            out += name + wrapText(o.help, kColumn, kWidth);
+        }
+    }
+    return out +
            "\n"
-           "Playing:\n"
-           "  --window             play in a resizable window instead of full screen\n"
-           "  --fullscreen         play full screen (the start setting; see --config)\n"
-           "  --integer-scale      scale the 640x480 picture in whole steps only\n"
-           "  --mute               no sound\n"
-           "  --volume N           sound volume, 0 to 100\n"
-           "  --config FILE        read the settings from FILE instead of\n"
-           "                       $XDG_CONFIG_HOME/tankbattle/settings.ini (~/.config/...)\n"
-           "  --save-settings      write the settings in effect (with this command line's) to that file\n"
-           "  --scale N            draw N times 640x480 pixels, N from 1 to 4 (screenshots too)\n"
-           "  --threads N          draw with N threads (default: one per core)\n"
-           "  --data DIR           read Tank.ddo, tex.bmp, tex2.bmp, expl.wav and bumm.wav from DIR\n"
-           "  --record FILE        write the key presses of this session to a replay file\n"
-           "  --replay FILE        play a replay file back (in the window, at normal speed)\n"
-           "  --frames N           stop after N frames\n"
-           "\n"
-           "Headless (no window, no sound, no pacing; the dump and --no-pixels work only here):\n"
-           "  --headless           run the game without a window, as fast as possible;\n"
-           "                       needs --frames N, as nothing else would end the run\n"
-           "  --dump-state FILE    write the world as JSON Lines after the last frame\n"
-           "  --dump-every K       ... and after every K-th frame\n"
-           "  --screenshot FILE    write the last frame as a PNG file (in a window too, at exit)\n"
-           "  --no-pixels          skip drawing pixels (the game runs exactly the same)\n"
-           "\n"
-           "  --help               show this text\n"
-           "  --version            show the version\n"
-           "\n"
-           "Player 1 drives the red tank 0: keypad 5/2 faster/slower, 1/3 turn, 4/6 turret, Right or Enter\n"
-           "          fire (without a keypad: K/, faster/slower, M/. turn, J/L turret).\n"
-           "Player 2 drives red tank 2 beside player 1, or blue tank 1 against them (I switches):\n"
-           "          W/S faster/slower, A/D turn, Q/E turret, Space or Ctrl fire.\n"
-           "P hands player 1's tank to the computer and back, O player 2's; any driving key takes it back.\n"
-           "Digits 1-5 bring blue computer tanks in and out, 6-0 red ones. The red and blue bar at the\n"
-           "field's edges is the battle's balance: the more blue, the better the blue team is doing.\n"
-           "Pause pauses; - and = change the volume, F9 mutes; F12 saves a screenshot; Alt+Enter toggles\n"
-           "full screen; Escape quits. Gamepads: the first plays for player 1, the second for player 2\n"
+           "Player 1 drives the red tank 0: keypad 5/2 faster/slower, 1/3 turn, 4/6 turret,\n"
+           "  Right or Enter fire (without a keypad: K/, faster/slower, M/. turn, J/L\n"
+           "  turret).\n"
+           "Player 2 drives red tank 2 beside player 1, or blue tank 1 against them (I\n"
+           "  switches): W/S faster/slower, A/D turn, Q/E turret, Space or Ctrl fire.\n"
+           "P hands player 1's tank to the computer and back, O player 2's; any driving key\n"
+           "takes it back. Digits 1-5 bring blue computer tanks in and out, 6-0 red ones.\n"
+           "The red and blue bar at the field's edges is the battle's balance: the more\n"
+           "blue, the better the blue team is doing. Pause pauses; - and = change the\n"
+           "volume, F9 mutes; F12 saves a screenshot; Alt+Enter toggles full screen; Escape\n"
+           "quits. Gamepads: the first plays for player 1, the second for player 2\n"
            "(first-pad = 2 in the settings file gives every pad to player 2).\n";
 }
 
@@ -111,38 +186,6 @@ bool checkCombination(const Options& o, std::string& error) {
 }  // namespace
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
-    struct Flag {
-        const char* name;
-        bool Options::*member;
-    };
-    static const Flag flags[] = {{"--help", &Options::help},
-                                 {"-h", &Options::help},
-                                 {"--version", &Options::version},
-                                 {"--headless", &Options::headless},
-                                 {"--no-pixels", &Options::noPixels},
-                                 {"--window", &Options::window},
-                                 {"--fullscreen", &Options::fullscreen},
-                                 {"--integer-scale", &Options::integerScale},
-                                 {"--mute", &Options::mute},
-                                 {"--save-settings", &Options::saveSettings}};
-    struct Text {
-        const char* name;
-        std::string Options::*member;
-    };
-    static const Text texts[] = {{"--replay", &Options::replayFile},   {"--record", &Options::recordFile},
-                                 {"--dump-state", &Options::dumpFile}, {"--screenshot", &Options::screenshotFile},
-                                 {"--data", &Options::dataDir},        {"--config", &Options::configFile}};
-    struct Count {
-        const char* name;
-        long long Options::*member;
-        long long minimum, maximum;
-    };
-    static const Count counts[] = {{"--frames", &Options::frames, 0, LLONG_MAX},
-                                   {"--dump-every", &Options::dumpEvery, 1, LLONG_MAX},
-                                   {"--volume", &Options::volume, 0, 100},
-                                   {"--scale", &Options::scale, 1, 4},
-                                   {"--threads", &Options::threads, 1, 64}};
-
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -161,44 +204,38 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             value = argv[++i];
             return true;
         };
-        bool known = false;
-        for (const Flag& f : flags) {
-            if (arg != f.name) continue;
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : optionTable())
+            if (arg == candidate.name || (candidate.alias && arg == candidate.alias)) spec = &candidate;
+        if (!spec) {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
+        if (spec->flag) {
             if (hasValue) {
                 error = arg + " takes no value";
                 return false;
             }
-            o.*f.member = true;
-            known = true;
-        }
-        for (const Text& t : texts) {
-            if (arg != t.name) continue;
+            o.*spec->flag = true;
+        } else if (spec->text) {
             if (!takeValue()) return false;
             if (value.empty()) {
                 error = arg + " needs a non-empty value";
                 return false;
             }
-            o.*t.member = value;
-            known = true;
-        }
-        for (const Count& c : counts) {
-            if (arg != c.name) continue;
+            o.*spec->text = value;
+        } else if (spec->count) {
             if (!takeValue()) return false;
             long long n;
-            if (!parseCount(value.c_str(), n) || n < c.minimum || n > c.maximum) {
+            if (!parseCount(value.c_str(), n) || n < spec->minimum || n > spec->maximum) {
                 error = arg + " needs a whole number " +
-                        (c.maximum == LLONG_MAX
-                             ? "of at least " + std::to_string(c.minimum)
-                             : "from " + std::to_string(c.minimum) + " to " + std::to_string(c.maximum)) +
+                        (spec->maximum == LLONG_MAX
+                             ? "of at least " + std::to_string(spec->minimum)
+                             : "from " + std::to_string(spec->minimum) + " to " + std::to_string(spec->maximum)) +
                         ", not \"" + value + "\"";
                 return false;
             }
-            o.*c.member = n;
-            known = true;
-        }
-        if (!known) {
-            error = "unknown option \"" + arg + "\"";
-            return false;
+            o.*spec->count = n;
         }
     }
     return checkCombination(o, error);

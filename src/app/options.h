@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tb {
 
@@ -28,9 +29,38 @@ struct Options {
     long long threads = 0;       // threads that draw the pixels; 0: one per core
 };
 
+// The options are described once, in one table: the parser reads it, and --help,
+// the manual page and README.md's option tables are made from it.
+enum class OptionGroup { Playing, Headless, Other };
+
+struct OptionGroupText {
+    OptionGroup group;
+    const char* title;  // "Playing"; empty for the last group
+    const char* text;   // what the group's options have in common; may be empty
+};
+
+struct OptionSpec {
+    const char* name;                // "--frames"
+    const char* alias = nullptr;     // a short spelling ("-h"), if any
+    const char* argument = nullptr;  // the value's placeholder ("N", "FILE"); none for a switch
+    OptionGroup group = OptionGroup::Playing;
+    const char* help = "";                 // what it does, in sentences; `--frames N` names another option
+    bool Options::*flag = nullptr;         // a switch sets this;
+    std::string Options::*text = nullptr;  // or the value is kept as text;
+    long long Options::*count = nullptr;   // or as a whole number from minimum to maximum
+    long long minimum = 0, maximum = 0;
+};
+
+const std::vector<OptionGroupText>& optionGroups();
+const std::vector<OptionSpec>& optionTable();
+
 // Parses argv; on a bad command line returns false with a one-line reason.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
-const char* usageText();
+// The text of --help, lines at most 79 columns wide.
+std::string usageText();
+// `text` broken at spaces into lines of at most `width` columns (a longer word
+// stands alone), each but the first indented by `indent` spaces; ends in a newline.
+std::string wrapText(const std::string& text, std::size_t indent, std::size_t width);
 // The program's version, as in VERSION ("1.0.0").
 const char* programVersion();
 
