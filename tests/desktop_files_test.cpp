@@ -1,6 +1,6 @@
 // The files around the desktop game: finding the data directory (--data, then
 // TANKBATTLE_DATA, the current directory, beside the executable, the installed
-// place) with a message naming the missing file, the places tried and what to do;
+// places) with a message naming the missing file, the places tried and what to do;
 // and the settings file (every line on its own, a bad one named with file and
 // line; bindings; writing that replaces the file whole).
 #include <SDL.h>
@@ -68,11 +68,29 @@ TEST_F(DesktopDataDirTest, TheFirstSourceThatIsGivenOrHoldsTheModelWins) {
             ASSERT_GE(search.tried.size(), 3u);
             EXPECT_EQ(std::pair(search.tried[0], search.tried[1]),
                       std::pair(std::string("."), (self / "data").string()));
-            EXPECT_NE(search.tried.back().find("share/tankbattle"), std::string::npos);
+            EXPECT_NE(search.tried.back().find("/tankbattle"), std::string::npos);
             for (std::size_t i = 0; i < search.tried.size(); ++i)
                 for (std::size_t j = i + 1; j < search.tried.size(); ++j) EXPECT_NE(search.tried[i], search.tried[j]);
             EXPECT_NE(search.directory, ".");  // found only if this machine has the game installed
         }
+    }
+}
+
+TEST_F(DesktopDataDirTest, AnInstalledGameFindsItsDataWhereverItIsStarted) {
+    // The program's directory and where its installation keeps the data: Debian's
+    // games, an installation under any prefix, a build tree.
+    // clang-format off
+    const std::pair<std::string, std::string> layouts[] = {{"usr/games", "usr/share/games/tankbattle"},
+        {"opt/tb/bin", "opt/tb/share/tankbattle"}, {"build", "build/data"}};
+    // clang-format on
+    ::unsetenv("TANKBATTLE_DATA");
+    fs::current_path(root / "empty");
+    for (const auto& [program, data] : layouts) {
+        fs::create_directories(root / program);
+        fs::create_directories(root / data);
+        root.write(data + "/Tank.ddo", "x");
+        EXPECT_EQ(platform::findDataDirectoryFrom("", (root / program).string()).directory, (root / data).string())
+            << program;
     }
 }
 

@@ -20,7 +20,7 @@ const std::vector<std::string>& dataFileNames() {
     return names;
 }
 
-static std::string executableDirectory(const char* argv0) {
+std::string executableDirectory(const char* argv0) {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec && argv0) self = fs::absolute(argv0, ec);
@@ -29,6 +29,10 @@ static std::string executableDirectory(const char* argv0) {
 }
 
 DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0) {
+    return findDataDirectoryFrom(explicitDir, executableDirectory(argv0));
+}
+
+DataSearch findDataDirectoryFrom(const std::string& explicitDir, const std::string& exeDir) {
     DataSearch search;
     if (!explicitDir.empty()) {
         search.tried.push_back(explicitDir);
@@ -42,10 +46,12 @@ DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0) 
     }
     std::error_code ec;
     std::vector<std::string> candidates = {"."};
-    if (std::string exeDir = executableDirectory(argv0); !exeDir.empty()) {
+    if (!exeDir.empty()) {
         candidates.push_back(exeDir + "/data");
-        // An installed tree moved to another prefix keeps bin/ and share/tankbattle/ side by side.
+        // An installed tree moved to another prefix keeps bin/ and share/tankbattle/ side by side,
+        // or, laid out as Debian lays out games, games/ and share/games/tankbattle/.
         candidates.push_back(fs::path(exeDir + "/../share/tankbattle").lexically_normal().string());
+        candidates.push_back(fs::path(exeDir + "/../share/games/tankbattle").lexically_normal().string());
     }
     candidates.push_back(TANKBATTLE_INSTALLED_DATA);
     for (const std::string& dir : candidates) {

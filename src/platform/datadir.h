@@ -18,8 +18,13 @@ struct DataSearch {
 
 // --data DIR if given, else $TANKBATTLE_DATA, else the current directory if it
 // holds "Tank.ddo", else "data" beside the executable, else the installed directory
-// (share/tankbattle beside the executable's bin/, then the configured install prefix's).
+// (share/tankbattle beside the executable's bin/, share/games/tankbattle beside its
+// games/, then the configured installation's).
 DataSearch findDataDirectory(const std::string& explicitDir, const char* argv0);
+// The same search for an executable in `exeDir` (none when empty).
+DataSearch findDataDirectoryFrom(const std::string& explicitDir, const std::string& exeDir);
+// The directory of the running executable; empty when it cannot be told.
+std::string executableDirectory(const char* argv0);
 
 // Checks that every data file exists and is not too large to read; otherwise
 // returns false with a message naming the file, the directories tried (or the
