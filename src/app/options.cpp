@@ -47,7 +47,7 @@ const std::vector<OptionSpec>& optionTable() {
          .minimum = 1, .maximum = 64},
         {.name = "--data", .argument = "DIR",
          .help = "Read Tank.ddo, tex.bmp, tex2.bmp, expl.wav and bumm.wav from DIR.", .text = &O::dataDir},
-        {.name = "--record", .argument = "FILE", .help = "Write the keys pressed in this game to a replay file.",
+        {.name = "--record", .argument = "FILE", .help = "Write the keys of this game to a replay file as it goes (into FILE.part, renamed to FILE at a clean exit).",
          .text = &O::recordFile},
         {.name = "--replay", .argument = "FILE",
          .help = "Play a replay file back (in the window at normal speed; headless as fast as possible).",
