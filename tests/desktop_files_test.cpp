@@ -6,6 +6,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <tuple>
 
@@ -114,9 +116,11 @@ TEST_F(DesktopDataDirTest, AMissingFileIsNamedWithThePlacesTriedAndWhatToDo) {
 }
 
 TEST(DesktopSettings, GoodLinesApplyAndEachBadLineIsNamedAndSkipped) {
+    // Line 1 starts with a UTF-8 byte-order mark, as some editors write.
     const char* text =
-        "# comment\n"
+        "\xEF\xBB\xBF"
         "fullscreen = no\n"
+        "# comment\n"
         "volume = 40\n"
         "volume = 101\n"  // 4: out of range, 40 stays
         "  integer-scale=yes  \n"
@@ -131,7 +135,9 @@ TEST(DesktopSettings, GoodLinesApplyAndEachBadLineIsNamedAndSkipped) {
         "just words\n"        // 14
         "scale = \x01\xff\n"  // 15
         "volume =\n"          // 16: not a number
-        "volume = 5x\n";      // 17
+        "volume = 5x\n"       // 17
+        "key.Screenshot =\n"  // no key takes a screenshot
+        "pad.Computer =\n";   // no pad control hands a tank to the computer
     sdl::Settings s;
     std::vector<std::string> problems;
     sdl::parseSettings(text, "s.ini", s, problems);
@@ -140,25 +146,123 @@ TEST(DesktopSettings, GoodLinesApplyAndEachBadLineIsNamedAndSkipped) {
     EXPECT_EQ(where, (std::vector<std::string>{"s.ini:4", "s.ini:6", "s.ini:9", "s.ini:10", "s.ini:12", "s.ini:14",
                                                "s.ini:15", "s.ini:16", "s.ini:17"}));
     EXPECT_NE(problems[3].find("no key is called \"Nokey\""), std::string::npos) << problems[3];
-    EXPECT_NE(problems[6].find("\"??\""), std::string::npos) << problems[6];
+    EXPECT_NE(problems[6].find("\"\\x01\\xFF\""), std::string::npos) << problems[6];
     EXPECT_EQ(std::tuple(s.fullscreen, s.integerScale, s.mute, s.volume, s.firstPadPlayer),
               std::tuple(false, true, false, 40, 2));
     EXPECT_EQ(sdl::padControls(s, sdl::PadAction::Fire),
               (std::vector<sdl::PadControl>{{false, SDL_CONTROLLER_BUTTON_B, 1},
                                             {true, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 1}}));
     EXPECT_EQ(sdl::padControls(s, sdl::PadAction::Faster).size(), 2u);  // the defaults
+    EXPECT_TRUE(sdl::padControls(s, sdl::PadAction::Computer).empty());
 
     // The bindings: Up and keypad 8 press KP5, keypad 5 no longer does; P pauses
-    // and no longer hands tank 0 to the computer; other keys keep their meaning.
+    // and no longer hands tank 0 to the computer; F12 does nothing; other keys keep
+    // their meaning.
     sdl::KeyBindings bindings;
     for (const auto& [key, action] : s.keys) bindings.bind(key, action);
     // clang-format off
     const std::pair<SDL_Scancode, int> expected[] = {{SDL_SCANCODE_UP, vk::Numpad5}, {SDL_SCANCODE_KP_8, vk::Numpad5},
         {SDL_SCANCODE_KP_5, 0}, {SDL_SCANCODE_P, sdl::kPause}, {SDL_SCANCODE_PAUSE, 0}, {SDL_SCANCODE_K, 0},
-        {SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_F12, sdl::kScreenshot}};
+        {SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_F12, 0}, {SDL_SCANCODE_UNKNOWN, 0}, {SDL_SCANCODE_F9, sdl::kMute}};
     // clang-format on
     for (const auto& [key, action] : expected)
         EXPECT_EQ(bindings.actionFor(key, SDL_GetKeyFromScancode(key)), action) << SDL_GetScancodeName(key);
+}
+
+TEST(DesktopSettings, MessagesStayFewAndPrintable) {
+    // Random bytes: a line of them seldom holds "=", and a name made of them is escaped.
+    std::string noise;
+    tbtest::Lcg lcg{7};
+    for (int i = 0; i < 100000; ++i) noise += char(lcg.next() & 0xFF);
+    auto repeated = [](const std::string& line, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += line;
+        return text;
+    };
+    // text, messages expected, the last message's end
+    const struct {
+        std::string text;
+        std::size_t messages;
+        std::string last;
+    } cases[] = {
+        {"# fine\n" + repeated("x = 1\n", 10), 10, "s.ini:11: unknown setting \"x\"; line ignored"},
+        {repeated("x = 1\n", 11), 11, "s.ini: 1 more bad line ignored"},
+        {"x = 1\n" + repeated("volume = loud\n", 60000), 11, "s.ini: 59991 more bad lines ignored"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBFvolume = 1\n", 1, "s.ini:1: unknown setting \"\\xEF\\xBB\\xBFvolume\"; line ignored"},
+        {noise, 11, "more bad lines ignored"}};
+    for (const auto& c : cases) {
+        sdl::Settings s;
+        std::vector<std::string> problems;
+        sdl::parseSettings(c.text, "s.ini", s, problems);
+        ASSERT_EQ(problems.size(), c.messages) << c.text.substr(0, 40);
+        const std::string& last = problems.back();
+        EXPECT_EQ(last.substr(last.size() - std::min(last.size(), c.last.size())), c.last);
+        for (const std::string& p : problems)
+            EXPECT_TRUE(std::all_of(p.begin(), p.end(), [](char b) { return b >= 0x20 && b < 0x7F; })) << p;
+    }
+}
+
+TEST(DesktopSettings, RewritingKeepsThePlayersLinesAndChangesOnlyWhatChanged) {
+    using Change = void (*)(sdl::Settings&);
+    const Change louder = [](sdl::Settings& s) { s.volume = 60; };
+    const Change muted = [](sdl::Settings& s) { s.mute = true; };
+    const Change downForKP5 = [](sdl::Settings& s) {
+        std::erase_if(s.keys, [](const auto& k) { return k.second == vk::Numpad5; });
+        s.keys.emplace_back(SDL_SCANCODE_DOWN, vk::Numpad5);
+    };
+    const Change usualKP5 = [](sdl::Settings& s) {
+        std::erase_if(s.keys, [](const auto& k) { return k.second == vk::Numpad5; });
+    };
+    const Change noKP5 = [](sdl::Settings& s) {
+        std::erase_if(s.keys, [](const auto& k) { return k.second == vk::Numpad5; });
+        s.keys.emplace_back(SDL_SCANCODE_UNKNOWN, vk::Numpad5);
+    };
+    const Change padX = [](sdl::Settings& s) { s.pad = {{{false, SDL_CONTROLLER_BUTTON_X, 1}, sdl::PadAction::Fire}}; };
+    // clang-format off
+    const struct { std::string before; Change change; std::string after; } cases[] = {
+        // Comments, blank lines and order stay; only the changed value does not.
+        {"# mine\nvolume = 40\n\n# keys\nkey.KP5 = Up\nfullscreen = no\n", louder,
+         "# mine\nvolume = 60\n\n# keys\nkey.KP5 = Up\nfullscreen = no\n"},
+        // The line's own spacing and line end, and a byte-order mark, stay.
+        {"\xEF\xBB\xBF  volume=40  \r\nmute = no\r\n", louder, "\xEF\xBB\xBF  volume=60  \r\nmute = no\r\n"},
+        {"volume =\n", louder, "volume = 60\n"},
+        // The last line of a setting is the one that counts.
+        {"volume = 40\nvolume = 101\n", louder, "volume = 40\nvolume = 60\n"},
+        // A bad line of an unchanged setting stays; a setting the file lacks is appended,
+        // after a newline the file's last line lacked, and in the file's own line ends.
+        {"volume = loud", muted, "volume = loud\nmute = yes\n"},
+        {"volume = loud", louder, "volume = 60"},
+        {"# mine\r\n", muted, "# mine\r\nmute = yes\r\n"},
+        {"mute = no\nmute=yes", muted, "mute = no\nmute=yes"},
+        // A binding changed is gathered on its first line; one dropped loses its lines.
+        {"key.KP5 = Up\n# also\nkey.KP5 = Keypad 8\nkey.W = Left\n", downForKP5, "key.KP5 = Down\n# also\nkey.W = Left\n"},
+        {"key.KP5 = Up\n# also\nkey.KP5 = Keypad 8\nkey.W = Left", usualKP5, "# also\nkey.W = Left"},
+        {"key.KP5 = Up\n", noKP5, "key.KP5 =\n"},
+        {"key.W = Left\n", noKP5, "key.W = Left\nkey.KP5 =\n"},
+        {"pad.Fire = a, b\npad.Pause = back\n", padX, "pad.Fire = x\n"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        sdl::Settings s;
+        std::vector<std::string> problems;
+        sdl::parseSettings(c.before, "s.ini", s, problems);
+        c.change(s);
+        const std::string after = sdl::updateSettings(c.before, s);
+        EXPECT_EQ(after, c.after);
+        // The file read back gives the settings written (the bindings in any order).
+        sdl::Settings again;
+        sdl::parseSettings(after, "s.ini", again, problems);
+        std::vector<std::string> read = tbtest::lines(sdl::formatSettings(again)),
+                                 meant = tbtest::lines(sdl::formatSettings(s));
+        std::sort(read.begin(), read.end()), std::sort(meant.begin(), meant.end());
+        EXPECT_EQ(read, meant);
+    }
+    // With nothing to keep, every setting is written out.
+    sdl::Settings s;
+    muted(s);
+    EXPECT_EQ(sdl::updateSettings("", s), sdl::formatSettings(s));
+    EXPECT_NE(sdl::formatSettings(s).find("\nmute = yes\nfirst-pad = 1\n"), std::string::npos);
 }
 
 TEST(DesktopSettings, WrittenSettingsReadBackTheSameAndReplaceTheFileWhole) {
@@ -176,17 +280,36 @@ TEST(DesktopSettings, WrittenSettingsReadBackTheSameAndReplaceTheFileWhole) {
     EXPECT_FALSE(sdl::saveSettings(path, s, error));
     EXPECT_NE(error.find(path), std::string::npos);
     std::filesystem::remove(dir / "new");
-    dir.write("old.ini", "volume = 5\n");
-    for (const std::string& target : {path, (dir / "old.ini").string()}) {
+    // A new file is written whole; an old one keeps its comment, and keeps its
+    // permissions; a link to it stays a link.
+    dir.write("old.ini", "# mine\nvolume = 5\n");
+    ::chmod((dir / "old.ini").c_str(), 0600);
+    std::filesystem::create_symlink("old.ini", dir / "link.ini");
+    for (const std::string& target : {path, (dir / "link.ini").string()}) {
         ASSERT_TRUE(sdl::saveSettings(target, s, error)) << error;
         sdl::Settings again;
-        sdl::loadSettings(target, again, problems);
+        sdl::loadSettings(target, again, problems, true);
         EXPECT_TRUE(problems.empty());
-        EXPECT_EQ(sdl::formatSettings(again) + tbtest::readText(target),
-                  sdl::formatSettings(s) + sdl::formatSettings(s));
+        EXPECT_EQ(sdl::formatSettings(again), sdl::formatSettings(s));
     }
+    EXPECT_EQ(tbtest::readText(path), sdl::formatSettings(s));
+    EXPECT_EQ(tbtest::readText(dir / "old.ini"),
+              "# mine\nvolume = 0\nfullscreen = no\nscale = 3\nmute = yes\nkey.Space = Left Ctrl, Return\n"
+              "key.VolumeUp = F3\npad.TurnLeft = rightx-, dpleft\npad.Computer = x\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(std::filesystem::status(dir / "old.ini").permissions(), std::filesystem::perms(0600));
     EXPECT_NE(sdl::formatSettings(s).find("key.Space = Left Ctrl, Return\n"), std::string::npos);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);  // no temporary left
+
+    // A missing file named by the player is said once; the usual place may lack one.
+    for (const bool named : {false, true}) {
+        std::vector<std::string> said;
+        sdl::loadSettings((dir / "none.ini").string(), s, said, named);
+        ASSERT_EQ(said.size(), named ? 1u : 0u);
+        if (named) {
+            EXPECT_NE(said[0].find("none.ini: no such settings file"), std::string::npos) << said[0];
+        }
+    }
 }
 
 }  // namespace

@@ -160,14 +160,30 @@ echo "status=$?" > result.txt
     EXPECT_EQ(readText(dir / "out.replay"), replay);
 }
 
+// Settings are read (and written on request) before the display is looked for, so
+// a missing settings file named with --config is seen here too: said once, or
+// created by --save-settings.
 TEST_F(DesktopWindowTest, WithoutADisplayTheGameSaysSoAndExitsWithOne) {
-    EXPECT_EQ(tbtest::run("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" TANKBATTLE_EXECUTABLE
-                          "' --window --mute --data '" +
-                          (dir / "data").string() + "' --frames 5 2>'" + (dir / "err.txt").string() + "'"),
-              1);
-    std::string message = readText(dir / "err.txt");
-    EXPECT_NE(message.find("no display"), std::string::npos) << message;
-    EXPECT_NE(message.find("--headless"), std::string::npos) << message;
+    const struct {
+        std::string arguments, said, notSaid;
+    } cases[] = {{"", "--headless", "settings"},
+                 {"--config missing.ini", "missing.ini: no such settings file", "written"},
+                 {"--config made.ini --save-settings", "settings written to made.ini", "no such"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(tbtest::run("cd '" + dir.path().string() +
+                              "' && env -u XDG_CONFIG_HOME -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER HOME=. "
+                              "'" TANKBATTLE_EXECUTABLE "' --window --mute --data data --frames 5 " +
+                              c.arguments + " 2>err.txt"),
+                  1);
+        const std::string message = readText(dir / "err.txt");
+        EXPECT_NE(message.find("no display"), std::string::npos) << message;
+        EXPECT_NE(message.find(c.said), std::string::npos) << message;
+        EXPECT_EQ(message.find(c.said), message.rfind(c.said)) << message;
+        EXPECT_EQ(message.find(c.notSaid), std::string::npos) << message;
+    }
+    EXPECT_FALSE(fs::exists(dir / "missing.ini"));
+    EXPECT_NE(readText(dir / "made.ini").find("\nfullscreen = no\n"), std::string::npos);
 }
 
 TEST_F(DesktopWindowTest, ABadReplayStopsBeforeAnyWindow) {

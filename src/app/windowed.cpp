@@ -238,7 +238,8 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     const std::string settingsPath = options.configFile.empty() ? sdl::defaultSettingsPath() : options.configFile;
     sdl::Settings fromFile;
     std::vector<std::string> problems;
-    sdl::loadSettings(settingsPath, fromFile, problems);
+    // A file named on the command line that is not there is worth a word, unless it is to be written.
+    sdl::loadSettings(settingsPath, fromFile, problems, !options.configFile.empty() && !options.saveSettings);
     for (const std::string& problem : problems) std::fprintf(stderr, "tankbattle: %s\n", problem.c_str());
     const sdl::Settings settings = settingsInEffect(options, fromFile);
     if (options.saveSettings) saveSettings(settingsPath, settings);

@@ -88,6 +88,7 @@ int KeyBindings::actionFor(SDL_Scancode scancode, SDL_Keycode keycode) const {
 
 void KeyBindings::bind(SDL_Scancode scancode, int action) {
     if (std::find(rebound_.begin(), rebound_.end(), action) == rebound_.end()) rebound_.push_back(action);
+    if (scancode == SDL_SCANCODE_UNKNOWN) return;  // bound to no key
     for (auto& [key, bound] : bound_)
         if (key == scancode) {
             bound = action;

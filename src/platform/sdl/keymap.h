@@ -35,7 +35,8 @@ public:
     // The action of a key, or 0.
     int actionFor(SDL_Scancode scancode, SDL_Keycode keycode) const;
     // Binds a key to an action. The first binding of an action takes it from its
-    // default keys; a key bound here loses its default action.
+    // default keys; a key bound here loses its default action. SDL_SCANCODE_UNKNOWN
+    // takes the action from its default keys and gives it none.
     void bind(SDL_Scancode scancode, int action);
     bool empty() const { return bound_.empty(); }
 
