@@ -59,7 +59,8 @@ private:
     void value(const Record& record) {
         out_ += '{';
         first_ = true;
-        forEachField(record, [this](const char* name, const auto& v) { field(name, v); });
+        JsonLine& self = *this;  // named: clang cannot see `this` used in a generic lambda's dependent call
+        forEachField(record, [&self](const char* name, const auto& v) { self.field(name, v); });
         out_ += '}';
         first_ = false;
     }
