@@ -235,6 +235,28 @@ TEST(WebKeymap, BrowserKeysMapLikeTheDesktop) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(platform::web::virtualKeyFor(c.code, c.key), c.virtualKey) << c.code << " / " << c.key;
+
+    // The page's own keys are the desktop's, and none of them is a game key.
+    namespace web = platform::web;
+    // clang-format off
+    const struct { const char* code; int command; SDL_Scancode desktopKey; int desktopCommand; } commands[] = {
+        {"Pause", web::kPause, SDL_SCANCODE_PAUSE, sdl::kPause},
+        {"F12", web::kScreenshot, SDL_SCANCODE_F12, sdl::kScreenshot},
+        {"Minus", web::kVolumeDown, SDL_SCANCODE_MINUS, sdl::kVolumeDown},
+        {"NumpadSubtract", web::kVolumeDown, SDL_SCANCODE_KP_MINUS, sdl::kVolumeDown},
+        {"Equal", web::kVolumeUp, SDL_SCANCODE_EQUALS, sdl::kVolumeUp},
+        {"NumpadAdd", web::kVolumeUp, SDL_SCANCODE_KP_PLUS, sdl::kVolumeUp},
+        {"F9", web::kMute, SDL_SCANCODE_F9, sdl::kMute},
+        {"F1", web::kNoCommand, SDL_SCANCODE_F1, sdl::kNoCommand},
+        {"KeyP", web::kNoCommand, SDL_SCANCODE_P, sdl::kNoCommand}};
+    // clang-format on
+    for (const auto& c : commands) {
+        EXPECT_EQ(web::commandFor(c.code), c.command) << c.code;
+        EXPECT_EQ(sdl::commandFor(c.desktopKey), c.desktopCommand) << c.code;
+        if (c.command) {
+            EXPECT_EQ(web::virtualKeyFor(c.code, c.code), 0) << c.code;
+        }
+    }
 }
 
 }  // namespace

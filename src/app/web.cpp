@@ -35,6 +35,8 @@ EM_JS(void, jsPresent, (const std::uint8_t* rgba, int width, int height), {
 });
 EM_JS(void, jsPlaySound, (const char* name), { Module.playSound(UTF8ToString(name)); });
 EM_JS(void, jsGameEnded, (), { Module.gameEnded(); });
+// The page's own keys: "pause", "resume", "screenshot", "volumeDown", "volumeUp", "mute".
+EM_JS(void, jsCommand, (const char* name), { Module.command(UTF8ToString(name)); });
 
 namespace {
 
@@ -61,20 +63,51 @@ struct Game {
     PageSound sound;
     std::optional<tb::Session> session;
     bool running = false, fast = false;
-    double due = 0;                      // when the next pass may run (ms, animation frame time)
-    std::int64_t restarts = 0;           // how often the schedule was started afresh
-    std::string dumps;                   // the checkpoint dumps so far, one line each
-    std::string pictureDigests;          // "frame PASS DIGEST" lines of the pictures asked for
-    std::vector<float> passMs;           // how long the recent passes took (update and pixels)
+    bool paused = false;         // by the player: no pass runs, no game key but Escape counts
+    double due = 0;              // when the next pass may run (ms, animation frame time)
+    std::int64_t restarts = 0;   // how often the schedule was started afresh
+    std::string dumps;           // the checkpoint dumps so far, one line each
+    std::string pictureDigests;  // "frame PASS DIGEST" lines of the pictures asked for
+    std::vector<float> passMs;   // how long the recent passes took (update and pixels)
     std::vector<std::uint8_t> rgba = std::vector<std::uint8_t>(softglide::kScreenWidth * softglide::kScreenHeight * 4);
 } game;
 
 std::string reply;  // what the last export returned, kept alive for the page to read
 
+void setPaused(bool paused) {
+    if (paused == game.paused || (paused && !game.running)) return;
+    game.paused = paused;
+    jsCommand(paused ? "pause" : "resume");
+}
+
+// The page's own keys act at once, outside the game; the page does all but the pause.
+void onCommand(int command) {
+    namespace web = platform::web;
+    switch (command) {
+        case web::kPause: setPaused(!game.paused); break;
+        case web::kScreenshot: jsCommand("screenshot"); break;
+        case web::kVolumeDown: jsCommand("volumeDown"); break;
+        case web::kVolumeUp: jsCommand("volumeUp"); break;
+        case web::kMute: jsCommand("mute"); break;
+        default: break;
+    }
+}
+
+// While paused, as on the desktop, only Escape reaches the game (and ends the pause).
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* event, void*) {
+    if (event->altKey || event->metaKey) return false;  // the browser's shortcuts
+    const bool pressed = type == EMSCRIPTEN_EVENT_KEYDOWN && !event->repeat;
+    // With Ctrl, - and = zoom the page, as everywhere.
+    if (const int command = event->ctrlKey ? 0 : platform::web::commandFor(event->code)) {
+        if (pressed) onCommand(command);
+        return true;
+    }
     const int key = platform::web::virtualKeyFor(event->code, event->key);
-    if (key == 0 || event->altKey || event->metaKey) return false;  // not ours: the browser's shortcut
-    if (type == EMSCRIPTEN_EVENT_KEYDOWN && !event->repeat) game.keys.press(key);
+    if (key == 0) return false;
+    if (pressed && (!game.paused || key == platform::vk::Escape)) {
+        game.keys.press(key);
+        setPaused(false);
+    }
     return true;  // no scrolling, no browser action for the game's keys
 }
 
@@ -122,6 +155,11 @@ void present() {
 // quickly and for tests).
 EM_BOOL onAnimationFrame(double now, void*) {
     if (!game.running) return true;
+    // A pause moves the schedule along with it: the game goes on where it stopped.
+    if (game.paused) {
+        game.due = now;
+        return true;
+    }
     constexpr double kPeriodMs = 1000.0 / 60, kBehindMs = 2 * kPeriodMs, kBudgetMs = 30;
     if (game.fast) {
         const double began = emscripten_get_now();
@@ -189,6 +227,7 @@ EMSCRIPTEN_KEEPALIVE const char* tb_start(const char* replayText, double frames,
         });
     game.passMs.clear();
     game.restarts = 0;
+    setPaused(false);
     session.start();
     game.running = !session.finished();
     return reply.c_str();

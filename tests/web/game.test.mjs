@@ -102,7 +102,7 @@ test('a game recorded in the page plays back natively to the same end', async ()
   }
   await page.waitForFunction(() => window.tankbattle.ended(), null, { timeout: 60_000 });
   assert.equal(await passesRun(), passes);
-  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#record')]);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#saveReplay')]);
   const dir = mkdtempSync(join(tmpdir(), 'tankbattle-recorded-'));
   try {
     const file = join(dir, 'recorded.replay');

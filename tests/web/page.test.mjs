@@ -1,7 +1,9 @@
 // The page as a player meets it: it loads cleanly, keeps 60 passes a second on
-// any display rate, shows a changing picture, and turns keys into the same
-// settings and sounds as the desktop.
+// any display rate, shows a changing picture that nothing covers, turns keys
+// into the same settings and sounds as the desktop, and has the desktop's own
+// keys (pause, volume, mute, screenshot, full screen).
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
 import { after, before, test } from 'node:test';
 import { dumpOf, launch, open, serve } from './harness.mjs';
 
@@ -123,4 +125,100 @@ test('sound starts after a key and a shot plays it', async () => {
   await page.waitForFunction((n) => window.tankbattle.sound().played > n, before.played, { timeout: 2000 });
   assert.equal((await page.evaluate(() => window.tankbattle.sound())).state, 'running');
   assert.deepEqual(problems, []);
+});
+
+// Waits for this many of the page's animation frames.
+const frames = (p, n) => p.evaluate((count) => new Promise((done) => {
+  const next = () => (--count <= 0 ? done() : requestAnimationFrame(next));
+  requestAnimationFrame(next);
+}), n);
+
+test('the desktop\'s own keys: Pause, - and =, F9, F12 and Alt+Enter', async () => {
+  const prevented = () => page.evaluate(() => window.lastKeyPrevented);
+  // Pause: no pass runs and no game key counts but Escape, the picture dims; Pause again goes on.
+  await page.keyboard.press('Pause');
+  assert.equal(await prevented(), true);
+  assert.equal(await page.evaluate(() => window.tankbattle.paused()), true);
+  assert.match(await page.textContent('#status'), /paused/);
+  const stopped = (await page.evaluate(() => window.tankbattle.timing())).passes, was = (await dumpOf(page)).coopMode;
+  await page.keyboard.press('KeyI');
+  await frames(page, 10);
+  assert.equal((await page.evaluate(() => window.tankbattle.timing())).passes, stopped);
+  await page.keyboard.press('Pause');
+  await page.waitForFunction((n) => window.tankbattle.timing().passes > n + 5, stopped);
+  assert.equal((await dumpOf(page)).coopMode, was, 'I pressed while paused reached the game');
+  assert.equal(await page.evaluate(() => window.tankbattle.paused()), false);
+
+  // The volume in steps of ten within 0 and 100, the mute switch, both on the sound's gain and kept.
+  const sound = () => page.evaluate(() => window.tankbattle.sound());
+  const cases = [['Minus', 90, false], ['NumpadSubtract', 80, false], ['Equal', 90, false], ['NumpadAdd', 100, false],
+                 ['Equal', 100, false], ['F9', 100, true], ['Minus', 90, true], ['F9', 90, false]];
+  for (const [key, volume, muted] of cases) {
+    await page.keyboard.press(key);
+    assert.equal(await prevented(), true, `${key} reached the browser`);
+    const s = await sound();
+    assert.deepEqual([s.volume, s.muted, Math.round(s.gain * 100)], [volume, muted, muted ? 0 : volume], key);
+    assert.equal(await page.textContent('#volume'), muted ? 'muted' : `volume ${volume}`);
+  }
+  const next = await browser.context.newPage();
+  await next.goto(server.url + '?nopixels');
+  await next.waitForFunction(() => window.tankbattle);
+  assert.deepEqual(await next.evaluate(() => [window.tankbattle.sound().volume, window.tankbattle.sound().muted]),
+                   [90, false]);
+  await next.close();
+  await page.keyboard.press('Control+Minus');
+  assert.equal(await prevented(), false, 'Ctrl and - zoom the page');
+  assert.equal((await sound()).volume, 90);
+
+  // F12: the picture as a PNG download.
+  const [shot] = await Promise.all([page.waitForEvent('download'), page.keyboard.press('F12')]);
+  assert.match(shot.suggestedFilename(), /^tankbattle-\d{3}\.png$/);
+  const png = readFileSync(await shot.path());
+  assert.deepEqual([...png.subarray(0, 8)], [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
+  assert.deepEqual([png.readUInt32BE(16), png.readUInt32BE(20)], [640, 480]);
+
+  // Alt+Enter: full screen and back.
+  for (const full of [true, false]) {
+    await page.keyboard.press('Alt+Enter');
+    await page.waitForFunction((f) => (document.fullscreenElement !== null) === f, full, { timeout: 2000 });
+  }
+  assert.deepEqual(problems, []);
+});
+
+// Wherever the page is shown, every point of the picture shows the picture: the
+// bar and the key list sit beside it, never over it, and it is as large as fits.
+test('nothing covers the picture, with or without the key list, at any window size', async () => {
+  for (const [width, height] of [[1280, 800], [800, 600], [480, 800]]) {
+    await page.setViewportSize({ width, height });
+    for (const keys of [false, true]) {
+      await page.evaluate((k) => { document.getElementById('keys').hidden = !k; }, keys);
+      const layout = await page.evaluate(() => {
+        const box = document.getElementById('canvas').getBoundingClientRect();
+        const scale = Math.min(box.width / 640, box.height / 480);
+        const picture = { left: box.left + (box.width - 640 * scale) / 2, top: box.top + (box.height - 480 * scale) / 2,
+                          width: 640 * scale, height: 480 * scale };
+        const covered = [];
+        for (let i = 0; i <= 8; i++) {
+          for (let j = 0; j <= 8; j++) {
+            const x = picture.left + 1 + (picture.width - 2) * i / 8, y = picture.top + 1 + (picture.height - 2) * j / 8;
+            const seen = document.elementFromPoint(x, y);
+            if (seen?.id !== 'canvas') covered.push(`${Math.round(x)},${Math.round(y)}: ${seen?.id || seen?.tagName}`);
+          }
+        }
+        const below = document.getElementById(document.getElementById('keys').hidden ? 'bar' : 'keys');
+        return { picture, covered, box: box.toJSON(), belowTop: below.getBoundingClientRect().top,
+                 barBottom: document.getElementById('bar').getBoundingClientRect().bottom };
+      });
+      const where = `${width} x ${height}, key list ${keys ? 'shown' : 'hidden'}`;
+      assert.deepEqual(layout.covered, [], where);
+      // As large as fits: the picture's place reaches from the top to the key list or bar,
+      // at the bottom, and the picture fills its width or its height.
+      const { picture, box } = layout;
+      assert.deepEqual([box.top, box.width, Math.round(box.bottom), Math.round(layout.barBottom)],
+                       [0, width, Math.round(layout.belowTop), height], where);
+      assert.ok(Math.abs(picture.width - box.width) < 1 || Math.abs(picture.height - box.height) < 1,
+                `${where}: the picture is ${picture.width} x ${picture.height} in ${box.width} x ${box.height}`);
+    }
+  }
+  await page.evaluate(() => { document.getElementById('keys').hidden = true; });
 });

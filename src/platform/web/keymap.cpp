@@ -1,4 +1,5 @@
-// KeyboardEvent.code and .key to the game's virtual keys, the way the desktop maps scan codes and key codes.
+// KeyboardEvent.code and .key to the game's virtual keys and the page's own keys, the way the
+// desktop maps scan codes and key codes.
 #include "platform/web/keymap.h"
 
 #include "platform/keyboard.h"
@@ -8,7 +9,7 @@ namespace {
 
 struct Binding {
     std::string_view code;
-    int virtualKey;
+    int action;  // a virtual key or a Command
 };
 
 // Keys found by their place.
@@ -25,9 +26,15 @@ constexpr Binding kLaptop[] = {
     {"KeyM", vk::Numpad1}, {"Comma", vk::Numpad2}, {"Period", vk::Numpad3},
 };
 
+// The page's own keys, by place.
+constexpr Binding kCommands[] = {
+    {"Pause", kPause},    {"F12", kScreenshot},     {"Minus", kVolumeDown}, {"NumpadSubtract", kVolumeDown},
+    {"Equal", kVolumeUp}, {"NumpadAdd", kVolumeUp}, {"F9", kMute},
+};
+
 int lookUp(const auto& table, std::string_view code) {
     for (const Binding& b : table)
-        if (b.code == code) return b.virtualKey;
+        if (b.code == code) return b.action;
     return 0;
 }
 
@@ -47,5 +54,7 @@ int virtualKeyFor(std::string_view code, std::string_view key) {
     if (code.size() == 4 && code.starts_with("Key") && isGameLetter(code[3])) return code[3];
     return 0;
 }
+
+int commandFor(std::string_view code) { return lookUp(kCommands, code); }
 
 }  // namespace platform::web
