@@ -1,93 +1,103 @@
-// Fuzzes the pixel pipeline's triangle entry: each 2 + 3 x 60 bytes of input
-// are two setting bytes (blend pair, cull mode, depth test, clipped or direct
-// entry, texture slot) and three raw vertices, so x, y, depth, colours and
-// texture coordinates take every bit pattern: NaN, infinities, huge values.
-// The triangles are drawn by the fast loops on three threads and by the
-// reference loops on one; the buffers must be the same.
+// Fuzzes the pixel pipeline's lane loops against the reference loops, fast:
+// every input is drawn in the game's own drawing modes (the only ones the
+// lane loops take), on one thread, once by the reference and once by the lane
+// loops its first byte picks (bit 0: the portable ones, else this machine's
+// fastest); the buffers must be the same. The rest of the input is triangles
+// (triangle_input.h) whose blend byte picks one of the game's four blend
+// settings (bits 0 and 1) and, as the game's meshes have them, one colour
+// (bit 2: the first vertex's) and one w (bit 3), for which the lane loops
+// have loops of their own. The time goes on the triangles' pixels, so an input draws at
+// most kInputPixels of screen (by its triangles' bounding boxes on screen)
+// and skips triangles beyond that; the triangle_threads target draws
+// triangles of any size, in every mode, on several threads.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "core/world.h"
 #include "fuzz_common.h"
-#include "platform/glide/glide.h"
 #include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
-
-using tb::world;
+#include "triangle_input.h"
 
 namespace {
 
-constexpr std::size_t kVertexBytes = 15 * sizeof(float);  // every float of a GrVertex with one TMU
-constexpr std::size_t kTriangleBytes = 2 + 3 * kVertexBytes;
+using softglide::detail::Spans;
 
-GrVertex readVertex(const std::uint8_t* p) {
-    float f[15];
-    std::memcpy(f, p, sizeof f);
-    GrVertex v{};
-    v.x = f[0];
-    v.y = f[1];
-    v.z = f[2];
-    v.r = f[3];
-    v.g = f[4];
-    v.b = f[5];
-    v.ooz = f[6];
-    v.a = f[7];
-    v.oow = f[8];
-    v.tmuvtx[0].sow = f[9];
-    v.tmuvtx[0].tow = f[10];
-    v.tmuvtx[0].oow = f[11];
-    // The last three floats steer nothing, so that mutations of whole vertices line up.
-    return v;
+constexpr double kInputPixels = 4096;
+
+// Where a triangle can draw, whatever clipping makes of it: its bounding box
+// on screen, rows [top, bottom) (none when a position is NaN: it draws nothing).
+struct Reach {
+    double pixels = 0;
+    int top = 0, bottom = 0;
+};
+
+Reach screenReach(const GrVertex (&v)[3]) {
+    const double w = softglide::kScreenWidth, h = softglide::kScreenHeight;
+    double x0 = w, x1 = 0, y0 = h, y1 = 0;
+    for (const GrVertex& p : v) {
+        if (std::isnan(p.x) || std::isnan(p.y)) return {};
+        const double x = std::clamp(double(p.x), 0.0, w), y = std::clamp(double(p.y), 0.0, h);
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+    // A row more on each side for positions the clipper rounds outwards.
+    return {(x1 - x0 + 1) * (y1 - y0 + 1), std::max(int(y0) - 1, 0), std::min(int(y1) + 2, int(h))};
 }
 
-void drawInput(const std::uint8_t* data, std::size_t size) {
-    // Depth writes on for the clear, whatever the previous input's last
-    // triangle left: both runs of an input must start from the same buffers.
-    grDepthMask(FXTRUE);
+// Draws the input's triangles; returns the rows they can reach.
+Reach drawInput(const std::uint8_t* data, std::size_t size) {
+    static const GrAlphaBlendFnc_t kGameBlends[4][2] = {{GR_BLEND_ONE, GR_BLEND_ZERO},
+                                                        {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA},
+                                                        {GR_BLEND_ONE, GR_BLEND_ONE},
+                                                        {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE}};
     grBufferClear(0x00406080, 0x30, 0xFFFF);
-    for (; size >= kTriangleBytes; data += kTriangleBytes, size -= kTriangleBytes) {
-        const std::uint8_t blend = data[0], mode = data[1];
-        // Every source and destination factor (0..7) for colour; alpha factors from the same byte.
-        grAlphaBlendFunction(GrAlphaBlendFnc_t(blend & 7), GrAlphaBlendFnc_t((blend >> 3) & 7),
-                             (blend & 0x40) ? GR_BLEND_ONE : GR_BLEND_SRC_ALPHA,
-                             (blend & 0x80) ? GR_BLEND_ZERO : GR_BLEND_ONE_MINUS_SRC_ALPHA);
-        grCullMode(GrCullMode_t(mode % 3));
-        grDepthBufferFunction((mode & 4) ? GR_CMP_ALWAYS : GR_CMP_LEQUAL);
-        grDepthMask((mode & 8) ? FXTRUE : FXFALSE);
-        const int slot = (mode >> 4) & 7;
-        if (slot < 7) {
-            grTexSource(GR_TMU0, world.textureAddress[slot], GR_MIPMAPLEVELMASK_BOTH, &world.textureInfo[slot]);
-        } else {
-            // An empty slot, as a model triangle naming a slot beyond the table selects.
-            static GrTexInfo none{};
-            grTexSource(GR_TMU0, 0xFFFFFFFFu, GR_MIPMAPLEVELMASK_BOTH, &none);
-        }
-        GrVertex a = readVertex(data + 2), b = readVertex(data + 2 + kVertexBytes),
-                 c = readVertex(data + 2 + 2 * kVertexBytes);
-        if (mode & 0x80)
-            guDrawTriangleWithClip(&a, &b, &c);
-        else
-            grDrawTriangle(&a, &b, &c);
+    Reach all{0, softglide::kScreenHeight, 0};
+    for (; size >= fuzz::kTriangleBytes; data += fuzz::kTriangleBytes, size -= fuzz::kTriangleBytes) {
+        fuzz::InputTriangle t = fuzz::readTriangle(data);
+        const Reach reach = screenReach(t.v);
+        if (all.pixels + reach.pixels > kInputPixels) continue;
+        if (reach.pixels > 0)
+            all = {all.pixels + reach.pixels, std::min(all.top, reach.top), std::max(all.bottom, reach.bottom)};
+        if (t.blend & 4)
+            for (GrVertex& v : t.v) v.r = t.v[0].r, v.g = t.v[0].g, v.b = t.v[0].b, v.a = t.v[0].a;
+        if (t.blend & 8)
+            for (GrVertex& v : t.v) v.oow = t.v[0].oow;
+        const auto& blend = kGameBlends[t.blend & 3];
+        grAlphaBlendFunction(blend[0], blend[1], GR_BLEND_ONE, GR_BLEND_ZERO);
+        fuzz::selectTexture(t.mode);
+        fuzz::drawTriangle(t);
     }
+    return all;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::openDisplayOnce();
-    const std::size_t pixels = std::size_t(softglide::frameWidth()) * std::size_t(softglide::frameHeight());
-    softglide::detail::useSpans(softglide::detail::Spans::Fast);
-    softglide::setThreads(3);
-    drawInput(data, size);
-    const std::vector<std::uint32_t> colour(softglide::backBuffer(), softglide::backBuffer() + pixels);
-    const std::vector<std::uint16_t> depth(softglide::depthBuffer(), softglide::depthBuffer() + pixels);
-    softglide::detail::useSpans(softglide::detail::Spans::Reference);
-    softglide::setThreads(1);
-    drawInput(data, size);
-    if (!std::equal(colour.begin(), colour.end(), softglide::backBuffer()) ||
-        !std::equal(depth.begin(), depth.end(), softglide::depthBuffer()))
-        std::abort();  // the fast loops drew other pixels than the reference
+    static const bool ready = [] {
+        fuzz::openDisplayOnce();  // the game's modes: depth test less-or-equal with writes, wrapped bilinear
+        softglide::setThreads(1);
+        return true;
+    }();
+    (void)ready;
+    if (size < 1) return 0;
+    const Spans lanes = (data[0] & 1) ? Spans::Portable : Spans::Fast;
+    static std::vector<std::uint32_t> colour(std::size_t(softglide::kScreenWidth * softglide::kScreenHeight));
+    static std::vector<std::uint16_t> depth(colour.size());
+
+    softglide::detail::useSpans(Spans::Reference);
+    const Reach reach = drawInput(data + 1, size - 1);
+    if (reach.bottom <= reach.top) return 0;
+    // The rows the triangles can reach; the clear left the others alike.
+    const std::size_t first = std::size_t(reach.top) * softglide::kScreenWidth;
+    const std::size_t count = std::size_t(reach.bottom - reach.top) * softglide::kScreenWidth;
+    std::memcpy(colour.data(), softglide::backBuffer() + first, count * sizeof colour[0]);
+    std::memcpy(depth.data(), softglide::depthBuffer() + first, count * sizeof depth[0]);
+    softglide::detail::useSpans(lanes);
+    drawInput(data + 1, size - 1);
+    if (std::memcmp(colour.data(), softglide::backBuffer() + first, count * sizeof colour[0]) != 0 ||
+        std::memcmp(depth.data(), softglide::depthBuffer() + first, count * sizeof depth[0]) != 0)
+        std::abort();  // the lane loops drew other pixels than the reference
     return 0;
 }
