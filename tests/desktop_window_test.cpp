@@ -137,6 +137,7 @@ TEST_F(DesktopWindowTest, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
     dir.write("in.replay", replay);
     const bool ran = runUnderX(R"sh(
 filled() { window && xdotool getwindowgeometry "$wid" > geometry.txt; grep -q 'Geometry: 800x600' geometry.txt; }
+export TANKBATTLE_TIMING=1
 start --mute --data "$data" --replay in.replay --record out.replay --frames 300 2>err.txt || fail "no window"
 within_a_minute filled
 xdotool key Pause
@@ -158,22 +159,35 @@ echo "status=$?" > result.txt
                 geometry.find("Geometry: 800x600") != std::string::npos)
         << geometry;
     EXPECT_EQ(readText(dir / "out.replay"), replay);
+    // The timing report leaves the paused time (at least the second held) out of the rate.
+    const std::string report = readText(dir / "err.txt");
+    double played = 0, paused = 0;
+    const std::size_t at = report.find("300 passes in");
+    ASSERT_NE(at, std::string::npos) << report;
+    ASSERT_EQ(
+        std::sscanf(report.c_str() + at, "300 passes in %lf s of play (%*f passes/s; %lf s paused", &played, &paused),
+        2)
+        << report;
+    EXPECT_GE(paused, 1.0) << report;
+    EXPECT_GE(played, 4.9) << report;  // 300 passes at 60 a second take 5 s
 }
 
+// The message names the display the environment names when that cannot be opened.
 // Settings are read (and written on request) before the display is looked for, so
 // a missing settings file named with --config is seen here too: said once, or
 // created by --save-settings.
 TEST_F(DesktopWindowTest, WithoutADisplayTheGameSaysSoAndExitsWithOne) {
     const struct {
-        std::string arguments, said, notSaid;
-    } cases[] = {{"", "--headless", "settings"},
-                 {"--config missing.ini", "missing.ini: no such settings file", "written"},
-                 {"--config made.ini --save-settings", "settings written to made.ini", "no such"}};
+        std::string environment, arguments, said, notSaid;
+    } cases[] = {{"", "", "--headless", "settings"},
+                 {"DISPLAY=:59999", "", "the display \":59999\" (DISPLAY) cannot be opened", "desktop session"},
+                 {"", "--config missing.ini", "missing.ini: no such settings file", "written"},
+                 {"", "--config made.ini --save-settings", "settings written to made.ini", "no such"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments);
+        SCOPED_TRACE(c.environment + " " + c.arguments);
         EXPECT_EQ(tbtest::run("cd '" + dir.path().string() +
-                              "' && env -u XDG_CONFIG_HOME -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER HOME=. "
-                              "'" TANKBATTLE_EXECUTABLE "' --window --mute --data data --frames 5 " +
+                              "' && env -u XDG_CONFIG_HOME -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER HOME=. " +
+                              c.environment + " '" TANKBATTLE_EXECUTABLE "' --window --mute --data data --frames 5 " +
                               c.arguments + " 2>err.txt"),
                   1);
         const std::string message = readText(dir / "err.txt");

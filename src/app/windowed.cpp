@@ -47,6 +47,7 @@ struct Desktop {
     sdl::FramePacer pacer;
     long long swaps = 0;
     sdl::FramePacer::Nanos waiting = 0, presenting = 0;  // totals, for the timing report
+    sdl::FramePacer::Nanos pausedFor = 0;                // total, left out of the report's rate
     int screenshot = 0;                                  // the number of the last screenshot file
     bool pausedByPlayer = false, hidden = false;
     std::unique_ptr<sdl::DesktopSound> sound;  // none while muted from the start, or without a device
@@ -54,7 +55,7 @@ struct Desktop {
     bool muted = false;
     sdl::FramePacer::Nanos volumeShownUntil = 0;
     bool volumeChanged = false, fullscreenChanged = false;  // in game: saved at exit
-    Session* session = nullptr;                               // where the sound goes
+    Session* session = nullptr;                             // where the sound goes
 
     bool paused() const { return pausedByPlayer || hidden; }
     sdl::Overlay overlay() const {
@@ -117,12 +118,15 @@ void pumpEvents(Desktop& desktop) {
 // game's passes and key presses are the same as without the pause.
 void waitWhilePaused(Desktop& desktop, const std::uint32_t* frame) {
     if (!desktop.paused()) return;
+    const sdl::FramePacer::Nanos began = sdl::monotonicNow();
     while (desktop.paused()) {
         desktop.presenter.present(frame, desktop.overlay());
         SDL_WaitEventTimeout(nullptr, 50);
         pumpEvents(desktop);
     }
-    desktop.pacer.start(sdl::monotonicNow());
+    const sdl::FramePacer::Nanos now = sdl::monotonicNow();
+    desktop.pausedFor += now - began;
+    desktop.pacer.start(now);
 }
 
 void onSwap(const std::uint32_t* frame, void* user) {
@@ -184,6 +188,23 @@ std::unique_ptr<sdl::DesktopSound> openSound() {
     sound->preload("bumm.wav");
     sound->preload("expl.wav");
     return sound;
+}
+
+// Why no window opens: the display the environment names cannot be opened, or
+// none is named at all.
+std::string noDisplayMessage(const std::string& reason) {
+    std::vector<std::string> named;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = SDL_getenv(variable); value && *value)
+            named.push_back(std::string(1, '"').append(value).append("\" (").append(variable).append(")"));
+    const std::string instead = "run it without a window: tankbattle --headless --frames N";
+    if (named.empty())
+        return "no display available (" + reason +
+               "). Start the game from a desktop session (DISPLAY or WAYLAND_DISPLAY set), or " + instead;
+    const std::string which = named.size() == 1 ? "the display " + named[0] + " cannot"
+                                                : "neither the display " + named[0] + " nor " + named[1] + " can";
+    return "no display available: " + which +
+           " be opened. Check that it is running and that this user may use it, or " + instead;
 }
 
 bool timingReportWanted() {
@@ -248,10 +269,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     if (quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0 || showsNothing(SDL_GetCurrentVideoDriver())) {
         std::string reason = SDL_WasInit(SDL_INIT_VIDEO) ? "no window system found" : SDL_GetError();
         SDL_Quit();
-        std::fprintf(stderr,
-                     "tankbattle: no display available (%s). Start the game from a desktop session "
-                     "(DISPLAY or WAYLAND_DISPLAY set), or run it without a window: tankbattle --headless --frames N\n",
-                     reason.c_str());
+        std::fprintf(stderr, "tankbattle: %s\n", noDisplayMessage(reason).c_str());
         return 1;
     }
     auto desktop = std::make_unique<Desktop>();
@@ -308,13 +326,14 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     }
 
     if (timingReportWanted()) {
+        // The rate over the time the game ran: paused and minimised time is left out.
         const long long passes = session.passes();
-        double seconds = double(finished - started) / 1e9;
-        double msPerSwap = desktop->swaps > 0 ? 1e-6 / double(desktop->swaps) : 0.0;
+        const double seconds = double(finished - started - desktop->pausedFor) / 1e9;
+        const double msPerSwap = desktop->swaps > 0 ? 1e-6 / double(desktop->swaps) : 0.0;
         std::fprintf(stderr,
-                     "tankbattle: %lld passes in %.4f s (%.3f passes/s, %lld schedule restarts; per pass %.2f ms "
-                     "waiting, %.2f ms presenting; renderer %s)\n",
-                     passes, seconds, seconds > 0 ? double(passes) / seconds : 0.0,
+                     "tankbattle: %lld passes in %.4f s of play (%.3f passes/s; %.2f s paused; %lld schedule "
+                     "restarts; per pass %.2f ms waiting, %.2f ms presenting; renderer %s)\n",
+                     passes, seconds, seconds > 0 ? double(passes) / seconds : 0.0, double(desktop->pausedFor) / 1e9,
                      static_cast<long long>(desktop->pacer.restarts()), double(desktop->waiting) * msPerSwap,
                      double(desktop->presenting) * msPerSwap, desktop->presenter.rendererName().c_str());
     }
