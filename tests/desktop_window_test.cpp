@@ -51,17 +51,18 @@ protected:
         dir.write("data/bumm.wav", tbtest::wav(22050, 1, 8, "\x80\x80"));
         dir.write("data/expl.wav", tbtest::wav(22050, 1, 8, "\x80\x80"));
     }
-    // Runs the script under its own virtual X server of this size (the search for a free
+    // Runs the script under its own virtual X server of this size, with the scratch
+    // directory as home (settings the game keeps go there; the search for a free
     // display starts at a number of this process's own, so that runs started together do
     // not race for the same one); the script ends by writing result.txt.
     bool runUnderX(const std::string& script, const std::string& screen, const std::string& data) {
         if (tbtest::run("command -v xvfb-run >/dev/null && command -v xdotool >/dev/null") != 0) return false;
         dir.write("run.sh", kShellHelpers + script);
-        EXPECT_EQ(
-            tbtest::run("timeout 300 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 20000) + " -s '-screen 0 " +
-                        screen + "x24' sh '" + (dir / "run.sh").string() + "' '" TANKBATTLE_EXECUTABLE "' '" +
-                        dir.path().string() + "' '" + data + "' >/dev/null 2>&1"),
-            0);
+        EXPECT_EQ(tbtest::run("env -u XDG_CONFIG_HOME HOME='" + dir.path().string() + "' timeout 300 xvfb-run -a -n " +
+                              std::to_string(100 + ::getpid() % 20000) + " -s '-screen 0 " + screen + "x24' sh '" +
+                              (dir / "run.sh").string() + "' '" TANKBATTLE_EXECUTABLE "' '" + dir.path().string() +
+                              "' '" + data + "' >/dev/null 2>&1"),
+                  0);
         return true;
     }
 };
@@ -129,17 +130,23 @@ echo "status=$?" > result.txt
         EXPECT_EQ(readText(dir / name).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << name;
 }
 
-// Without a window manager, full screen fills the screen, and a replay played
-// with a pause in it, and with the window hidden and shown again (which pauses
-// the game while it lasts), records the same keys in the same passes.
+// Without a window manager, full screen fills the screen and Alt+Enter switches
+// to the window and back; a replay played with a pause in it, and with the
+// window hidden and shown again (which pauses the game while it lasts), records
+// the same keys in the same passes.
 TEST_F(DesktopWindowTest, FullScreenFillsTheScreenAndAPauseChangesNoPass) {
     const std::string replay = "tankbattle-replay 1\n1 1 2 6 KP5\n40 Right W\n200 P O\n290 KP4 Space\n";
     dir.write("in.replay", replay);
     const bool ran = runUnderX(R"sh(
 filled() { window && xdotool getwindowgeometry "$wid" > geometry.txt; grep -q 'Geometry: 800x600' geometry.txt; }
+windowed() { xdotool getwindowgeometry "$wid" > windowed.txt; grep -q 'Geometry: 640x480' windowed.txt; }
 export TANKBATTLE_TIMING=1
-start --mute --data "$data" --replay in.replay --record out.replay --frames 300 2>err.txt || fail "no window"
+start --mute --data "$data" --replay in.replay --record out.replay --frames 600 2>err.txt || fail "no window"
 within_a_minute filled
+xdotool key alt+Return
+within_a_minute windowed || fail "still full screen after Alt+Enter"
+xdotool key alt+Return
+within_a_minute filled || fail "not full screen again after Alt+Enter"
 xdotool key Pause
 sleep 1  # the pause itself, as a player would hold it
 xdotool key Pause
@@ -162,14 +169,14 @@ echo "status=$?" > result.txt
     // The timing report leaves the paused time (at least the second held) out of the rate.
     const std::string report = readText(dir / "err.txt");
     double played = 0, paused = 0;
-    const std::size_t at = report.find("300 passes in");
+    const std::size_t at = report.find("600 passes in");
     ASSERT_NE(at, std::string::npos) << report;
     ASSERT_EQ(
-        std::sscanf(report.c_str() + at, "300 passes in %lf s of play (%*f passes/s; %lf s paused", &played, &paused),
+        std::sscanf(report.c_str() + at, "600 passes in %lf s of play (%*f passes/s; %lf s paused", &played, &paused),
         2)
         << report;
     EXPECT_GE(paused, 1.0) << report;
-    EXPECT_GE(played, 4.9) << report;  // 300 passes at 60 a second take 5 s
+    EXPECT_GE(played, 9.5) << report;  // 600 passes at 60 a second take 10 s
 }
 
 // The message names the display the environment names when that cannot be opened.

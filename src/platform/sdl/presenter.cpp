@@ -16,7 +16,9 @@ namespace {
 // while SDL already counts the window as the size of the screen, and draws for
 // that size into the smaller window (cropped and shifted). The window system is
 // asked here, through the Xlib that SDL has loaded, what size the window has,
-// and told to give it the size SDL draws for.
+// and told to give it the size SDL draws for. Leaving full screen, nothing gives
+// the window its old size back, and SDL still counts it as the screen's: then
+// the old size is asked for again through SDL.
 struct X11Calls {
     using GetAttributes = int (*)(Display*, Window, XWindowAttributes*);
     using MoveResize = int (*)(Display*, Window, int, int, unsigned, unsigned);
@@ -112,6 +114,7 @@ bool Presenter::open(const PresenterOptions& options, std::string& error) {
         w *= 2;
         h *= 2;
     }
+    windowed_.w = w, windowed_.h = h;
     Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullscreen_) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(options.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
@@ -215,6 +218,13 @@ void Presenter::matchWindowSystem() {
     SDL_GetWindowSize(window_, &w, &h);
     XWindowAttributes actual{};
     if (!x.getAttributes(info.info.x11.display, info.info.x11.window, &actual)) return;
+    SDL_DisplayMode screen{};
+    if (!fullscreen_ && SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(window_), &screen) == 0 &&
+        actual.width == screen.w && actual.height == screen.h && (windowed_.w != screen.w || windowed_.h != screen.h)) {
+        SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+        SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+        return;
+    }
     if (actual.width == w && actual.height == h) return;
     int left = 0, top = 0;
     if (!fullscreen_) SDL_GetWindowPosition(window_, &left, &top);
@@ -225,6 +235,10 @@ void Presenter::matchWindowSystem() {
 void Presenter::toggleFullscreen() {
     if (!window_) return;
     bool want = !fullscreen_;
+    if (want) {
+        SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+        SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+    }
     if (SDL_SetWindowFullscreen(window_, want ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) fullscreen_ = want;
     presentsSinceSwitch_ = 0;
     updatePointer();

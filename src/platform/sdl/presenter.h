@@ -67,6 +67,7 @@ private:
     bool fullscreen_ = true;
     bool integerScale_ = false;
     int presentsSinceSwitch_ = 0;  // counts to the check that the window system followed a switch
+    Rect windowed_{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 0, 0};  // the window to go back to
 };
 
 }  // namespace platform::sdl
