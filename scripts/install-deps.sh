@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages what building and playing need, and with
-# --tests also what the tests and benchmarks need.
+# Installs from Debian's packages what building and playing need, with --tests
+# also what the tests and benchmarks need, and with --package what making and
+# checking the Debian package needs (scripts/package.sh).
 set -euo pipefail
 packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
-[ "${1:-}" = --tests ] && packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool)
+for set in "$@"; do
+  case "$set" in
+    --tests) packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool) ;;
+    --package) packages+=(dpkg-dev lintian appstream desktop-file-utils man-db librsvg2-bin) ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
