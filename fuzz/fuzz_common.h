@@ -15,21 +15,40 @@
 
 namespace fuzz {
 
-// Makes (once) a fresh directory holding the five data files, empty, and
-// points the game's data directory at it. Empty files read as zeros.
-inline const std::string& dataDirectory() {
-    static const std::string dir = [] {
-        char name[] = "/tmp/tankbattle-fuzz-XXXXXX";
-        if (!::mkdtemp(name)) std::abort();
-        for (const char* file : {"Tank.ddo", "tex.bmp", "tex2.bmp", "expl.wav", "bumm.wav"}) {
-            std::FILE* f = std::fopen((std::string(name) + "/" + file).c_str(), "wb");
+constexpr const char* kDataFiles[] = {"Tank.ddo", "tex.bmp", "tex2.bmp", "expl.wav", "bumm.wav"};
+
+// A fresh directory holding the five data files, empty (they read as zeros),
+// removed at exit. It is made in memory where the system offers it
+// (/dev/shm): a disk's file system writes a truncated file back to the disk
+// at its close, which would be every input.
+struct ScratchDirectory {
+    std::string path;
+    ScratchDirectory() {
+        char shm[] = "/dev/shm/tankbattle-fuzz-XXXXXX", tmp[] = "/tmp/tankbattle-fuzz-XXXXXX";
+        const char* name = ::mkdtemp(shm) ? shm : ::mkdtemp(tmp);
+        if (!name) std::abort();
+        path = name;
+        for (const char* file : kDataFiles) {
+            std::FILE* f = std::fopen((path + "/" + file).c_str(), "wb");
             if (!f) std::abort();
             std::fclose(f);
         }
-        platform::setDataDirectory(name);
-        return std::string(name);
+    }
+    ~ScratchDirectory() {
+        for (const char* file : kDataFiles) std::remove((path + "/" + file).c_str());
+        ::rmdir(path.c_str());
+    }
+};
+
+// The scratch directory, made once, with the game's data directory pointed at it.
+inline const std::string& dataDirectory() {
+    static const ScratchDirectory dir;
+    static const bool pointed = [] {
+        platform::setDataDirectory(dir.path);
+        return true;
     }();
-    return dir;
+    (void)pointed;
+    return dir.path;
 }
 
 // Replaces one data file with the given bytes.
