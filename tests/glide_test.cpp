@@ -393,8 +393,8 @@ protected:
 
 // What a selection shows follows the memory: in another format the stored
 // words are decoded again, and the same selection made again after a
-// download over it (or before any download) shows the new texels; a window
-// opened again starts with the memory cleared.
+// download over it or over part of it (or before any download) shows the new
+// texels; a window opened again starts with the memory cleared.
 TEST_F(GlideTextureMemory, SelectionShowsWhatMemoryHoldsNow) {
     std::vector<std::uint16_t> red(64, 0x7C00), white(64, 0xFFFF);  // 1555: red with alpha clear; opaque white
     GrTexInfo as1555{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, red.data()};
@@ -414,6 +414,19 @@ TEST_F(GlideTextureMemory, SelectionShowsWhatMemoryHoldsNow) {
     grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
     drawTexelsOneToOne(8);
     EXPECT_EQ(pixel(3, 3), 0xFFFFFFFFu);
+    // A download over the last four rows of an earlier texture: selected again, the earlier one
+    // shows the newer texels there and its own above them.
+    std::vector<std::uint16_t> blue(64, 0x801F);  // opaque
+    GrTexInfo earlier = as1555, later = as1555;
+    later.data = blue.data();
+    grTexDownloadMipMap(GR_TMU0, 1024, GR_MIPMAPLEVELMASK_BOTH, &earlier);
+    grTexDownloadMipMap(GR_TMU0, 1024 + 64, GR_MIPMAPLEVELMASK_BOTH, &later);
+    for (auto [address, info, top] :
+         {std::tuple(1024u, &earlier, 0xFFFFFFFFu), std::tuple(1088u, &later, 0xFF0000FFu)}) {
+        grTexSource(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, info);
+        drawTexelsOneToOne(8);
+        EXPECT_EQ(std::pair(pixel(3, 1), pixel(3, 6)), std::pair(top, 0xFF0000FFu)) << "texture at " << address;
+    }
     SetUp();  // opens the window again
     grTexSource(GR_TMU0, 64, GR_MIPMAPLEVELMASK_BOTH, &as1555);
     drawTexelsOneToOne(8);

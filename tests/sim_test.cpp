@@ -320,11 +320,13 @@ const double kTwoPi = 2 * 3.141592654;
 
 TEST(SimOpponent, NearestDifferenceOverWholeTurns) {
     // 0.1 - 6.3 is not -6.2; from 3.2 both ways truncate to 3 and the first found, the long way,
-    // wins; from 3.3 the other way, 2.98, truncates to 2.
+    // wins; from 3.3 the other way, 2.98, truncates to 2. A candidate must truncate below 1000:
+    // three turns off 1000.5 ties with that start and the difference stays 0 (999.5 is kept).
     // clang-format off
     const struct { double b, a, want; } cases[] = {
         {0.1, 6.3, 0.1 - 6.3 + kTwoPi}, {1.0, 0.5, 0.5}, {0.0, 6.0, 0.0 - 6.0 + kTwoPi}, {3.2, 0.0, 3.2},
-        {-3.2, 0.0, -3.2}, {3.28, 0.0, 3.28}, {3.3, 0.0, 3.3 - kTwoPi}, {6.0, -6.5, 6.0 + 6.5 - 2 * kTwoPi}};
+        {-3.2, 0.0, -3.2}, {3.28, 0.0, 3.28}, {3.3, 0.0, 3.3 - kTwoPi}, {6.0, -6.5, 6.0 + 6.5 - 2 * kTwoPi},
+        {0.0, 1000.5 + 3 * kTwoPi, 0.0}, {0.0, 999.5 + 3 * kTwoPi, -999.5}};
     // clang-format on
     for (const auto& c : cases) EXPECT_NEAR(tb::nearestDifference(c.b, c.a), c.want, 1e-12) << c.b << " " << c.a;
 }
