@@ -1,6 +1,7 @@
 // The game in a real window under a virtual X server: keys sent as a player
 // would reach the game (seen in the recording it writes), also through a
-// binding from the settings file; F12 and --screenshot write the picture and
+// binding from the settings file, which keeps a volume changed in the game
+// without losing a line; F12 and --screenshot write the picture and
 // never overwrite an older one; full screen fills the screen; a pause changes
 // no pass; Escape ends the game with status 0. Skipped where xvfb-run or
 // xdotool is missing. Without any display the game says so and exits with 1.
@@ -86,8 +87,9 @@ start --window --mute --data data --config keys.ini --record rec.txt --screensho
   fail "no window"
 xdotool windowfocus --sync "$wid"
 within_a_minute taking_keys || fail "no first screenshot"
+echo "# edited while playing" >> keys.ini
 n=$(shots)
-for key in Up KP_5 KP_End Right KP_Enter w d space Control_R 6 j F12; do xdotool key $key; done
+for key in Up KP_5 KP_End Right KP_Enter w d space Control_R 6 j minus F12; do xdotool key $key; done
 within_a_minute more_shots_than "$n" || fail "no second screenshot"
 xdotool key Escape
 wait $pid
@@ -101,6 +103,8 @@ echo "status=$?" > result.txt
     const std::string stderrText = readText(dir / "stderr.txt");
     EXPECT_EQ(readText(dir / "result.txt"), "status=0\n") << stderrText;
     EXPECT_NE(stderrText.find("keys.ini:2: no game key"), std::string::npos) << stderrText;
+    // The volume turned down in the game is kept in the file as it was at exit, all its lines kept.
+    EXPECT_EQ(readText(dir / "keys.ini"), "key.KP5 = Up\nkey.Bogus = A\n# edited while playing\nvolume = 90\n");
 
     // Every key arrived once, as the game's virtual key, no earlier than the one
     // sent before it (keys read in one pass are recorded in the order the game
@@ -166,6 +170,8 @@ echo "status=$?" > result.txt
                 geometry.find("Geometry: 800x600") != std::string::npos)
         << geometry;
     EXPECT_EQ(readText(dir / "out.replay"), replay);
+    // Switched there and back, full screen is no change to keep: no settings file is written.
+    EXPECT_FALSE(fs::exists(dir / ".config/tankbattle/settings.ini"));
     // The timing report leaves the paused time (at least the second held) out of the rate.
     const std::string report = readText(dir / "err.txt");
     double played = 0, paused = 0;

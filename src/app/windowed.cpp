@@ -54,8 +54,7 @@ struct Desktop {
     int volume = 100;
     bool muted = false;
     sdl::FramePacer::Nanos volumeShownUntil = 0;
-    bool volumeChanged = false, fullscreenChanged = false;  // in game: saved at exit
-    Session* session = nullptr;                             // where the sound goes
+    Session* session = nullptr;  // where the sound goes
 
     bool paused() const { return pausedByPlayer || hidden; }
     sdl::Overlay overlay() const {
@@ -86,7 +85,6 @@ void changeVolume(Desktop& desktop, int step, bool toggleMute) {
     }
     if (desktop.sound) desktop.sound->setVolume(desktop.muted ? 0 : desktop.volume);
     desktop.volumeShownUntil = sdl::monotonicNow() + sdl::FramePacer::kSecond;
-    desktop.volumeChanged = true;
 }
 
 void pumpEvents(Desktop& desktop) {
@@ -96,10 +94,7 @@ void pumpEvents(Desktop& desktop) {
         if (action == sdl::EventAction::None && desktop.pads)
             action = desktop.pads->handleEvent(event, desktop.keyboard);
         switch (action) {
-            case sdl::EventAction::ToggleFullscreen:
-                desktop.presenter.toggleFullscreen();
-                desktop.fullscreenChanged = true;
-                break;
+            case sdl::EventAction::ToggleFullscreen: desktop.presenter.toggleFullscreen(); break;
             case sdl::EventAction::Screenshot: saveScreenshot(desktop); break;
             case sdl::EventAction::Pause: desktop.pausedByPlayer = !desktop.pausedByPlayer; break;
             case sdl::EventAction::Hidden: desktop.hidden = true; break;
@@ -338,11 +333,18 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
                      double(desktop->presenting) * msPerSwap, desktop->presenter.rendererName().c_str());
     }
 
-    // What the player changed in the game is kept in the settings file.
-    if (desktop->volumeChanged || desktop->fullscreenChanged) {
-        sdl::Settings kept = fromFile;
-        if (desktop->volumeChanged) kept.volume = desktop->volume, kept.mute = desktop->muted;
-        if (desktop->fullscreenChanged) kept.fullscreen = desktop->presenter.fullscreen();
+    // What the player changed in the game is kept in the settings file, over the
+    // file as it is now (it may have been edited meanwhile); what the command line
+    // set and the game left as it was is not.
+    const bool volume = desktop->volume != settings.volume, mute = desktop->muted != settings.mute,
+               fullscreen = desktop->presenter.fullscreen() != settings.fullscreen;
+    if (volume || mute || fullscreen) {
+        sdl::Settings kept;
+        std::vector<std::string> saidAtStart;
+        sdl::loadSettings(settingsPath, kept, saidAtStart);
+        if (volume) kept.volume = desktop->volume;
+        if (mute) kept.mute = desktop->muted;
+        if (fullscreen) kept.fullscreen = desktop->presenter.fullscreen();
         saveSettings(settingsPath, kept);
     }
     desktop.reset();
