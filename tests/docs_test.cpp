@@ -48,6 +48,7 @@ TEST(ReleaseDocs, NewsIsReadAsReleasesAndEachMistakeIsNamedWithItsLine) {
         {"## 1.0 (2026-12-01)\n- x\n## 1.1 (2026-12-08)\n- y\n", "NEWS.md:3: releases go newest first"},
         {"## 1.0 (2026-12-08)\n- x\n## 1.0 (2026-12-01)\n- y\n", "NEWS.md:3: release 1.0 is listed twice"},
         {"## 1.0 (2026-12-08)\n- x\n\n  stray\n", "NEWS.md:4: an indented line that continues no item"},
+        {"Intro\n  indented\n## 1.0 (2026-12-08)\n- x\n", "NEWS.md:2: an indented line that continues no item"},
         {"## 1.0 (2026-12-08)\n- x\nplain text\n", "NEWS.md:3: within a release, only items"},
         {"## 1.0 (2026-12-08)\n", "NEWS.md: release 1.0 lists nothing it brought"},
         {"# News\n", "NEWS.md: no release heading"}};
