@@ -213,9 +213,14 @@ void grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
 
 // The back buffer becomes the front one and goes to the presenter. Pacing
 // to the display is the presenter's business, so the interval is not used.
+// Without rasterising nothing was drawn and the clear that follows is ignored,
+// so the buffers stay where they are: the next frame drawn starts from the
+// back buffer cleared after the last frame that was.
 void grBufferSwap(int) {
     Globals& s = g();
-    drawRecorded();
-    s.buffers.back ^= 1;
+    if (s.raster) {
+        drawRecorded();
+        s.buffers.back ^= 1;
+    }
     if (s.swapHandler) s.swapHandler(s.buffers.frontColour(), s.swapUser);
 }
