@@ -16,7 +16,7 @@ set(game_layers core play sim display render game)
 # The platform interfaces: declarations the game calls, implemented below platform/.
 set(interfaces platform/glide/glide.h platform/keyboard.h platform/sound.h platform/stream.h platform/video.h)
 # Platform directories that hold implementations only (they never see the game).
-set(implementation_dirs platform platform/glide platform/sdl platform/web)
+set(implementation_dirs platform platform/glide platform/net platform/sdl platform/web)
 
 set(failures "")
 file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*.cpp ${SRC}/*.h)

@@ -17,6 +17,7 @@
 #
 # Any report fails. Warnings as errors are the job of the gcc build (.ci/run); clang warns about more.
 # Environment: BUILD_DIR (build-asan, build-tsan), JOBS (nproc),
+# TANKBATTLE_ONLINE_PASSES for the long online game (1500 here, 10000 in the release build),
 # TANKBATTLE_SOAK_PASSES and TANKBATTLE_SOAK_PIXEL_PASSES for the soak tests in
 # the suite (10000 and 300 here: the sanitizers slow a pass about twentyfold;
 # the 100,000-pass soak runs in the release build, the million in scripts/soak.sh).
@@ -38,6 +39,7 @@ esac
 build=${BUILD_DIR:-build-asan}
 export TANKBATTLE_SOAK_PASSES=${TANKBATTLE_SOAK_PASSES:-10000}
 export TANKBATTLE_SOAK_PIXEL_PASSES=${TANKBATTLE_SOAK_PIXEL_PASSES:-300}
+export TANKBATTLE_ONLINE_PASSES=${TANKBATTLE_ONLINE_PASSES:-1500}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 

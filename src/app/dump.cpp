@@ -73,10 +73,10 @@ private:
 
 std::string formatDumpHeader() { return "{\"program\":\"tankbattle\",\"version\":\"" TANKBATTLE_VERSION "\"}"; }
 
-std::string formatStateDump(std::int64_t passes) {
+std::string formatStateDump(std::int64_t passes, const WorldState& state) {
     JsonLine j;
     j.field("pass", passes);
-    forEachField(world, [&j](const char* name, const auto& v) { j.field(name, v); });
+    forEachField(state, [&j](const char* name, const auto& v) { j.field(name, v); });
     return j.finish();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/dump.h"
+#include "app/online.h"
 #include "app/session.h"
 #include "platform/datadir.h"
 #include "platform/glide/softglide.h"
@@ -44,7 +45,20 @@ int runHeadless(const Options& options) {
         });
     }
     if (options.frames >= 0) session.stopAfter(options.frames);
+    if (options.syncTest > 0) session.syncTest(int(options.syncTest));
     session.setPixels(!options.noPixels);
+    std::unique_ptr<Netplay> online;
+    if (options.hostPort > 0 || !options.joinAddress.empty()) {
+        std::string error;
+        online = openOnline(options, error);
+        if (online) std::fprintf(stderr, "tankbattle: %s\n", onlineWaitingText(options, false).c_str());
+        if (!online || !connectOnline(
+                           *online, [] { return true; }, error)) {
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+            return 1;
+        }
+        session.playOnline(*online);
+    }
     softglide::setScale(options.scale > 0 ? int(options.scale) : 1);
     softglide::setThreads(int(options.threads));
     session.start();
@@ -56,7 +70,11 @@ int runHeadless(const Options& options) {
     if (!session.finish(error)) {
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         status = 1;
+    } else if (const std::string ending = session.ending(); !ending.empty()) {
+        std::fprintf(stderr, "tankbattle: %s\n", ending.c_str());
     }
+    if (online && timingReportWanted())
+        std::fprintf(stderr, "tankbattle: %s\n", onlineReport(*online, session.passes()).c_str());
     if (dump && std::fclose(dump) != 0) {
         std::fprintf(stderr, "tankbattle: writing the state dump \"%s\" failed\n", options.dumpFile.c_str());
         status = 1;

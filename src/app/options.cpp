@@ -10,10 +10,19 @@ namespace tb {
 
 const char* programVersion() { return TANKBATTLE_VERSION; }
 
+bool timingReportWanted() {
+    const char* value = std::getenv("TANKBATTLE_TIMING");
+    return value && *value && std::string(value) != "0";
+}
+
 // clang-format off
 const std::vector<OptionGroupText>& optionGroups() {
     static const std::vector<OptionGroupText> groups = {
         {OptionGroup::Playing, "Playing", ""},
+        {OptionGroup::Online, "Online play",
+         "Two players on two machines, each at its own keyboard: the host plays player 1's keys, the one who "
+         "joins player 2's; the shared keys (P, O, I, 1-0, Escape) work on both. Pause on either side pauses "
+         "both."},
         {OptionGroup::Headless, "Headless",
          "No window, no sound, no pacing; the state dump and --no-pixels work only here."},
         {OptionGroup::Other, "Information", ""}};
@@ -55,6 +64,18 @@ const std::vector<OptionSpec>& optionTable() {
         {.name = "--frames", .argument = "N", .help = "Stop after N frames.", .count = &O::frames,
          .minimum = 0, .maximum = LLONG_MAX},
 
+        {.name = "--host", .argument = "[PORT]", .group = G::Online,
+         .help = "Wait for the other player on UDP port PORT (7777 when left out), then play player 1.",
+         .count = &O::hostPort, .minimum = 1, .maximum = 65535, .optionalDefault = "7777"},
+        {.name = "--join", .argument = "HOST[:PORT]", .group = G::Online,
+         .help = "Join the game of the player waiting at HOST (a name or an IPv4 address), port 7777 or PORT, "
+                 "and play player 2.",
+         .text = &O::joinAddress},
+        {.name = "--input-delay", .argument = "N", .group = G::Online,
+         .help = "Let a key act N passes after it is pressed, 0 to 30 (2 when left out): a little more delay "
+                 "means fewer corrections when the link is slow.",
+         .count = &O::inputDelay, .minimum = 0, .maximum = 30},
+
         {.name = "--headless", .group = G::Headless,
          .help = "Run the game without a window, as fast as possible; needs --frames N, as nothing else "
                  "would end the run.",
@@ -70,6 +91,10 @@ const std::vector<OptionSpec>& optionTable() {
          .help = "Write the last frame as a PNG file (in a window too, at exit).", .text = &O::screenshotFile},
         {.name = "--no-pixels", .group = G::Headless,
          .help = "Skip drawing the pixels; the game runs exactly the same.", .flag = &O::noPixels},
+        {.name = "--sync-test", .argument = "N", .group = G::Headless,
+         .help = "After every frame, roll the game back N frames (1 to 64) and run them again, stopping with "
+                 "a message if a frame's state differs from the first time.",
+         .count = &O::syncTest, .minimum = 1, .maximum = 64},
 
         {.name = "--help", .alias = "-h", .group = G::Other, .help = "Show the options and keys, and exit.",
          .flag = &O::help},
@@ -153,8 +178,10 @@ bool checkCombination(const Options& o, std::string& error) {
                       {o.volume >= 0, "--volume"},
                       {!o.configFile.empty(), "--config"},
                       {o.saveSettings, "--save-settings"}},
-      headlessOnly[] = {
-          {!o.dumpFile.empty(), "--dump-state"}, {o.dumpEvery > 0, "--dump-every"}, {o.noPixels, "--no-pixels"}};
+      headlessOnly[] = {{!o.dumpFile.empty(), "--dump-state"},
+                        {o.dumpEvery > 0, "--dump-every"},
+                        {o.noPixels, "--no-pixels"},
+                        {o.syncTest > 0, "--sync-test"}};
     if (o.headless) {
         for (const auto& w : windowOnly)
             if (w.given) {
@@ -174,6 +201,19 @@ bool checkCombination(const Options& o, std::string& error) {
     }
     if (o.window && o.fullscreen) {
         error = "--window and --fullscreen contradict each other";
+        return false;
+    }
+    const bool online = o.hostPort > 0 || !o.joinAddress.empty();
+    if (o.hostPort > 0 && !o.joinAddress.empty()) {
+        error = "--host and --join contradict each other: one side hosts, the other joins";
+        return false;
+    }
+    if (o.inputDelay >= 0 && !online) {
+        error = "--input-delay is for online play, with --host or --join";
+        return false;
+    }
+    if (o.syncTest > 0 && online) {
+        error = "--sync-test does not go with online play";
         return false;
     }
     if (o.dumpEvery > 0 && o.dumpFile.empty()) {
@@ -225,7 +265,11 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             }
             o.*spec->text = value;
         } else if (spec->count) {
-            if (!takeValue()) return false;
+            // A value that may be left out is taken only when one follows.
+            if (spec->optionalDefault && !hasValue && (i + 1 >= argc || argv[i + 1][0] == '-'))
+                value = spec->optionalDefault;
+            else if (!takeValue())
+                return false;
             long long n;
             if (!parseCount(value.c_str(), n) || n < spec->minimum || n > spec->maximum) {
                 error = arg + " needs a whole number " +

@@ -27,11 +27,20 @@ struct Options {
     bool saveSettings = false;   // write the settings in effect to the settings file
     long long scale = 0;         // rendered pixels per game pixel along each axis, 1..4; 0: the settings'
     long long threads = 0;       // threads that draw the pixels; 0: one per core
+    long long hostPort = 0;      // online: wait for the other player on this UDP port; 0: not hosting
+    std::string joinAddress;     // online: HOST[:PORT] of the game to join
+    long long inputDelay = -1;   // online: passes between a key press and the pass it acts in; -1: the default
+    long long syncTest = 0;      // headless: roll back this many passes after every pass, and compare
 };
+
+// The UDP port of online play when none is given.
+constexpr int kDefaultPort = 7777;
+// The default input delay, in passes.
+constexpr int kDefaultInputDelay = 2;
 
 // The options are described once, in one table: the parser reads it, and --help,
 // the manual page and README.md's option tables are made from it.
-enum class OptionGroup { Playing, Headless, Other };
+enum class OptionGroup { Playing, Online, Headless, Other };
 
 struct OptionGroupText {
     OptionGroup group;
@@ -49,6 +58,7 @@ struct OptionSpec {
     std::string Options::*text = nullptr;  // or the value is kept as text;
     long long Options::*count = nullptr;   // or as a whole number from minimum to maximum
     long long minimum = 0, maximum = 0;
+    const char* optionalDefault = nullptr;  // a value that may be left out: this one is taken then
 };
 
 const std::vector<OptionGroupText>& optionGroups();
@@ -63,5 +73,7 @@ std::string usageText();
 std::string wrapText(const std::string& text, std::size_t indent, std::size_t width);
 // The program's version, as in VERSION ("1.0.0").
 const char* programVersion();
+// Whether TANKBATTLE_TIMING asks for the timing figures at exit (set, not empty, not 0).
+bool timingReportWanted();
 
 }  // namespace tb

@@ -1,11 +1,13 @@
 // One game as every runner plays it: where each pass's keys come from (the
-// player, a replay), where they go (a recording), the pass loop, the state
-// dumps and the pictures kept. A front end adds only its pacing, its
+// player, a replay, the other player's game online), where they go (a
+// recording), the pass loop, the state dumps and the pictures kept, and the
+// rollback of passes run on a guess. A front end adds only its pacing, its
 // presentation and its settings.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +31,9 @@ void saveSnapshot(Snapshot& snapshot);
 void restoreSnapshot(const Snapshot& snapshot);
 
 // A digest of what the state dump holds (every field that changes while the game runs).
-std::uint64_t stateDigest();
+std::uint64_t stateDigest(const WorldState& state = world);
+
+class Netplay;
 
 // A digest of a picture's 0xAARRGGBB words as stored, as 16 hex digits.
 std::string pictureDigest(const std::uint32_t* frame, int width, int height);
@@ -61,6 +65,11 @@ public:
     // After every pass, rolls the game back `passes` passes and runs them again,
     // checking that each gives the state it gave the first time.
     void syncTest(int passes) { syncPasses_ = passes; }
+    // Plays online: this side's keys (live or from the replay) are its
+    // player's, the other player's come from `netplay`, which must be connected.
+    void playOnline(Netplay& netplay);
+    // What the front end does while the game waits for the other player (show, pump events).
+    void whileWaiting(std::function<void()> idle) { idle_ = std::move(idle); }
     // Shows a pass's frame; passes run again after a rollback are never shown.
     void presentWith(softglide::SwapHandler handler, void* user);
     // The sound the game plays into (none: silence); may change at any time.
@@ -74,8 +83,18 @@ public:
         while (!finished()) step();
     }
     // Writes the last dump and puts the recording in place; false with the
-    // reason when the recording could not be written.
+    // reason when the recording could not be written or the game went wrong
+    // (the sync test, online play).
     bool finish(std::string& error);
+    // Online: keeps the link alive while the front end holds the game (paused).
+    void keepAlive();
+    // Online: this side's player paused the game or went on.
+    void setPaused(bool paused);
+    bool peerPaused() const;
+    // Online: how many passes this side runs ahead of the other (negative: behind).
+    double passesAhead() const;
+    // How the game ended, when it was not by this side's own Escape or --frames.
+    std::string ending() const;
 
     std::int64_t passes() const { return passes_; }
     // The keys of the game so far, as a replay.
@@ -86,13 +105,17 @@ public:
 private:
     class PassKeyboard;
     class QuietableSound;
-    struct History;
+    struct Ring;
     static void onSwap(const std::uint32_t* frame, void* user);
 
     platform::KeySet keysFor(std::int64_t pass);
     void playPass(platform::KeySet keys, bool shown);
-    void confirm(std::int64_t pass, platform::KeySet keys);
+    void stepOnline();
+    template <class KeysOf, class Check>
+    void runAgainFrom(std::int64_t pass, KeysOf keysOf, Check check);
+    void confirm(std::int64_t pass, platform::KeySet keys, const WorldState& after);
     void checkSync();
+    void writeDesyncFiles(std::string& message);
 
     platform::Keyboard* live_ = nullptr;
     std::optional<platform::Replay> replay_;
@@ -106,7 +129,13 @@ private:
     std::vector<std::int64_t> pictures_;
     PictureSink picture_;
     int syncPasses_ = 0;
-    std::unique_ptr<History> history_;
+    std::unique_ptr<Ring> ring_;
+    std::unique_ptr<Snapshot> latest_;  // the sync test's state after the pass just run
+    Netplay* netplay_ = nullptr;
+    std::int64_t confirmed_ = 0;  // online: passes whose keys both sides have settled
+    std::map<std::int64_t, std::string> checkDumps_;
+    std::function<void()> idle_;
+    bool inPass_ = false, waiting_ = false;
     std::string failure_;
     softglide::SwapHandler present_ = nullptr;
     void* presentUser_ = nullptr;

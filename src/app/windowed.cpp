@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/online.h"
 #include "app/session.h"
 #include "platform/datadir.h"
 #include "platform/glide/softglide.h"
@@ -55,8 +56,13 @@ struct Desktop {
     bool muted = false;
     sdl::FramePacer::Nanos volumeShownUntil = 0;
     Session* session = nullptr;  // where the sound goes
+    Netplay* online = nullptr;   // online play, when it is
+    bool figuresShown = false;   // F3: online play's figures in the title
+    sdl::FramePacer::Nanos titleUpdated = 0, presented = 0;
 
-    bool paused() const { return pausedByPlayer || hidden; }
+    // Online, a pause on either side holds both games (hidden windows too).
+    bool pausedHere() const { return pausedByPlayer || hidden; }
+    bool paused() const { return pausedHere() || (session && session->peerPaused()); }
     sdl::Overlay overlay() const {
         sdl::Overlay o;
         o.dimmed = paused();
@@ -73,6 +79,30 @@ void saveScreenshot(Desktop& desktop) {
         std::fprintf(stderr, "tankbattle: screenshot written to %s\n", path.c_str() + 2);
     else
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+}
+
+void setTitle(Desktop& desktop, const std::string& text) {
+    SDL_SetWindowTitle(desktop.presenter.window(), ("tankbattle: " + text).c_str());
+}
+
+// Online: who plays whom, who paused, and with F3 the link's figures, once a second.
+void updateOnlineTitle(Desktop& desktop, bool now = false) {
+    if (!desktop.online) return;
+    const sdl::FramePacer::Nanos t = sdl::monotonicNow();
+    if (!now && t - desktop.titleUpdated < sdl::FramePacer::kSecond) return;
+    desktop.titleUpdated = t;
+    const Netplay& net = *desktop.online;
+    std::string text = "online with " + net.peerName() + ", you are player " + std::to_string(net.player());
+    if (desktop.session->peerPaused())
+        text += "; paused by player " + std::to_string(3 - net.player());
+    else if (desktop.pausedHere())
+        text += "; paused";
+    if (desktop.figuresShown) {
+        const Netplay::Stats s = net.stats();
+        text += " | round trip " + std::to_string(s.roundTripMs) + " ms, " + std::to_string(s.rollbacks) +
+                " rollbacks, " + std::to_string(s.waits) + " passes waited";
+    }
+    setTitle(desktop, text);
 }
 
 // Volume steps of ten and the mute switch; the bar shows for a second.
@@ -100,10 +130,19 @@ void pumpEvents(Desktop& desktop) {
             case sdl::EventAction::Hidden: desktop.hidden = true; break;
             case sdl::EventAction::Shown: desktop.hidden = false; break;
             case sdl::EventAction::Quit: desktop.pausedByPlayer = desktop.hidden = false; break;
+            case sdl::EventAction::OnlineFigures:
+                desktop.figuresShown = !desktop.figuresShown;
+                updateOnlineTitle(desktop, true);
+                break;
             case sdl::EventAction::VolumeDown: changeVolume(desktop, -10, false); break;
             case sdl::EventAction::VolumeUp: changeVolume(desktop, 10, false); break;
             case sdl::EventAction::Mute: changeVolume(desktop, 0, true); break;
             case sdl::EventAction::None: break;
+        }
+        if (desktop.session && (action == sdl::EventAction::Pause || action == sdl::EventAction::Hidden ||
+                                action == sdl::EventAction::Shown || action == sdl::EventAction::Quit)) {
+            desktop.session->setPaused(desktop.pausedHere());
+            updateOnlineTitle(desktop, true);
         }
         desktop.keyboard.setPaused(desktop.paused());
     }
@@ -118,10 +157,26 @@ void waitWhilePaused(Desktop& desktop, const std::uint32_t* frame) {
         desktop.presenter.present(frame, desktop.overlay());
         SDL_WaitEventTimeout(nullptr, 50);
         pumpEvents(desktop);
+        desktop.session->keepAlive();
+        updateOnlineTitle(desktop);
     }
     const sdl::FramePacer::Nanos now = sdl::monotonicNow();
     desktop.pausedFor += now - began;
     desktop.pacer.start(now);
+    desktop.keyboard.setPaused(false);
+    updateOnlineTitle(desktop, true);
+}
+
+// Online, while the game waits for the other player: events still count, and
+// the last frame is shown again now and then (dimmed while the other side pauses).
+void whileWaiting(Desktop& desktop) {
+    pumpEvents(desktop);
+    const sdl::FramePacer::Nanos now = sdl::monotonicNow();
+    if (now - desktop.presented >= sdl::FramePacer::kSecond / 30) {
+        desktop.presenter.present(softglide::frontBuffer(), desktop.overlay());
+        desktop.presented = now;
+    }
+    updateOnlineTitle(desktop);
 }
 
 void onSwap(const std::uint32_t* frame, void* user) {
@@ -129,13 +184,18 @@ void onSwap(const std::uint32_t* frame, void* user) {
     // Wait first, then show: frames then appear at even 1/60 s steps however long
     // each pass took to compute.
     const sdl::FramePacer::Nanos drawn = sdl::monotonicNow();
+    // Online, the side that runs ahead of the other slows down a little (an
+    // eighth of a pass each pass) until the two are in step.
+    if (desktop.online && desktop.session->passesAhead() > 1.0) desktop.pacer.postpone(sdl::FramePacer::kSecond / 480);
     sdl::waitUntil(desktop.pacer.nextDeadline(drawn));
     const sdl::FramePacer::Nanos due = sdl::monotonicNow();
     desktop.presenter.present(frame, desktop.overlay());
     desktop.waiting += due - drawn;
     desktop.presenting += sdl::monotonicNow() - due;
+    desktop.presented = due;
     ++desktop.swaps;
     pumpEvents(desktop);
+    updateOnlineTitle(desktop);
     waitWhilePaused(desktop, frame);
 }
 
@@ -202,11 +262,6 @@ std::string noDisplayMessage(const std::string& reason) {
            " be opened. Check that it is running and that this user may use it, or " + instead;
 }
 
-bool timingReportWanted() {
-    const char* value = std::getenv("TANKBATTLE_TIMING");
-    return value && *value && std::string(value) != "0";
-}
-
 // The settings file's, with the command line's over them.
 sdl::Settings settingsInEffect(const Options& options, const sdl::Settings& fromFile) {
     sdl::Settings s = fromFile;
@@ -248,6 +303,15 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     if (std::string error; !options.recordFile.empty() && !session.recordTo(options.recordFile, error)) {
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         return 1;
+    }
+    // So is a port that cannot be had, or an address that cannot be found.
+    std::unique_ptr<Netplay> online;
+    if (std::string error; options.hostPort > 0 || !options.joinAddress.empty()) {
+        online = openOnline(options, error);
+        if (!online) {
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+            return 1;
+        }
     }
 
     // Settings never stop the game: a bad line is reported and skipped.
@@ -299,9 +363,30 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
     session.setPixels(!options.noPixels);
     if (options.frames >= 0) session.stopAfter(options.frames);
 
+    if (online) {
+        desktop->online = online.get();
+        const std::string waiting = onlineWaitingText(options, true);
+        std::fprintf(stderr, "tankbattle: %s\n", waiting.c_str());
+        setTitle(*desktop, waiting);
+        auto keepWaiting = [&] {
+            pumpEvents(*desktop);
+            desktop->presenter.present(softglide::frontBuffer(), desktop->overlay());
+            return !desktop->keyboard.pressedSinceLastQuery(platform::vk::Escape);
+        };
+        if (!connectOnline(*online, keepWaiting, error)) {
+            std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+            desktop.reset();
+            SDL_Quit();
+            return 1;
+        }
+        session.playOnline(*online);
+        session.whileWaiting([&desktop] { whileWaiting(*desktop); });
+    }
+
     session.start();
     platform::warnDataFiles();
     pumpEvents(*desktop);  // what happened during start-up reaches the first pass
+    updateOnlineTitle(*desktop, true);
 
     const sdl::FramePacer::Nanos started = sdl::monotonicNow();
     desktop->pacer.start(started);
@@ -315,10 +400,27 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
         status = 1;
     }
+    std::string ending;
     if (!session.finish(error)) {
-        std::fprintf(stderr, "tankbattle: %s\n", error.c_str());
+        ending = error;
         status = 1;
+    } else {
+        ending = session.ending();
     }
+    if (!ending.empty()) {
+        // Said on the terminal and, for a few seconds or until a key, in the window.
+        std::fprintf(stderr, "tankbattle: %s\n", ending.c_str());
+        setTitle(*desktop, ending);
+        desktop->pausedByPlayer = true;
+        const sdl::FramePacer::Nanos until = sdl::monotonicNow() + 3 * sdl::FramePacer::kSecond;
+        SDL_Event event;
+        while (sdl::monotonicNow() < until) {
+            desktop->presenter.present(softglide::frontBuffer(), desktop->overlay());
+            if (SDL_WaitEventTimeout(&event, 50) && (event.type == SDL_KEYDOWN || event.type == SDL_QUIT)) break;
+        }
+    }
+    if (online && timingReportWanted())
+        std::fprintf(stderr, "tankbattle: %s\n", onlineReport(*online, session.passes()).c_str());
 
     if (timingReportWanted()) {
         // The rate over the time the game ran: paused and minimised time is left out.

@@ -24,7 +24,20 @@ private:
 };
 
 // What an event means beyond the game's keys.
-enum class EventAction { None, ToggleFullscreen, Quit, Hidden, Shown, Pause, Screenshot, VolumeDown, VolumeUp, Mute };
+// Pause to OnlineFigures follow the order of the Commands (keymap.h).
+enum class EventAction {
+    None,
+    ToggleFullscreen,
+    Quit,
+    Hidden,
+    Shown,
+    Pause,
+    Screenshot,
+    VolumeDown,
+    VolumeUp,
+    Mute,
+    OnlineFigures
+};
 
 class DesktopKeyboard : public platform::Keyboard {
 public:

@@ -74,6 +74,7 @@ int commandFor(SDL_Scancode scancode) {
         case SDL_SCANCODE_EQUALS:
         case SDL_SCANCODE_KP_PLUS: return kVolumeUp;
         case SDL_SCANCODE_F9: return kMute;
+        case SDL_SCANCODE_F3: return kOnlineFigures;
         default: return kNoCommand;
     }
 }

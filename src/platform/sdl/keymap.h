@@ -12,7 +12,8 @@
 //     M , .   stand for keypad 1 2 3   (turn left, slower, turn right)
 //
 // Keys of the front end itself, which the game never sees: Pause, F12 (screenshot),
-// - and = (also keypad - and +) for the volume, F9 to mute.
+// - and = (also keypad - and +) for the volume, F9 to mute, F3 for the figures of
+// online play.
 #pragma once
 
 #include <SDL.h>
@@ -25,7 +26,7 @@ namespace platform::sdl {
 int virtualKeyFor(SDL_Scancode scancode, SDL_Keycode keycode);
 
 // What a key does beyond the game: actions numbered above every virtual key.
-enum Command : int { kNoCommand = 0, kPause = 0x100, kScreenshot, kVolumeDown, kVolumeUp, kMute };
+enum Command : int { kNoCommand = 0, kPause = 0x100, kScreenshot, kVolumeDown, kVolumeUp, kMute, kOnlineFigures };
 int commandFor(SDL_Scancode scancode);
 
 // The keys in effect: the defaults above, with a player's own bindings over them.

@@ -24,6 +24,8 @@ public:
     // Called when a pass has been shown: the moment the next pass may start
     // (never before now when behind).
     Nanos nextDeadline(Nanos now);
+    // Moves every later deadline by `by`: the game runs a little slower for a while.
+    void postpone(Nanos by) { origin_ += by; }
     // How often the schedule was moved because the loop fell behind.
     std::int64_t restarts() const { return restarts_; }
 

@@ -24,11 +24,9 @@ struct Named {
     const char* name;
     int action;
 };
-constexpr Named kCommands[] = {{"Pause", kPause},
-                               {"Screenshot", kScreenshot},
-                               {"VolumeDown", kVolumeDown},
-                               {"VolumeUp", kVolumeUp},
-                               {"Mute", kMute}};
+constexpr Named kCommands[] = {
+    {"Pause", kPause}, {"Screenshot", kScreenshot},      {"VolumeDown", kVolumeDown}, {"VolumeUp", kVolumeUp},
+    {"Mute", kMute},   {"OnlineFigures", kOnlineFigures}};
 constexpr const char* kPadActionNames[kPadActions] = {"Faster",      "Slower", "TurnLeft", "TurnRight", "TurretLeft",
                                                       "TurretRight", "Fire",   "Computer", "Pause"};
 
@@ -347,9 +345,9 @@ std::string formatSettings(const Settings& s) {
         "# tankbattle settings, read at start; see tankbattle --help.\n"
         "# key.NAME = keys: the keys (SDL scan code names, comma separated) that press a\n"
         "# game key (named as in replays) or Pause, Screenshot, VolumeDown, VolumeUp, Mute,\n"
-        "# instead of its usual keys (none: no key does). pad.ACTION = buttons and axes\n"
-        "# (leftx-, righttrigger, ...) for Faster Slower TurnLeft TurnRight TurretLeft\n"
-        "# TurretRight Fire Computer Pause.\n";
+        "# OnlineFigures, instead of its usual keys (none: no key does). pad.ACTION =\n"
+        "# buttons and axes (leftx-, righttrigger, ...) for Faster Slower TurnLeft\n"
+        "# TurnRight TurretLeft TurretRight Fire Computer Pause.\n";
     for (const SettingLine& line : settingLines(s)) out += lineFor(line.name, line.value) + "\n";
     return out;
 }
