@@ -94,7 +94,7 @@ public:
     // At the end of the game: keeps the link until the other side holds this
     // side's keys for `passes` passes (at most a few seconds), then closes it.
     void finish(std::int64_t passes);
-    // Counts a pass that waited for the other side, and a rollback of this many passes.
+    // Counts a pass held up for the other side's keys, and a rollback of this many passes.
     void countWait() { ++stats_.waits; }
     void countRollback(std::int64_t passes) {
         ++stats_.rollbacks;

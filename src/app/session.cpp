@@ -244,7 +244,11 @@ void Session::stepOnline() {
         playPass(net.keys(passes_), true);
         ++passes_;
     } else {
-        if (!ended && !net.peerPaused()) net.countWait();
+        // A pass held up for the other side's keys counts once, however long it waits.
+        if (!ended && !net.peerPaused() && waitedPass_ != passes_) {
+            net.countWait();
+            waitedPass_ = passes_;
+        }
         if (idle_) idle_();
     }
     // Settled: both sides' keys known, and no pass before them waiting to run again

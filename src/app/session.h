@@ -132,7 +132,8 @@ private:
     std::unique_ptr<Ring> ring_;
     std::unique_ptr<Snapshot> latest_;  // the sync test's state after the pass just run
     Netplay* netplay_ = nullptr;
-    std::int64_t confirmed_ = 0;  // online: passes whose keys both sides have settled
+    std::int64_t confirmed_ = 0;    // online: passes whose keys both sides have settled
+    std::int64_t waitedPass_ = -1;  // online: the last pass counted as held up
     std::map<std::int64_t, std::string> checkDumps_;
     std::function<void()> idle_;
     bool inPass_ = false, waiting_ = false;

@@ -72,7 +72,8 @@ public:
     }
 
     std::string peerName() const override { return peer_ ? addressText(peer_->address) : std::string(); }
-    int roundTripMs() const override { return peer_ ? int(peer_->roundTripTime) : 0; }
+    // The last measured, also once the link is closed.
+    int roundTripMs() const override { return peer_ ? int(rtt_ = peer_->roundTripTime) : int(rtt_); }
     std::uint32_t nowMs() const override { return enet_time_get(); }
     Traffic traffic() const override {
         return {host_->totalSentData, host_->totalReceivedData, host_->totalSentPackets, host_->totalReceivedPackets};
@@ -80,6 +81,7 @@ public:
 
     void close(int timeoutMs) override {
         if (!peer_) return;
+        rtt_ = peer_->roundTripTime;
         enet_peer_disconnect_later(peer_, 0);
         const enet_uint32 until = enet_time_get() + enet_uint32(timeoutMs);
         ENetEvent e;
@@ -94,6 +96,7 @@ public:
 private:
     ENetHost* host_;
     ENetPeer* peer_ = nullptr;
+    mutable enet_uint32 rtt_ = 0;
 };
 
 }  // namespace
