@@ -330,6 +330,33 @@ TEST(OnlineHandshake, GarbageIsDroppedAndCountedAndTheGamePlaysOn) {
     EXPECT_EQ(tbtest::readText(alone), tbtest::readText(dump));
 }
 
+TEST(OnlineHandshake, GamesThatDifferStopAndWriteTheirReplayAndState) {
+    // This guest claims a state after pass 60 that no game has: the host stops there.
+    const tbtest::ScratchDir dir("online_desync");
+    const int port = freePort(7);
+    startHost(dir, port, "--frames 1000 --replay '" TANKBATTLE_REGRESS_DIR "/churn.replay'");
+    HandMadeGuest guest(port);
+    ASSERT_TRUE(guest.connected());
+    platform::setDataDirectory(TANKBATTLE_GENERATED_DATA);
+    guest.send(net::Greeting{false, net::kProtocolVersion, tb::programVersion(), tb::gameDataDigest(), -1});
+    guest.send(net::Check{60, 0x0123456789ABCDEFull});
+    guest.playNothing();
+    const std::string host = waitForHost(dir);
+    ASSERT_EQ(host.substr(0, 2), "1\n") << host;
+    EXPECT_NE(host.find("the two games differ after pass 60; written: tankbattle-desync-60-player1.replay, "
+                        "tankbattle-desync-60-player1.jsonl"),
+              std::string::npos)
+        << host;
+    // What it wrote is this side's game up to there: its replay gives its state.
+    const fs::path alone = dir / "alone.jsonl";
+    ASSERT_EQ(tbtest::runGame("--headless --no-pixels --data '" TANKBATTLE_GENERATED_DATA "' --frames 60 --replay '" +
+                                  (dir / "tankbattle-desync-60-player1.replay").string() + "' --dump-state '" +
+                                  alone.string() + "'",
+                              dir / "alone.err"),
+              0);
+    EXPECT_EQ(tbtest::readText(dir / "tankbattle-desync-60-player1.jsonl"), tbtest::readText(alone));
+}
+
 // Whole games: both sides end with the same world and the same recording,
 // which is the merged keys, and which played alone gives that world again.
 TEST(OnlineGames, BothSidesEndWithTheWorldOfTheMergedKeysPlayedAlone) {
