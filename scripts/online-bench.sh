@@ -23,7 +23,7 @@ sleep 1
 port=$((30000 + RANDOM % 20000))
 game=(env DISPLAY="$display" TANKBATTLE_TIMING=1 "$build/tankbattle" --window --mute --threads 1
       --data "$build/data" --frames "$passes" --config "$work/none.ini")
-"$build/tests/net_relay" --listen 0 --port-file "$work/relay.port" --to "127.0.0.1:$port" \
+"$build/tools/net_relay" --listen 0 --port-file "$work/relay.port" --to "127.0.0.1:$port" \
   --delay $((rtt / 2)) --jitter $((rtt / 10)) --drop "$loss" --seed 1 --stats "$work/relay.stats" > /dev/null &
 until [ -s "$work/relay.port" ]; do sleep 0.05; done
 "${game[@]}" --host "$port" --replay tests/regress/coop.replay 2> "$work/host.err" &
