@@ -5,6 +5,10 @@ namespace tb {
 
 void initDisplay();
 void buildTextures();
+// The two slots read from files (2 from "tex.bmp", 6 from "tex2.bmp"), each
+// built and downloaded after the slot before it, as buildTextures does.
+void buildTexBitmap();
+void buildTex2Bitmap();
 void loadModel();
 
 }  // namespace tb

@@ -46,6 +46,32 @@ void buildSpot(AlphaOf alphaOf) {
 
 }  // namespace
 
+// Slot 2: "tex.bmp" pixel indices as grey levels offset by 26; the first pixel lands at texel 64.
+void buildTexBitmap() {
+    platform::TextStream bmp = platform::TextStream::openData("tex.bmp");
+    bmp.seek(1078, 0);
+    for (int n = 0; n < 16384; ++n) {
+        int p = bmp.getc();
+        texels[(n + 64) % 16384] = std::uint16_t((p + 26) * 0x0421 + 0x8000);
+    }
+    downloadSlot(2, GR_LOD_256, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555);
+}
+
+// Slot 6: "tex2.bmp" byte triplets as four-bit channels. When the second
+// byte's channel is not 0 the third byte is read again as the next texel's first.
+void buildTex2Bitmap() {
+    platform::TextStream bmp = platform::TextStream::openData("tex2.bmp");
+    bmp.seek(1078, 0);
+    for (int n = 0; n < 4096; ++n) {
+        int b0 = bmp.getc() / 16;
+        int b1 = bmp.getc() / 16;
+        int b2 = bmp.getc() / 16;
+        if (b1 != 0) bmp.seek(-1, 1);
+        texels[(n + 27) % 4096] = std::uint16_t(b0 * 0x1000 + b0 * 0x100 + b2 * 0x10 + b1);
+    }
+    downloadSlot(6, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444);
+}
+
 void buildTextures() {
     tb::srand(42);
 
@@ -63,16 +89,7 @@ void buildTextures() {
     }
     downloadSlot(1, GR_LOD_16, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555);
 
-    // Slot 2: "tex.bmp" pixel indices as grey levels offset by 26; the first pixel lands at texel 64.
-    {
-        platform::TextStream bmp = platform::TextStream::openData("tex.bmp");
-        bmp.seek(1078, 0);
-        for (int n = 0; n < 16384; ++n) {
-            int p = bmp.getc();
-            texels[(n + 64) % 16384] = std::uint16_t((p + 26) * 0x0421 + 0x8000);
-        }
-    }
-    downloadSlot(2, GR_LOD_256, GR_ASPECT_4x1, GR_TEXFMT_ARGB_1555);
+    buildTexBitmap();
 
     // Slot 3: half-transparent grey noise 10..15.
     for (int i = 0; i < 4096; ++i) {
@@ -87,20 +104,7 @@ void buildTextures() {
     buildSpot([](int d) { return trunc32(double(255 - d) * 0.7692307692307693); });
     downloadSlot(5, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_8332);
 
-    // Slot 6: "tex2.bmp" byte triplets as four-bit channels. When the second
-    // byte's channel is not 0 the third byte is read again as the next texel's first.
-    {
-        platform::TextStream bmp = platform::TextStream::openData("tex2.bmp");
-        bmp.seek(1078, 0);
-        for (int n = 0; n < 4096; ++n) {
-            int b0 = bmp.getc() / 16;
-            int b1 = bmp.getc() / 16;
-            int b2 = bmp.getc() / 16;
-            if (b1 != 0) bmp.seek(-1, 1);
-            texels[(n + 27) % 4096] = std::uint16_t(b0 * 0x1000 + b0 * 0x100 + b2 * 0x10 + b1);
-        }
-    }
-    downloadSlot(6, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444);
+    buildTex2Bitmap();
 }
 
 }  // namespace tb
