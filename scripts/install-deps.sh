@@ -3,7 +3,7 @@
 # also what the tests and benchmarks need, and with --package what making and
 # checking the Debian package needs (scripts/package.sh).
 set -euo pipefail
-packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libenet-dev)
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libenet-dev libsdl2-gfx-dev)
 for set in "$@"; do
   case "$set" in
     --tests) packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool) ;;

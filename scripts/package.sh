@@ -147,7 +147,7 @@ CONTROL
 # The arm64 libraries the game links with, beside the native ones.
 multiarch() {
   local need=()
-  for p in g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libpng-dev:arm64 libenet-dev:arm64; do
+  for p in g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libpng-dev:arm64 libenet-dev:arm64 libsdl2-gfx-dev:arm64; do
     dpkg -s "$p" > /dev/null 2>&1 || need+=("$p")
   done
   [ ${#need[@]} -eq 0 ] && return

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -63,10 +64,19 @@ struct Desktop {
     // Online, a pause on either side holds both games (hidden windows too).
     bool pausedHere() const { return pausedByPlayer || hidden; }
     bool paused() const { return pausedHere() || (session && session->peerPaused()); }
+    std::string message;  // said over the picture (online: waiting, ended)
+    std::string figures;  // F3: online play's figures, at the top left
+
     sdl::Overlay overlay() const {
         sdl::Overlay o;
         o.dimmed = paused();
         if (sdl::monotonicNow() < volumeShownUntil) o.volume = volume, o.muted = muted;
+        o.message = message;
+        if (o.message.empty() && online && session->peerPaused())
+            o.message = "Paused by player " + std::to_string(3 - online->player());
+        else if (o.message.empty() && online && pausedHere())
+            o.message = "Paused: player " + std::to_string(3 - online->player()) + " waits for you";
+        if (figuresShown) o.corner = figures;
         return o;
     }
 };
@@ -97,11 +107,10 @@ void updateOnlineTitle(Desktop& desktop, bool now = false) {
         text += "; paused by player " + std::to_string(3 - net.player());
     else if (desktop.pausedHere())
         text += "; paused";
-    if (desktop.figuresShown) {
-        const Netplay::Stats s = net.stats();
-        text += " | round trip " + std::to_string(s.roundTripMs) + " ms, " + std::to_string(s.rollbacks) +
-                " rollbacks, " + std::to_string(s.waits) + " passes waited";
-    }
+    const Netplay::Stats s = net.stats();
+    desktop.figures = "round trip " + std::to_string(s.roundTripMs) + " ms, " + std::to_string(s.rollbacks) +
+                      " rollbacks, " + std::to_string(s.waits) + " waits";
+    if (desktop.figuresShown) text += " | " + desktop.figures;
     setTitle(desktop, text);
 }
 
@@ -368,6 +377,9 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         const std::string waiting = onlineWaitingText(options, true);
         std::fprintf(stderr, "tankbattle: %s\n", waiting.c_str());
         setTitle(*desktop, waiting);
+        desktop->message = options.hostPort > 0 ? "Waiting for player 2 on UDP port " +
+                                                      std::to_string(options.hostPort) + "\n\nEscape gives up"
+                                                : "Connecting to " + options.joinAddress + "\n\nEscape gives up";
         auto keepWaiting = [&] {
             pumpEvents(*desktop);
             desktop->presenter.present(softglide::frontBuffer(), desktop->overlay());
@@ -379,6 +391,7 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
             SDL_Quit();
             return 1;
         }
+        desktop->message.clear();
         session.playOnline(*online);
         session.whileWaiting([&desktop] { whileWaiting(*desktop); });
     }
@@ -411,6 +424,8 @@ int runWindowed(const Options& options, const char* /*argv0*/) {
         // Said on the terminal and, for a few seconds or until a key, in the window.
         std::fprintf(stderr, "tankbattle: %s\n", ending.c_str());
         setTitle(*desktop, ending);
+        desktop->message = ending;
+        desktop->message[0] = char(std::toupper(static_cast<unsigned char>(desktop->message[0])));
         desktop->pausedByPlayer = true;
         const sdl::FramePacer::Nanos until = sdl::monotonicNow() + 3 * sdl::FramePacer::kSecond;
         SDL_Event event;

@@ -1,10 +1,12 @@
 // The window, its renderer and the streaming texture the frames go through.
 #include "platform/sdl/presenter.h"
 
+#include <SDL2_gfxPrimitives.h>
 #include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "platform/glide/softglide.h"
@@ -171,8 +173,44 @@ void Presenter::present(const std::uint32_t* pixels, const Overlay& overlay) {
     SDL_RenderPresent(renderer_);
 }
 
+namespace {
+
+// Text in SDL2_gfx's 8 x 8 font, `scale` times larger, each line centred on
+// `centre` (or left-aligned at x when centre is negative).
+void drawText(SDL_Renderer* renderer, const std::vector<std::string>& lines, int x, int y, int centre, int scale) {
+    SDL_RenderSetScale(renderer, float(scale), float(scale));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int width = int(lines[i].size()) * 8 * scale;
+        const int left = centre >= 0 ? centre - width / 2 : x;
+        stringRGBA(renderer, Sint16(left / scale), Sint16((y + int(i) * 12 * scale) / scale), lines[i].c_str(), 240,
+                   240, 240, 255);
+    }
+    SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+}
+
+// The text's lines (split at '\n'), each broken at spaces to at most `columns` letters.
+std::vector<std::string> splitLines(const std::string& text, std::size_t columns) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        while (line.size() > columns) {
+            std::size_t cut = line.rfind(' ', columns);
+            if (cut == std::string::npos || cut == 0) cut = columns;
+            lines.push_back(line.substr(0, cut));
+            line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
 // Paused: the picture at half brightness. Volume: a bar of ten steps at the
-// bottom left, crossed out when muted.
+// bottom left, crossed out when muted. A message in a dark band across the
+// middle, figures at the top left.
 void Presenter::drawOverlay(const Rect& picture, const Overlay& overlay) {
     SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
     if (overlay.dimmed) {
@@ -202,6 +240,23 @@ void Presenter::drawOverlay(const Rect& picture, const Overlay& overlay) {
             for (int t = 0; t < unit; ++t)
                 SDL_RenderDrawLine(renderer_, x0, y0 + 4 * unit - 1 - t, x0 + 40 * unit - unit, y0 - t);
         }
+    }
+    const int scale = std::max(1, picture.h / 240);  // 16-pixel letters at 480 lines
+    if (!overlay.message.empty()) {
+        const std::vector<std::string> lines =
+            splitLines(overlay.message, std::size_t(std::max(1, picture.w / (8 * scale) - 2)));
+        const int height = (int(lines.size()) * 12 + 8) * scale;
+        const SDL_Rect band{picture.x, picture.y + (picture.h - height) / 2, picture.w, height};
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 190);
+        SDL_RenderFillRect(renderer_, &band);
+        drawText(renderer_, lines, 0, band.y + 6 * scale, picture.x + picture.w / 2, scale);
+    }
+    if (!overlay.corner.empty()) {
+        const int x = picture.x + 4 * scale, y = picture.y + 4 * scale;
+        const SDL_Rect back{x - 2 * scale, y - 2 * scale, (int(overlay.corner.size()) * 8 + 4) * scale, 12 * scale};
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 160);
+        SDL_RenderFillRect(renderer_, &back);
+        drawText(renderer_, {overlay.corner}, x, y, -1, scale);
     }
     SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);

@@ -27,6 +27,8 @@ struct Overlay {
     bool dimmed = false;  // paused
     int volume = -1;      // 0..100: the volume bar is shown; -1: not shown
     bool muted = false;   // the bar is shown crossed out
+    std::string message;  // lines (split at '\n') in a band across the middle; none when empty
+    std::string corner;   // one line at the top left (figures); none when empty
 };
 
 // The window icon, drawn in code after the installed tankbattle.svg: `size` x
