@@ -117,7 +117,11 @@ void Netplay::handle(const link::Event& event, std::int64_t present) {
         return;
     }
     if (const auto* g = std::get_if<net::Greeting>(&message)) return handle(*g);
-    if (const auto* r = std::get_if<net::Refusal>(&message)) return fail("the host refused the game: " + r->reason);
+    if (const auto* r = std::get_if<net::Refusal>(&message)) {
+        if (setup_.role == Role::Guest && !connected_) return fail("the host refused the game: " + r->reason);
+        ++stats_.malformed;  // only a host refuses, and only before the game
+        return;
+    }
     if (!connected_) return;  // nothing else counts before the handshake
     if (const auto* in = std::get_if<net::Inputs>(&message)) return handle(*in, present);
     if (const auto* c = std::get_if<net::Check>(&message)) return handle(*c);
