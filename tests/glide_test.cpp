@@ -7,6 +7,7 @@
 #include <png.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -305,6 +306,61 @@ TEST_P(GlidePipeline, BilinearWeightsAndWrapAtTextureEdges) {
         grDrawTriangle(&a, &b, &d);
         const std::uint32_t g = std::uint32_t(c.grey);
         EXPECT_EQ(pixel(0, 0), 0xFF000000u | g << 16 | g << 8 | g);
+    }
+}
+
+TEST_P(GlidePipeline, TexelCoordinatesWrapByWholePeriodsAtAnySize) {
+    // A 256 x 32 texture (one texel a Glide unit): column 0 grey 2, column 255 grey 12, the rest
+    // grey 8 (times 17 in 8 bits), drawn with one s everywhere. s = 3 x 2^50 samples texel
+    // 3 x 2^50 - 0.5, which is 255.5 after whole periods: half column 255 and half column 0,
+    // (204 + 34) / 2 = 119; so does -3 x 2^50. Every double from 2^60 on is a whole number of
+    // periods: 2^60 - 0.5 rounds to 2^60, column 0 alone.
+    std::vector<std::uint16_t> texels(256 * 32, 0xF888);
+    for (std::size_t row = 0; row < 32; ++row) texels[row * 256] = 0xF222, texels[row * 256 + 255] = 0xFCCC;
+    GrTexInfo info{GR_LOD_256, GR_LOD_256, GR_ASPECT_8x1, GR_TEXFMT_ARGB_4444, texels.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    grCullMode(GR_CULL_DISABLE);
+    const struct {
+        float s;
+        std::uint32_t grey;
+    } cases[] = {{0x3p50f, 119}, {-0x3p50f, 119}, {0x1p60f, 34}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.s);
+        grBufferClear(0, 0, 0xFFFF);
+        GrVertex a = vertex(480, 300, 100, 1, c.s, 0.5f), b = vertex(480, 316, 100, 1, c.s, 0.5f),
+                 d = vertex(496, 300, 100, 1, c.s, 0.5f);
+        grDrawTriangle(&a, &b, &d);
+        EXPECT_EQ(pixel(480, 300), 0xFF000000u | c.grey << 16 | c.grey << 8 | c.grey);
+    }
+}
+
+TEST_P(GlidePipeline, TrianglesSharingAnEdgeDrawItsPixelsOnce) {
+    // Under additive blend a pixel drawn twice would show twice the colour, one never drawn none.
+    // A 30 x 30 square cut along either diagonal (pixel centres lie on both), and cut into four
+    // around a pixel centre: all 900 pixels get one draw of 40. The square spans three bands.
+    useUniformTexture(GR_TEXFMT_ARGB_1555, 0xFFFF);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+    grCullMode(GR_CULL_DISABLE);
+    const GrVertex tl = vertex(10, 10), tr = vertex(40, 10), br = vertex(40, 40), bl = vertex(10, 40),
+                   centre = vertex(25.5f, 25.5f);
+    const std::vector<std::array<GrVertex, 3>> cuts[] = {
+        {{tl, tr, br}, {br, bl, tl}},
+        {{tr, br, bl}, {bl, tl, tr}},
+        {{tl, tr, centre}, {tr, br, centre}, {br, bl, centre}, {bl, tl, centre}}};
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.size());
+        grBufferClear(0, 0, 0xFFFF);
+        for (auto v : cut) {
+            for (GrVertex& p : v) p.r = p.g = p.b = 215, p.a = 0;
+            grDrawTriangle(&v[0], &v[1], &v[2]);
+        }
+        int once = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 60; ++x) once += pixel(x, y) == 0xFF282828u;
+        EXPECT_EQ(once, 900);
+        EXPECT_EQ(countPixelsNot(0), 900);
     }
 }
 

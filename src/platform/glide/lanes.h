@@ -6,6 +6,7 @@
 // results are those of the scalar ones, so every pack gives the same bits.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -145,6 +146,29 @@ TB_INLINE bool anyLane(M m) {
         std::uint64_t any = 0;
         for (const std::uint64_t half : v) any |= half;
         return any != 0;
+    }
+}
+
+// Whether every lane of a mask is set.
+template <class P, class M>
+TB_INLINE bool everyLane(M m) {
+    if constexpr (P::N == 1) {
+        return m;
+    } else if constexpr (kTestsWholeMasks && (sizeof(M) == 16 || sizeof(M) == 32)) {
+        return everyBitSet(m);
+    } else {
+        return !anyLane<P>(~m);
+    }
+}
+
+// |x| lane by lane: the sign bit cleared.
+template <class F>
+TB_INLINE F magnitude(F x) {
+    if constexpr (kIsScalar<F>) {
+        return std::fabs(x);
+    } else {
+        typedef std::uint64_t Bits __attribute__((vector_size(sizeof(F))));
+        return (F)((Bits)x & ~(std::uint64_t(1) << 63));
     }
 }
 

@@ -1,6 +1,6 @@
 // Lane operations for WebAssembly SIMD (see lanes.h): the permute, whose
 // only variable form picks bytes (each 32-bit index becomes the indices of
-// its four bytes), and the test for any set bit of a mask.
+// its four bytes), and the tests for any and every set bit of a mask.
 #pragma once
 
 #if defined(__wasm_simd128__)
@@ -20,6 +20,19 @@ TB_INLINE bool anyBitSet(M m) {
     } else {
         static_assert(sizeof(M) == 16);
         return __builtin_wasm_any_true_v128((Bytes)m);
+    }
+}
+
+template <class M>
+TB_INLINE bool everyBitSet(M m) {
+    typedef signed char Bytes __attribute__((vector_size(16)));
+    if constexpr (sizeof(M) == 32) {
+        Bytes halves[2];
+        __builtin_memcpy(halves, &m, sizeof halves);
+        return !__builtin_wasm_any_true_v128(~(halves[0] & halves[1]));
+    } else {
+        static_assert(sizeof(M) == 16);
+        return !__builtin_wasm_any_true_v128(~(Bytes)m);
     }
 }
 

@@ -39,18 +39,38 @@ TB_INLINE std::int64_t saturate(double v, double limit) {
 constexpr double kStartLimit = double(std::int64_t(1) << 52);
 constexpr double kStepLimit = double(std::int64_t(1) << 50);
 
+// Removes whole periods of `size` texels (a power of two) from a texel
+// coordinate, exactly, at every finite size: what is left lies in [0, size].
+// Below 2^51 one step does it (floorSmall is exact there). Up to 2^60 a
+// first step takes off whole multiples of 2^32 periods: every value there
+// is a multiple of half a texel, so each product and difference is exact.
+// From 2^60 on every double is a multiple of 256 texels, so of any period,
+// and nothing is left; NaN and infinities have no place and give 0 too.
+template <class P>
+TB_INLINE typename P::F64 wrapTexel(typename P::F64 texel, int size, double invSize) {
+    using F = typename P::F64;
+    constexpr double kOneStep = double(std::int64_t(1) << 51), kNothingLeft = double(std::int64_t(1) << 60);
+    constexpr double kPeriods = double(std::int64_t(1) << 32);
+    const F m = magnitude(texel);
+    const auto near = m < kOneStep;  // false for NaN
+    if (!everyLane<P>(near)) {
+        const F kept = select(m < kNothingLeft, texel, splat<F>(0.0));
+        const F reduced = kept - double(size) * kPeriods * floorSmall(kept * (invSize / kPeriods));
+        texel = select(near, texel, reduced);
+    }
+    return texel - double(size) * floorSmall(texel * invSize);
+}
+
 // A texel coordinate at the start of a row, kept small: wrapping removes
 // whole texture sizes, clamping keeps it in a range where the clamp to the
-// edge texel is the same. Either way it ends within +-2^20 texels, so its
-// rounding in fixed point needs none of saturate's limits.
+// edge texel is the same (NaN counts as 0). Either way it ends within
+// +-2^20 texels, so its rounding in fixed point needs none of saturate's
+// limits.
 TB_INLINE std::int64_t texStart(double texel, int size, double invSize, bool clamped) {
-    if (!(std::fabs(texel) < 1e15)) texel = 0.0;
     if (clamped) {
-        texel = std::clamp(texel, -double(1 << 20), double(1 << 20));
+        texel = texel == texel ? std::clamp(texel, -double(1 << 20), double(1 << 20)) : 0.0;
     } else {
-        // size is a power of two, so this product is the exact quotient
-        // (below 1e15, where floorSmall is exact); what is left lies in [0, size].
-        texel -= double(size) * floorSmall(texel * invSize);
+        texel = wrapTexel<Scalar>(texel, size, invSize);
     }
     return floorToInt(texel * kTexOne + 0.5);
 }
@@ -138,9 +158,9 @@ TB_INLINE typename P::I32 affineTexel(U u, bool clamped) {
 }
 
 // From a perspective triangle's coordinate in texels at a pixel centre.
-// Wrapped, whole periods are removed exactly (as for affine triangles, with
-// the same rule for coordinates beyond any use); clamped, it is limited to
-// +-2^22 texels (NaN to the lower end), where the edge texel is the same.
+// Wrapped, whole periods are removed exactly (wrapTexel, as for affine
+// triangles); clamped, it is limited to +-2^22 texels (NaN to the lower
+// end), where the edge texel is the same.
 template <class P>
 TB_INLINE typename P::I32 perspectiveTexel(typename P::F64 texel, int size, double invSize, bool clamped) {
     using F = typename P::F64;
@@ -149,8 +169,7 @@ TB_INLINE typename P::I32 perspectiveTexel(typename P::F64 texel, int size, doub
         texel = select(texel >= -kLimit, texel, splat<F>(-kLimit));
         texel = select(texel <= kLimit, texel, splat<F>(kLimit));
     } else {
-        texel = select((texel < 1e15) & (texel > -1e15), texel, splat<F>(0.0));
-        texel = texel - double(size) * floorSmall(texel * invSize);
+        texel = wrapTexel<P>(texel, size, invSize);
     }
     return convert<typename P::I32>(floorSmall(texel * 256.0));
 }
