@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
+#include "platform/glide/testing.h"
 #include "triangle_input.h"
 
 namespace {
 
-using softglide::detail::Spans;
+using softglide::testing::Loops;
 
 constexpr double kInputPixels = 4096;
 
@@ -82,11 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)ready;
     if (size < 1) return 0;
-    const Spans lanes = (data[0] & 1) ? Spans::Portable : Spans::Fast;
+    const Loops lanes = (data[0] & 1) ? Loops::Portable : Loops::Fast;
     static std::vector<std::uint32_t> colour(std::size_t(softglide::kScreenWidth * softglide::kScreenHeight));
     static std::vector<std::uint16_t> depth(colour.size());
 
-    softglide::detail::useSpans(Spans::Reference);
+    softglide::testing::useLoops(Loops::Reference);
     const Reach reach = drawInput(data + 1, size - 1);
     if (reach.bottom <= reach.top) return 0;
     // The rows the triangles can reach; the clear left the others alike.
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count = std::size_t(reach.bottom - reach.top) * softglide::kScreenWidth;
     std::memcpy(colour.data(), softglide::backBuffer() + first, count * sizeof colour[0]);
     std::memcpy(depth.data(), softglide::depthBuffer() + first, count * sizeof depth[0]);
-    softglide::detail::useSpans(lanes);
+    softglide::testing::useLoops(lanes);
     drawInput(data + 1, size - 1);
     if (std::memcmp(colour.data(), softglide::backBuffer() + first, count * sizeof colour[0]) != 0 ||
         std::memcmp(depth.data(), softglide::depthBuffer() + first, count * sizeof depth[0]) != 0)

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
+#include "platform/glide/testing.h"
 #include "triangle_input.h"
 
 namespace {
 
-using softglide::detail::Spans;
+using softglide::testing::Loops;
 
 void drawInput(const std::uint8_t* data, std::size_t size) {
     // Depth writes on for the clear, whatever the previous input's last
@@ -40,17 +40,17 @@ void drawInput(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::openDisplayOnce();
     const std::size_t pixels = std::size_t(softglide::frameWidth()) * std::size_t(softglide::frameHeight());
-    softglide::detail::useSpans(Spans::Reference);
+    softglide::testing::useLoops(Loops::Reference);
     softglide::setThreads(1);
     drawInput(data, size);
     const std::vector<std::uint32_t> colour(softglide::backBuffer(), softglide::backBuffer() + pixels);
     const std::vector<std::uint16_t> depth(softglide::depthBuffer(), softglide::depthBuffer() + pixels);
     const struct {
-        Spans spans;
+        Loops loops;
         int threads;
-    } runs[] = {{Spans::Portable, 2}, {Spans::Fast, 3}, {Spans::Fast, 8}};
+    } runs[] = {{Loops::Portable, 2}, {Loops::Fast, 3}, {Loops::Fast, 8}};
     for (const auto& run : runs) {
-        softglide::detail::useSpans(run.spans);
+        softglide::testing::useLoops(run.loops);
         softglide::setThreads(run.threads);
         drawInput(data, size);
         if (!std::equal(colour.begin(), colour.end(), softglide::backBuffer()) ||

@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "platform/glide/glide.h"
-#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
+#include "platform/glide/testing.h"
 #include "platform/screenshot.h"
 
 namespace {
 
-using softglide::detail::Spans;
+using softglide::testing::Loops;
 
 constexpr int W = softglide::kScreenWidth, H = softglide::kScreenHeight;
 
@@ -80,21 +80,22 @@ int countPixelsNot(std::uint32_t value) {
     return n;
 }
 
-class GlidePipeline : public ::testing::TestWithParam<Spans> {
+// Each test starts from a fresh software Glide drawing with the loops under
+// test, and leaves a fresh one with the default loops to the tests after it.
+class GlidePipeline : public ::testing::TestWithParam<Loops> {
 protected:
     void SetUp() override {
-        softglide::setRasterEnabled(true);
-        softglide::detail::useSpans(GetParam());
-        softglide::setScale(1);
+        softglide::testing::startFresh();
+        softglide::testing::useLoops(GetParam());
         openLikeGame();
     }
-    void TearDown() override { softglide::detail::useSpans(Spans::Fast); }
+    void TearDown() override { softglide::testing::startFresh(); }
 };
-INSTANTIATE_TEST_SUITE_P(Loops, GlidePipeline, ::testing::Values(Spans::Reference, Spans::Portable, Spans::Fast),
+INSTANTIATE_TEST_SUITE_P(Loops, GlidePipeline, ::testing::Values(Loops::Reference, Loops::Portable, Loops::Fast),
                          [](const auto& info) {
-                             return info.param == Spans::Fast
+                             return info.param == Loops::Fast
                                         ? "Fast"
-                                        : (info.param == Spans::Portable ? "Portable" : "Reference");
+                                        : (info.param == Loops::Portable ? "Portable" : "Reference");
                          });
 
 TEST_P(GlidePipeline, CombineSubtractsVertexColourScaledByTextureAlpha) {

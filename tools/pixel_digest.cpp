@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "platform/glide/glide.h"
-#include "platform/glide/internal.h"
 #include "platform/glide/softglide.h"
+#include "platform/glide/testing.h"
 
 namespace {
 
-using softglide::detail::Spans;
+using softglide::testing::Loops;
 
 std::uint32_t seed = 1;
 double rnd() {
@@ -87,7 +87,7 @@ std::uint64_t digest() {
     return h;
 }
 
-std::uint64_t draw(const Scene& scene, Spans spans, int threads, int scale) {
+std::uint64_t draw(const Scene& scene, Loops loops, int threads, int scale) {
     static const GrAlphaBlendFnc_t blends[5][2] = {{GR_BLEND_ONE, GR_BLEND_ZERO},
                                                    {GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA},
                                                    {GR_BLEND_ONE, GR_BLEND_ONE},
@@ -95,7 +95,8 @@ std::uint64_t draw(const Scene& scene, Spans spans, int threads, int scale) {
                                                    {GR_BLEND_DST_ALPHA, GR_BLEND_SRC_COLOR}};
     static const GrLOD_t lods[4] = {GR_LOD_64, GR_LOD_64, GR_LOD_256, GR_LOD_2};
     static const GrAspectRatio_t aspects[4] = {GR_ASPECT_1x1, GR_ASPECT_1x1, GR_ASPECT_8x1, GR_ASPECT_1x1};
-    softglide::detail::useSpans(spans);
+    softglide::testing::startFresh();
+    softglide::testing::useLoops(loops);
     softglide::setThreads(threads);
     softglide::setScale(scale);
     grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_UPPER_LEFT, 2, 1);
@@ -130,17 +131,17 @@ int main() {
     const Scene scene = makeScene();
     int status = 0;
     for (int scale = 1; scale <= 2; ++scale) {
-        const std::uint64_t reference = draw(scene, Spans::Reference, 1, scale);
+        const std::uint64_t reference = draw(scene, Loops::Reference, 1, scale);
         std::printf("scale %d: %016llx\n", scale, static_cast<unsigned long long>(reference));
         // The fastest loops on every thread count, and the portable ones
         // (the same where the processor has no instruction set of its own).
-        const std::pair<Spans, int> runs[] = {{Spans::Fast, 1}, {Spans::Fast, 2},     {Spans::Fast, 3},
-                                              {Spans::Fast, 8}, {Spans::Portable, 1}, {Spans::Portable, 3}};
-        for (const auto& [spans, threads] : runs) {
-            const std::uint64_t fast = draw(scene, spans, threads, scale);
+        const std::pair<Loops, int> runs[] = {{Loops::Fast, 1}, {Loops::Fast, 2},     {Loops::Fast, 3},
+                                              {Loops::Fast, 8}, {Loops::Portable, 1}, {Loops::Portable, 3}};
+        for (const auto& [loops, threads] : runs) {
+            const std::uint64_t fast = draw(scene, loops, threads, scale);
             if (fast != reference) {
                 std::printf("scale %d, %s loops on %d threads: %016llx differs\n", scale,
-                            spans == Spans::Fast ? "fast" : "portable", threads, static_cast<unsigned long long>(fast));
+                            loops == Loops::Fast ? "fast" : "portable", threads, static_cast<unsigned long long>(fast));
                 status = 1;
             }
         }

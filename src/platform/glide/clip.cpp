@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "internal.h"
+#include "context.h"
 
 namespace softglide::detail {
 namespace {
@@ -75,9 +75,9 @@ float clampTo(float v, float hi) { return v < 0.0f ? 0.0f : (v > hi ? hi : v); }
 
 }  // namespace
 
-void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+void clipAndDraw(Context& ctx, const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (!finiteXY(a) || !finiteXY(b) || !finiteXY(c)) return;
-    if (!passesCulling(a, b, c, state().cullMode)) return;
+    if (!passesCulling(a, b, c, ctx.render.cullMode)) return;
     const float w = float(kScreenWidth), h = float(kScreenHeight);
     const ClipEdge edges[4] = {{true, 0.0f, -1.0}, {true, w, 1.0}, {false, 0.0f, -1.0}, {false, h, 1.0}};
     GrVertex poly[2][kMaxPolygon];
@@ -95,7 +95,7 @@ void clipAndDraw(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
         poly[cur][i].x = clampTo(poly[cur][i].x, w);
         poly[cur][i].y = clampTo(poly[cur][i].y, h);
     }
-    for (int i = 1; i + 1 < n; ++i) submitTriangle(poly[cur][0], poly[cur][i], poly[cur][i + 1]);
+    for (int i = 1; i + 1 < n; ++i) ctx.bands.submitTriangle(poly[cur][0], poly[cur][i], poly[cur][i + 1]);
 }
 
 }  // namespace softglide::detail

@@ -54,7 +54,7 @@ struct EdgeWalk {
 }  // namespace
 
 ScanOrder scanOrder(const Snapped& s) {
-    const std::int64_t *X = s.X, *Y = s.Y;
+    const std::int64_t* Y = s.Y;
     // Each vertex's y and its place as one key (y is far below 2^60), and
     // its rank among the keys: the vertices arrive in no order a branch
     // predictor could learn, so the sort is done without branches.
@@ -70,7 +70,11 @@ ScanOrder scanOrder(const Snapped& s) {
     o.top = std::uint8_t(top);
     o.mid = std::uint8_t(mid);
     o.bot = std::uint8_t(bot);
-    o.longLeft = (X[bot] - X[top]) * (Y[mid] - Y[top]) - (Y[bot] - Y[top]) * (X[mid] - X[top]) < 0;
+    // The long edge is on the left when the vertices run clockwise on the
+    // screen (y down) in scan order: the area's sign, turned over when the
+    // scan order is an odd permutation of the order passed.
+    const bool evenOrder = (mid - top + 3) % 3 == 1;
+    o.longLeft = evenOrder ? s.area > 0 : s.area < 0;
     return o;
 }
 

@@ -14,9 +14,12 @@ namespace softglide::detail {
 constexpr int kBandRows = 16;
 constexpr int kMaxBandRows = kBandRows * kMaxScale;
 
-// Vertex positions in 1/16 of a rendered pixel.
+// Vertex positions in 1/16 of a rendered pixel, and twice the signed area
+// they span in those units, in the order passed: coverage takes the sides of
+// the edges from its sign, set-up the planes' denominator from its size.
 struct Snapped {
     std::int64_t X[3], Y[3];
+    std::int64_t area;
 };
 
 // The vertices sorted by y for the scan: top, middle, bottom (ties keep the
@@ -33,10 +36,9 @@ struct Row {
     int y, left, right;
 };
 
-// Floor of a value whose magnitude is far below 2^62.
-inline std::int64_t floorToInt(double h) {
-    const std::int64_t t = std::int64_t(h);
-    return t - (double(t) > h);
+// Twice the signed area of a snapped triangle, in the order passed.
+inline std::int64_t snappedArea(const std::int64_t* X, const std::int64_t* Y) {
+    return (X[0] - X[1]) * (Y[1] - Y[2]) - (X[1] - X[2]) * (Y[0] - Y[1]);
 }
 
 // First pixel row whose centre lies at or below y (1/16 pixel): ceil((y - 8) / 16).

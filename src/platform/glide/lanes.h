@@ -11,7 +11,7 @@
 #include <cstring>
 #include <type_traits>
 
-// Code built for an instruction set of its own (spans_avx2.cpp) sets TB_ISA
+// Code built for an instruction set of its own (rowloops_avx2.cpp) sets TB_ISA
 // to its name, so that its copies of these inline templates never stand in
 // for the portable ones.
 #ifndef TB_ISA

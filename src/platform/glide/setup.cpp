@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "stages.h"
-
 namespace softglide::detail {
 
 // Area of the triangle as passed, in double: the differences and products of
@@ -26,6 +24,7 @@ Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, in
         s.X[i] = floorToInt(double(v[i]->x) * unit + 0.5);
         s.Y[i] = floorToInt(double(v[i]->y) * unit + 0.5);
     }
+    s.area = snappedArea(s.X, s.Y);
     return s;
 }
 
@@ -40,10 +39,11 @@ bool oneColour(const VertexValues& a, const VertexValues& b, const VertexValues&
 Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const VertexValues& c, const Snapped& sn,
                        const DrawState& st) {
     const std::int64_t *X = sn.X, *Y = sn.Y;
-    // Parameter planes in pixels relative to vertex 0.
+    // Parameter planes in pixels relative to vertex 0. Their denominator,
+    // dx1 * dy2 - dx2 * dy1, is the snapped area in square pixels.
     const double dx1 = double(X[1] - X[0]) / 16.0, dy1 = double(Y[1] - Y[0]) / 16.0;
     const double dx2 = double(X[2] - X[0]) / 16.0, dy2 = double(Y[2] - Y[0]) / 16.0;
-    const double invDet = 1.0 / (dx1 * dy2 - dx2 * dy1);
+    const double invDet = 256.0 / double(sn.area);
     auto plane = [&](double p0, double p1, double p2) {
         Plane p;
         p.p0 = p0;

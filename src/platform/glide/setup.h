@@ -5,21 +5,13 @@
 #include <cstdint>
 
 #include "coverage.h"
-#include "internal.h"
+#include "fixed.h"
+#include "context.h"
 
 namespace softglide::detail {
 
-// Depth and colours are iterated with 12 fractional bits.
-constexpr int kIterBits = 12;
-constexpr double kIterOne = double(1 << kIterBits);
-// Affine texture coordinates carry 24 fractional bits of a texel; the filter uses the top 8.
-constexpr int kTexBits = 24;
-constexpr double kTexOne = double(1 << kTexBits);
-// Vertex colours beyond this saturate the combine anyway, so clamping them
-// to it does not change any result and keeps products within 32 bits.
-constexpr int kColourLimit = 65536;
-
-// Vertex x and y times the scale, in 1/16 pixel, rounded to the nearest (halves up).
+// Vertex x and y times the scale, in 1/16 pixel, rounded to the nearest
+// (halves up), and the area they span.
 Snapped snapTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c, int scale);
 
 // What set-up needs of a vertex besides its position: a third of a GrVertex,
@@ -60,12 +52,5 @@ bool oneColour(const VertexValues& a, const VertexValues& b, const VertexValues&
 // The planes, steps and flat colour of a triangle whose vertices snapped to s.
 Triangle setUpTriangle(const VertexValues& a, const VertexValues& b, const VertexValues& c, const Snapped& s,
                        const DrawState& st);
-
-// Fixed-point parameters at the centre of a row's first pixel.
-// (No member initialisers: loops keep arrays of these, filled by rowStart,
-// which is in stages.h to be inlined into them.)
-struct RowStart {
-    std::int64_t z, r, g, b, a, u, v;
-};
 
 }  // namespace softglide::detail

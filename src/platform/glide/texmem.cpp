@@ -4,9 +4,11 @@
 // the rasteriser reads, so that drawing never decodes a texel. Selecting
 // memory in another shape or format than it was written with (never done by
 // the game) decodes the raw words into a scratch copy.
+#include "texmem.h"
+
 #include <algorithm>
 
-#include "internal.h"
+#include "context.h"
 
 namespace softglide::detail {
 namespace {
@@ -42,29 +44,9 @@ bool levelKept(FxU32 evenOdd, GrLOD_t lod) {
 
 FxU32 alignUp(FxU32 bytes) { return (bytes + kTexAlign - 1) / kTexAlign * kTexAlign; }
 
-// One download: which texels it wrote, its largest level's shape and format,
-// and that level expanded.
-struct Region {
-    FxU32 first = 0, count = 0;
-    GrTextureFormat_t format = 0;
-    int width = 0, height = 0;
-    bool opaque = false;
-    std::vector<std::uint32_t> texels;  // width x height
-    std::vector<std::uint32_t> padded;  // (width + 2) x (height + 2), then kPaddedSlack
-};
-
-struct TextureMemory {
-    std::vector<std::uint16_t> raw;
-    std::vector<Region> regions;
-    Region scratch;
-    void ensure() {
-        if (raw.empty()) raw.assign(kTexMemTexels, 0);
-    }
-};
-
-TextureMemory& mem() {
-    static TextureMemory m;
-    return m;
+// The raw words, allocated when first needed.
+void ensureRaw(TextureMemory& m) {
+    if (m.raw.empty()) m.raw.assign(kTexMemTexels, 0);
 }
 
 // Expands a level of stored words into the rasteriser's padded layout.
@@ -133,14 +115,14 @@ FxU32 textureMemRequired(FxU32 evenOdd, const GrTexInfo* info) {
     return alignUp(bytes);
 }
 
-void downloadMipMap(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
+void downloadMipMap(Context& ctx, FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
     if (!validInfo(info) || !info->data) return;
     const FxU32 bytes = textureMemRequired(evenOdd, info);
     if (bytes == 0 || startAddress % kTexAlign != 0 || startAddress > kTexMemBytes ||
         bytes > kTexMemBytes - startAddress)
         return;
-    TextureMemory& m = mem();
-    m.ensure();
+    TextureMemory& m = ctx.textures;
+    ensureRaw(m);
     const auto* src = static_cast<const std::uint16_t*>(info->data);
     const FxU32 first = startAddress / 2;
     FxU32 dst = first;
@@ -165,22 +147,22 @@ void downloadMipMap(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
     m.regions.push_back(std::move(region));
 }
 
-TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
+TextureView selectTexture(Context& ctx, FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* info) {
     TextureView view;
     if (!validInfo(info) || !levelKept(evenOdd, info->largeLod)) return view;
     const Level l = levelSize(info->largeLod, info->aspectRatio);
     const FxU32 count = FxU32(l.width * l.height);
     if (startAddress % kTexAlign != 0 || startAddress > kTexMemBytes || count * 2 > kTexMemBytes - startAddress)
         return view;
-    TextureMemory& m = mem();
-    m.ensure();
+    TextureMemory& m = ctx.textures;
+    ensureRaw(m);
     const FxU32 first = startAddress / 2;
     const Region* found = nullptr;
     for (const Region& r : m.regions) {
         if (r.first == first && r.format == info->format && r.width == l.width && r.height == l.height) found = &r;
     }
     if (!found) {
-        drawRecorded();  // recorded triangles may read the scratch copy
+        ctx.bands.drawAll();  // recorded triangles may read the scratch copy
         expandLevel(m.raw.data() + first, l.width, l.height, info->format, m.scratch);
         found = &m.scratch;
     }
@@ -196,9 +178,9 @@ TextureView selectTexture(FxU32 startAddress, FxU32 evenOdd, const GrTexInfo* in
     return view;
 }
 
-void resetTextureMemory() {
-    TextureMemory& m = mem();
-    discardRecorded();
+void resetTextureMemory(Context& ctx) {
+    TextureMemory& m = ctx.textures;
+    ctx.bands.discard();
     m.regions.clear();
     std::fill(m.raw.begin(), m.raw.end(), 0);
 }
@@ -207,7 +189,8 @@ void resetTextureMemory() {
 
 namespace softglide {
 bool textureTexel(FxU32 startAddress, const GrTexInfo* info, int index, std::uint32_t& argb) {
-    const detail::TextureView view = detail::selectTexture(startAddress, GR_MIPMAPLEVELMASK_BOTH, info);
+    const detail::TextureView view =
+        detail::selectTexture(detail::context(), startAddress, GR_MIPMAPLEVELMASK_BOTH, info);
     if (!view.valid() || index < 0 || index >= view.width * view.height) return false;
     argb = view.texels[index];
     return true;

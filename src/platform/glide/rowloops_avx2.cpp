@@ -4,7 +4,7 @@
 #if defined(__AVX2__)
 #define TB_ISA avx2
 #endif
-#include "spans.h"
+#include "rowloops.h"
 
 namespace softglide::detail {
 
@@ -13,12 +13,12 @@ namespace {
 constexpr GameRowsTable<Wide<8>> kAvx2Rows;
 }  // namespace
 
-SpansFn avx2Spans(int gameModes) {
+RowLoop avx2RowLoop(int gameModes) {
     static const bool available = __builtin_cpu_supports("avx2");
     return available ? kAvx2Rows.fn[gameModes] : nullptr;
 }
 #else
-SpansFn avx2Spans(int) { return nullptr; }
+RowLoop avx2RowLoop(int) { return nullptr; }
 #endif
 
 }  // namespace softglide::detail

@@ -1,4 +1,4 @@
-// Tiles and threads: Glide calls record the frame's triangles and clears in
+// Bands and threads: Glide calls record the frame's triangles and clears in
 // batches; worker threads draw the screen's bands of rows from each batch as
 // it fills, and at the swap (or whenever the buffers are looked at) the
 // calling thread joins them until everything is drawn. A band takes the
@@ -12,10 +12,12 @@
 #include <mutex>
 #include <thread>
 
+#include "bands.h"
+
+#include "context.h"
 #include "coverage.h"
-#include "internal.h"
+#include "rowloops.h"
 #include "setup.h"
-#include "spans.h"
 
 // WebAssembly builds without thread support draw on the calling thread alone.
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
@@ -27,13 +29,18 @@ namespace {
 
 // A recorded triangle in two cache lines: what set-up needs of its vertices,
 // and their snapped positions, which fit 32 bits for any triangle that
-// reaches the recorder (x and y within kSafeCoord).
+// reaches the recorder (x and y within kSafeCoord). The area they span is
+// worked out again from them where the triangle is drawn: it has no room.
 struct alignas(64) RecordedTriangle {
     VertexValues v[3];
     std::int32_t x[3], y[3];
     ScanOrder order;
     std::uint32_t state;  // index into its batch's states
-    Snapped snapped() const { return Snapped{{x[0], x[1], x[2]}, {y[0], y[1], y[2]}}; }
+    Snapped snapped() const {
+        Snapped s{{x[0], x[1], x[2]}, {y[0], y[1], y[2]}, 0};
+        s.area = snappedArea(s.X, s.Y);
+        return s;
+    }
     RecordedTriangle() {}  // left uninitialised: submitTriangle fills every field
 };
 static_assert(sizeof(RecordedTriangle) == 128);
@@ -85,36 +92,48 @@ void fillRows(T* first, int width, int rows, T value) {
         std::memcpy(first + std::size_t(row) * std::size_t(width), first, sizeof(T) * std::size_t(width));
 }
 
-void drawClear(const RecordedClear& c, int rowBegin, int rowEnd) {
-    Buffers& buf = buffers();
+void drawClear(Buffers& buf, const RecordedClear& c, int rowBegin, int rowEnd) {
     const std::size_t first = std::size_t(rowBegin) * std::size_t(buf.width);
     fillRows(buf.backColour() + first, buf.width, rowEnd - rowBegin, c.colour);
     if (c.clearDepth) fillRows(buf.depth.data() + first, buf.width, rowEnd - rowBegin, c.depth);
 }
 
-void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target) {
+void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target,
+                  testing::Loops loops) {
     Row rows[kMaxBandRows];
     const Snapped snapped = t.snapped();
     const int n = coveredRows(snapped, t.order, rowBegin, rowEnd, target.width, rows);
     if (n == 0) return;
     const Triangle tr = setUpTriangle(t.v[0], t.v[1], t.v[2], snapped, st);
-    pickSpans(st, tr)(tr, rows, n, target, st);
+    pickRowLoop(loops, st, tr)(tr, rows, n, target, st);
 }
 
 // The commands of one batch that reach band `band`.
-void drawBand(const Batch& b, int band) {
-    Buffers& buf = buffers();
+void drawBand(Buffers& buf, testing::Loops loops, const Batch& b, int band) {
     const int rowBegin = band * bandHeight(buf), rowEnd = std::min(buf.height, rowBegin + bandHeight(buf));
     const Target target{buf.backColour(), buf.depth.data(), buf.width};
     for (const std::uint32_t command : b.bands[std::size_t(band)]) {
         if (command & kClearBit) {
-            drawClear(b.clears[command & ~kClearBit], rowBegin, rowEnd);
+            drawClear(buf, b.clears[command & ~kClearBit], rowBegin, rowEnd);
         } else {
             const RecordedTriangle& t = b.triangles[command];
-            drawTriangle(t, b.states[t.state], rowBegin, rowEnd, target);
+            drawTriangle(t, b.states[t.state], rowBegin, rowEnd, target, loops);
         }
     }
 }
+
+int defaultThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+#if defined(TANKBATTLE_WEB_THREADS)
+    // A web page has only the workers started with it (more would start
+    // only once the page's thread returns to the browser).
+    return int(std::clamp(cores, 1u, unsigned(TANKBATTLE_WEB_THREADS)));
+#else
+    return int(std::clamp(cores, 1u, 64u));
+#endif
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // The frame and the threads that draw it. A band is drawn by one thread at a
@@ -123,9 +142,12 @@ void drawBand(const Batch& b, int band) {
 // batches over, and at the swap draws beside the workers until every band
 // has every batch; workers sleep between frames.
 
-class Frame {
+class Bands::Pool {
 public:
-    ~Frame() { resize(1); }
+    explicit Pool(Context& c) : ctx(c) {}
+    ~Pool() { resize(1); }
+
+    Context& ctx;  // what is recorded comes from here
 
     int threads() const { return int(workers_.size()) + 1; }
 
@@ -146,10 +168,14 @@ public:
 #endif
     }
 
-    // The batch being recorded into, with bands laid out for the buffers' scale.
-    Batch& open(const Buffers& buf) {
+    // The batch being recorded into, with bands laid out for the buffers'
+    // scale. A frame is drawn into the buffers and with the loops in use
+    // when its first command was recorded.
+    Batch& open(Buffers& buf, testing::Loops loops) {
         if (used_ > 0 && bandScale_ != buf.scale) discard();  // new buffers replaced the old ones
         if (used_ == 0) {
+            buffers_ = &buf;
+            loops_ = loops;
             bandScale_ = buf.scale;
             bandCount_ = (buf.height + bandHeight(buf) - 1) / bandHeight(buf);
             openNext();
@@ -251,7 +277,7 @@ private:
         for (int i = from; i < to; ++i) {
             const Batch& b = *batches_[std::size_t(i)];
             lock.unlock();
-            drawBand(b, band);
+            drawBand(*buffers_, loops_, b, band);
             lock.lock();
         }
         busy_[k] = 0;
@@ -278,6 +304,8 @@ private:
     std::vector<std::unique_ptr<Batch>> batches_;
     int used_ = 0, handed_ = 0;
     int bandScale_ = 0, bandCount_ = 0;
+    Buffers* buffers_ = nullptr;
+    testing::Loops loops_ = testing::Loops::Fast;
     // Per band: batches drawn, whether a thread draws it, commands waiting.
     std::vector<int> drawn_;
     std::vector<char> busy_;
@@ -289,40 +317,20 @@ private:
     bool stop_ = false;
 };
 
-int defaultThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-#if defined(TANKBATTLE_WEB_THREADS)
-    // A web page has only the workers started with it (more would start
-    // only once the page's thread returns to the browser).
-    return int(std::clamp(cores, 1u, unsigned(TANKBATTLE_WEB_THREADS)));
-#else
-    return int(std::clamp(cores, 1u, 64u));
-#endif
-}
+Bands::Bands(Context& ctx) : pool_(std::make_unique<Pool>(ctx)) { pool_->resize(defaultThreads()); }
 
-Frame& frame() {
-    static Frame f;
-    static const bool started = [] {
-        f.resize(defaultThreads());
-        return true;
-    }();
-    (void)started;
-    return f;
-}
+Bands::~Bands() = default;
 
-}  // namespace
-
-void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-    const Buffers& buf = buffers();
+void Bands::submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    Buffers& buf = pool_->ctx.buffers;
     const Snapped s = snapTriangle(a, b, c, buf.scale);
     // A triangle that snaps to no area covers no pixel centre.
-    if ((s.X[0] - s.X[1]) * (s.Y[1] - s.Y[2]) - (s.X[1] - s.X[2]) * (s.Y[0] - s.Y[1]) == 0) return;
+    if (s.area == 0) return;
     const ScanOrder order = scanOrder(s);
     const int rowTop = firstRow(s.Y[order.top], buf.height), rowBot = firstRow(s.Y[order.bot], buf.height);
     if (rowTop >= rowBot) return;
-    Frame& f = frame();
-    Batch& batch = f.open(buf);
-    const DrawState& st = state().draw;
+    Batch& batch = pool_->open(buf, pool_->ctx.loops);
+    const DrawState& st = pool_->ctx.render.draw;
     if (batch.states.empty() || !(batch.states.back() == st)) batch.states.push_back(st);
     const std::uint32_t index = std::uint32_t(batch.triangles.size());
     // Written in place: building it aside and copying it in costs as much again.
@@ -334,26 +342,25 @@ void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     const int rows = bandHeight(buf);
     for (int band = rowTop / rows, last = (rowBot - 1) / rows; band <= last; ++band)
         batch.bands[std::size_t(band)].push_back(index);
-    f.recorded();
+    pool_->recorded();
 }
 
-void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
-    Batch& batch = frame().open(buffers());
+void Bands::submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
+    Batch& batch = pool_->open(pool_->ctx.buffers, pool_->ctx.loops);
     const std::uint32_t index = std::uint32_t(batch.clears.size()) | kClearBit;
     batch.clears.push_back({colour, depth, clearDepth});
     for (auto& band : batch.bands) band.push_back(index);
 }
 
-void drawRecorded() { frame().drawAll(); }
+void Bands::drawAll() { pool_->drawAll(); }
 
-void discardRecorded() { frame().discard(); }
+void Bands::discard() { pool_->discard(); }
+
+void Bands::setThreads(int threads) {
+    pool_->drawAll();
+    pool_->resize(threads > 0 ? std::min(threads, 64) : defaultThreads());
+}
+
+int Bands::threads() const { return pool_->threads(); }
 
 }  // namespace softglide::detail
-
-namespace softglide {
-void setThreads(int threads) {
-    detail::drawRecorded();
-    detail::frame().resize(threads > 0 ? std::min(threads, 64) : detail::defaultThreads());
-}
-int threads() { return detail::frame().threads(); }
-}  // namespace softglide

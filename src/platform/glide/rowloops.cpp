@@ -2,24 +2,16 @@
 // the modes the game sets, by the same loop over lane packs: eight lanes
 // built for the AVX2 instruction set where the processor has it, four
 // lanes portably elsewhere.
-#include "spans.h"
+#include "rowloops.h"
 
 namespace softglide::detail {
 namespace {
-
-Spans& spansSetting() {
-    static Spans spans = Spans::Fast;
-    return spans;
-}
 
 // Four lanes: the width of the vector registers that SSE2, NEON and
 // WebAssembly SIMD offer (eight would be two registers for every value).
 constexpr GameRowsTable<Wide<4>> kPortableRows;
 
 }  // namespace
-
-void useSpans(Spans spans) { spansSetting() = spans; }
-Spans spansInUse() { return spansSetting(); }
 
 int gameModesIndex(const DrawState& st, const Triangle& tr) {
     if (st.depthMode != GR_DEPTHBUFFER_ZBUFFER || st.depthFunc != GR_CMP_LEQUAL || !st.depthMask || st.clampS ||
@@ -40,12 +32,12 @@ int gameModesIndex(const DrawState& st, const Triangle& tr) {
     return (tr.tex.opaque ? 16 : 0) + blend * 4 + (tr.affine ? 0 : 2) + (tr.flat ? 1 : 0);
 }
 
-SpansFn pickSpans(const DrawState& st, const Triangle& tr) {
-    if (spansSetting() == Spans::Reference) return referenceRows;
+RowLoop pickRowLoop(testing::Loops loops, const DrawState& st, const Triangle& tr) {
+    if (loops == testing::Loops::Reference) return referenceRows;
     const int modes = gameModesIndex(st, tr);
     if (modes < 0) return referenceRows;
-    if (spansSetting() == Spans::Fast)
-        if (const SpansFn fast = avx2Spans(modes)) return fast;
+    if (loops == testing::Loops::Fast)
+        if (const RowLoop fast = avx2RowLoop(modes)) return fast;
     return kPortableRows.fn[modes];
 }
 

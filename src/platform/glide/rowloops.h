@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "context.h"
 #include "coverage.h"
-#include "internal.h"
 #include "lanes.h"
 #include "setup.h"
 #include "stages.h"
@@ -22,7 +22,8 @@ struct Target {
     int width;
 };
 
-using SpansFn = void (*)(const Triangle&, const Row*, int, const Target&, const DrawState&);
+// A loop over a triangle's covered rows.
+using RowLoop = void (*)(const Triangle&, const Row*, int, const Target&, const DrawState&);
 
 inline namespace TB_ISA {
 
@@ -288,7 +289,7 @@ void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
 // The table of gameRows for pack P, indexed by gameModesIndex.
 template <class P>
 struct GameRowsTable {
-    SpansFn fn[32];
+    RowLoop fn[32];
     constexpr GameRowsTable() : fn{} { fill(std::make_integer_sequence<int, 32>{}); }
     template <int... I>
     constexpr void fill(std::integer_sequence<int, I...>) {
@@ -302,11 +303,11 @@ struct GameRowsTable {
 // GameRowsTable), or -1 when the state is one the game never sets.
 int gameModesIndex(const DrawState& st, const Triangle& tr);
 
-// The fastest loop this machine has for a triangle in this state.
-SpansFn pickSpans(const DrawState& st, const Triangle& tr);
+// The loop of this choice for a triangle in this state.
+RowLoop pickRowLoop(testing::Loops loops, const DrawState& st, const Triangle& tr);
 
-// The AVX2 build of the game's loops (spans_avx2.cpp): null where the
+// The AVX2 build of the game's loops (rowloops_avx2.cpp): null where the
 // processor or the build lacks AVX2.
-SpansFn avx2Spans(int gameModes);
+RowLoop avx2RowLoop(int gameModes);
 
 }  // namespace softglide::detail
