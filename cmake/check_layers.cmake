@@ -14,7 +14,7 @@ set(allowed_render core play sim render)
 set(allowed_game core play sim display render game)
 set(game_layers core play sim display render game)
 # The platform interfaces: declarations the game calls, implemented below platform/.
-set(interfaces platform/glide/glide.h platform/keyboard.h platform/sound.h platform/stream.h platform/video.h)
+set(interfaces platform/glide/glide.h platform/glide/blends.h platform/keyboard.h platform/sound.h platform/stream.h platform/video.h)
 # Platform directories that hold implementations only (they never see the game).
 set(implementation_dirs platform platform/glide platform/net platform/sdl platform/web)
 

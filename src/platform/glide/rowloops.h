@@ -10,6 +10,7 @@
 #include "context.h"
 #include "coverage.h"
 #include "lanes.h"
+#include "modes.h"
 #include "setup.h"
 #include "stages.h"
 
@@ -51,21 +52,21 @@ struct AnyModes {
           flat(tr.flat) {}
 };
 
-// The modes the game runs in, compiled in: one of its four blend settings,
-// less-or-equal depth test with writes, wrapped bilinear texturing; and
-// whether the texture is opaque (every texel's alpha 255).
-template <GrAlphaBlendFnc_t kSrc, GrAlphaBlendFnc_t kDst, bool kPerspective, bool kFlat, bool kOpaque>
+// A game mode (modes.h), compiled in.
+template <int kMode>
 struct GameModes {
-    static constexpr GrAlphaBlendFnc_t rgbSrc = kSrc, rgbDst = kDst;
-    static constexpr GrAlphaBlendFnc_t alphaSrc = GR_BLEND_ONE, alphaDst = GR_BLEND_ZERO;
+    static constexpr GameMode kThis = gameMode(kMode);
+    static constexpr glideblend::Setting kBlend = glideblend::kGameSettings[kThis.blend];
+    static constexpr GrAlphaBlendFnc_t rgbSrc = kBlend.rgbSrc, rgbDst = kBlend.rgbDst;
+    static constexpr GrAlphaBlendFnc_t alphaSrc = kBlend.alphaSrc, alphaDst = kBlend.alphaDst;
     static constexpr bool depthOn = true, depthWrite = true;
     static constexpr GrCmpFnc_t depthFunc = GR_CMP_LEQUAL;
     static constexpr bool clampS = false, clampT = false, pointSampled = false;
-    static constexpr bool perspective = kPerspective, flat = kFlat, opaqueTexture = kOpaque;
+    static constexpr bool perspective = kThis.perspective, flat = kThis.flat, opaqueTexture = kThis.opaque;
     static constexpr bool kWrapped = true;
     // A flat colour on an opaque texture is combined and blended two
     // channels a lane (shadePairs).
-    static constexpr bool kFlatPairs = kFlat && kOpaque;
+    static constexpr bool kFlatPairs = flat && opaqueTexture;
 };
 
 // Where a group of pixels stands: its centres relative to vertex 0 (used by
@@ -257,16 +258,12 @@ inline void referenceRows(const Triangle& tr, const Row* rows, int n, const Targ
     drawRows<Scalar>(tr, rows, n, fb, AnyModes(tr, st));
 }
 
-// The lane loop of pack P for the game's modes, by blend setting (0 opaque,
-// 1 alpha, 2 additive, 3 alpha-additive), perspective, flat colour and
-// opaque texture. Perspective triangles with a flat colour go through lists
-// of their pixels.
-template <class P, int kBlend, bool kPerspective, bool kFlat, bool kOpaque>
+// The lane loop of pack P for a game mode. Perspective triangles with a
+// flat colour go through lists of their pixels.
+template <class P, int kMode>
 void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, const DrawState&) {
-    constexpr GrAlphaBlendFnc_t kSrc[4] = {GR_BLEND_ONE, GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_SRC_ALPHA};
-    constexpr GrAlphaBlendFnc_t kDst[4] = {GR_BLEND_ZERO, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE};
-    using Modes = GameModes<kSrc[kBlend], kDst[kBlend], kPerspective, kFlat, kOpaque>;
-    if constexpr (kPerspective && kFlat) {
+    using Modes = GameModes<kMode>;
+    if constexpr (Modes::perspective && Modes::flat) {
         constexpr int kBatch = 256;
         std::int32_t xs[kBatch], ys[kBatch];
         int count = 0;
@@ -286,28 +283,24 @@ void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     }
 }
 
-// The table of gameRows for pack P, indexed by gameModesIndex.
+// The lane loops of pack P for every game mode, by its index.
 template <class P>
-struct GameRowsTable {
-    RowLoop fn[32];
-    constexpr GameRowsTable() : fn{} { fill(std::make_integer_sequence<int, 32>{}); }
+struct GameLoopTable {
+    RowLoop fn[kGameModeCount];
+    constexpr GameLoopTable() : fn{} { fill(std::make_integer_sequence<int, kGameModeCount>{}); }
     template <int... I>
     constexpr void fill(std::integer_sequence<int, I...>) {
-        ((fn[I] = &gameRows<P, (I / 4) % 4, (I / 2) % 2 == 1, I % 2 == 1, I / 16 == 1>), ...);
+        ((fn[I] = &gameRows<P, I>), ...);
     }
 };
 
 }  // namespace TB_ISA
-
-// Which of the game's mode sets a triangle is drawn in (an index into a
-// GameRowsTable), or -1 when the state is one the game never sets.
-int gameModesIndex(const DrawState& st, const Triangle& tr);
 
 // The loop of this choice for a triangle in this state.
 RowLoop pickRowLoop(testing::Loops loops, const DrawState& st, const Triangle& tr);
 
 // The AVX2 build of the game's loops (rowloops_avx2.cpp): null where the
 // processor or the build lacks AVX2.
-RowLoop avx2RowLoop(int gameModes);
+RowLoop avx2RowLoop(int gameMode);
 
 }  // namespace softglide::detail

@@ -10,12 +10,12 @@ namespace softglide::detail {
 
 #if defined(__AVX2__)
 namespace {
-constexpr GameRowsTable<Wide<8>> kAvx2Rows;
+constexpr GameLoopTable<Wide<8>> kAvx2Rows;
 }  // namespace
 
-RowLoop avx2RowLoop(int gameModes) {
+RowLoop avx2RowLoop(int gameMode) {
     static const bool available = __builtin_cpu_supports("avx2");
-    return available ? kAvx2Rows.fn[gameModes] : nullptr;
+    return available ? kAvx2Rows.fn[gameMode] : nullptr;
 }
 #else
 RowLoop avx2RowLoop(int) { return nullptr; }

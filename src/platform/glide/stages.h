@@ -359,37 +359,40 @@ TB_INLINE typename P::U32 combinePairs(typename P::U32 texel, typename P::U32 ad
     return (typename P::U32)minOf(maxOf((U16)texel + (U16)add, (U16)sub) - (U16)sub, splat<U16>(255));
 }
 
-// blendChannel on the two halves of each lane, for the game's four blend
-// settings, with factors fs = alpha + 1 and fd = 256 - alpha in both halves.
-// A destination times one (256) has no bits below the shift, so it is added
-// after it; source over destination sums to at most 255 x 257.
-template <class P>
-TB_INLINE typename P::U32 blendPairs(typename P::U32 c, typename P::U32 d, typename P::U32 fs, typename P::U32 fd,
-                                     GrAlphaBlendFnc_t src, GrAlphaBlendFnc_t dst) {
+// blendChannel on the two halves of each lane, with factors fs = alpha + 1
+// and fd = 256 - alpha in both halves, for each of the game's blend
+// settings (a setting added there needs its case here). A destination times
+// one (256) has no bits below the shift, so it is added after it; source
+// over destination sums to at most 255 x 257.
+template <class P, GrAlphaBlendFnc_t kSrc, GrAlphaBlendFnc_t kDst>
+TB_INLINE typename P::U32 blendPairs(typename P::U32 c, typename P::U32 d, typename P::U32 fs, typename P::U32 fd) {
     using U16 = typename P::U16x2;
+    using U32 = typename P::U32;
     const U16 top = splat<U16>(255);
-    if (src == GR_BLEND_ONE && dst == GR_BLEND_ZERO) return c;
-    if (src == GR_BLEND_ONE && dst == GR_BLEND_ONE) return (typename P::U32)minOf((U16)c + (U16)d, top);
-    if (src == GR_BLEND_SRC_ALPHA && dst == GR_BLEND_ONE)
-        return (typename P::U32)minOf((((U16)c * (U16)fs) >> 8) + (U16)d, top);
-    return (typename P::U32)(((U16)c * (U16)fs + (U16)d * (U16)fd) >> 8);  // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
+    if constexpr (kSrc == GR_BLEND_ONE && kDst == GR_BLEND_ZERO) {
+        return c;
+    } else if constexpr (kSrc == GR_BLEND_ONE && kDst == GR_BLEND_ONE) {
+        return (U32)minOf((U16)c + (U16)d, top);
+    } else if constexpr (kSrc == GR_BLEND_SRC_ALPHA && kDst == GR_BLEND_ONE) {
+        return (U32)minOf((((U16)c * (U16)fs) >> 8) + (U16)d, top);
+    } else {
+        static_assert(kSrc == GR_BLEND_SRC_ALPHA && kDst == GR_BLEND_ONE_MINUS_SRC_ALPHA,
+                      "a blend setting the pair stages do not know");
+        return (U32)(((U16)c * (U16)fs + (U16)d * (U16)fd) >> 8);
+    }
 }
 
-// Combine with a flat colour and blend over the destination pixels, in the
-// game's modes (alpha blended ONE, ZERO), as packed pixels.
+// Combine with a flat colour and blend over the destination pixels, in one
+// of the game's modes, as packed pixels.
 template <class P, class Modes>
 TB_INLINE typename P::U32 shadePairs(const TexelPairs<P>& t, const FlatPairs<P>& v, typename P::U32 dst, const Modes&) {
     using U32 = typename P::U32;
     static_assert(Modes::opaqueTexture && Modes::alphaSrc == GR_BLEND_ONE && Modes::alphaDst == GR_BLEND_ZERO);
-    static_assert(
-        (Modes::rgbSrc == GR_BLEND_ONE && (Modes::rgbDst == GR_BLEND_ZERO || Modes::rgbDst == GR_BLEND_ONE)) ||
-        (Modes::rgbSrc == GR_BLEND_SRC_ALPHA &&
-         (Modes::rgbDst == GR_BLEND_ONE || Modes::rgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA)));
     constexpr std::uint32_t kLow = 0x0000FFFFu, kPairs = 0x00FF00FFu;
     const U32 br = combinePairs<P>(t.br, v.addBR, v.subBR), ga = combinePairs<P>(t.ga, v.addGA, v.subGA);
     const U32 ca = ga >> 16, fs = (ca | (ca << 16)) + 0x00010001u, fd = 0x01000100u - (ca | (ca << 16));
-    const U32 outBR = blendPairs<P>(br, dst & kPairs, fs, fd, Modes::rgbSrc, Modes::rgbDst);
-    const U32 outG = blendPairs<P>(ga, (dst >> 8) & kPairs, fs, fd, Modes::rgbSrc, Modes::rgbDst) & kLow;
+    const U32 outBR = blendPairs<P, Modes::rgbSrc, Modes::rgbDst>(br, dst & kPairs, fs, fd);
+    const U32 outG = blendPairs<P, Modes::rgbSrc, Modes::rgbDst>(ga, (dst >> 8) & kPairs, fs, fd) & kLow;
     return outBR | ((outG | (ga & ~kLow)) << 8);
 }
 
