@@ -194,6 +194,18 @@ TB_INLINE F floorSmall(F x) {
     return select(r > x, r - 1.0, r);
 }
 
+// A whole number |x| < 2^51 as an integer, lane by lane: added to
+// 1.5 x 2^52, it is the low bits of the sum's mantissa.
+template <class P>
+TB_INLINE typename P::I64 wholeToInt(typename P::F64 x) {
+    constexpr double kRound = 6755399441055744.0;
+    if constexpr (P::N == 1) {
+        return std::int64_t(x);
+    } else {
+        return (typename P::I64)(x + kRound) - (typename P::I64)splat<typename P::F64>(kRound);
+    }
+}
+
 // Lane i holds first + i.
 template <class V>
 TB_INLINE V iota(ElementT<V> first) {

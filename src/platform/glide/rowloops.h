@@ -206,9 +206,14 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     };
     // The rows' start values first: each is a chain of roundings with no
     // link to the next row's, so the processor works on several at once.
+    // Affine rows of the game's modes are started four at a time.
     RowStart starts[kMaxBandRows];
-    for (int k = 0; k < n; ++k)
-        starts[k] = rowStart(tr, rows[k].y, rows[k].left, !m.perspective, m.flat, m.clampS, m.clampT);
+    for (int k = 0; k < n; k += 4) {
+        if constexpr (Modes::kWrapped && P::N > 1)
+            if (!m.perspective && rowStartsTogether<Wide<4>>(tr, rows, n, k, m.flat, starts)) continue;
+        for (int j = k; j < std::min(k + 4, n); ++j)
+            starts[j] = rowStart(tr, rows[j].y, rows[j].left, !m.perspective, m.flat, m.clampS, m.clampT);
+    }
     for (int k = 0; k < n; ++k) {
         const RowStart& rs = starts[k];
         // Depth steps in 32-bit lanes when every value the row reaches fits them.

@@ -46,6 +46,51 @@ TB_INLINE RowStart rowStart(const Triangle& tr, int y, int left, bool affine, bo
     return rs;
 }
 
+// rowStart of four rows at once, lanes for rows, with the same operations
+// lane by lane, for an affine triangle whose texel coordinates wrap. Fills
+// the entries k to k + 3 of `starts` that are rows (below n) and returns
+// true; returns false, writing nothing, when a depth or colour value lies
+// beyond 2^50, where only saturate's way of rounding is exact.
+template <class Q>
+TB_INLINE bool rowStartsTogether(const Triangle& tr, const Row* rows, int n, int k, bool flat, RowStart* starts) {
+    static_assert(Q::N == 4);
+    using F = typename Q::F64;
+    using I32 = typename Q::I32;
+    using I64 = typename Q::I64;
+    constexpr double kExact = double(std::int64_t(1) << 50);
+    I32 left, y;
+    for (int i = 0; i < 4; ++i) {
+        const Row& r = rows[std::min(k + i, n - 1)];
+        left[i] = r.left;
+        y[i] = r.y;
+    }
+    const F cx = convert<F>(left) + 0.5 - tr.x0, cy = convert<F>(y) + 0.5 - tr.y0;
+    const F z = planeAt(tr.ooz, cx, cy) * kIterOne;
+    auto exact = magnitude(z) < kExact;
+    F c[4] = {};
+    if (!flat) {
+        const Plane* planes[4] = {&tr.red, &tr.green, &tr.blue, &tr.alpha};
+        for (int j = 0; j < 4; ++j) {
+            c[j] = planeAt(*planes[j], cx, cy) * kIterOne;
+            exact = exact & (magnitude(c[j]) < kExact);
+        }
+    }
+    if (!everyLane<Q>(exact)) return false;
+    const F u = wrapTexel<Q>(planeAt(tr.s, cx, cy) * tr.tpu - tr.texOffset, tr.tex.width, tr.tex.invWidth);
+    const F v = wrapTexel<Q>(planeAt(tr.t, cx, cy) * tr.tpu - tr.texOffset, tr.tex.height, tr.tex.invHeight);
+    const I64 zi = wholeToInt<Q>(floorSmall(z + 0.5));
+    const I64 ui = wholeToInt<Q>(floorSmall(u * kTexOne + 0.5)), vi = wholeToInt<Q>(floorSmall(v * kTexOne + 0.5));
+    I64 ci[4] = {};
+    if (!flat)
+        for (int j = 0; j < 4; ++j) ci[j] = wholeToInt<Q>(floorSmall(c[j] + 0.5));
+    for (int i = 0; i < 4 && k + i < n; ++i) {
+        RowStart& rs = starts[k + i];
+        rs.z = zi[i], rs.u = ui[i], rs.v = vi[i];
+        rs.r = ci[0][i], rs.g = ci[1][i], rs.b = ci[2][i], rs.a = ci[3][i];
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Depth.
 
