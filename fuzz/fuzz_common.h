@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "core/world.h"
 #include "display/display.h"
 #include "platform/stream.h"
 
@@ -73,6 +76,38 @@ inline void openDisplayOnce() {
 // Stops the run (a crash the fuzzer keeps) when a checked property fails.
 inline void require(bool ok) {
     if (!ok) __builtin_trap();
+}
+
+// The input as "Tank.ddo", loaded into the world's model; first the text-mode
+// reader alone on it: a block read never stores more than asked, whole items
+// only count, and positioning may go past the end but never below the start.
+inline void loadModelFrom(const std::uint8_t* data, std::size_t size) {
+    platform::TextStream stream(std::vector<std::uint8_t>(data, data + size));
+    std::vector<std::uint8_t> out(sizeof(tb::ModelTriangle) * 3 + 1, 0xAB);
+    std::size_t items = stream.read(out.data(), sizeof(tb::ModelTriangle), 3);
+    require(items <= 3 && out.back() == 0xAB);
+    stream.seek(size > 7 ? long(data[7]) - 128 : -1, 1);
+    while (stream.getc() >= 0) {
+    }
+    stream.seek(-long(stream.position()) - 5, 1);
+    require(stream.position() == 0);
+
+    writeDataFile("Tank.ddo", data, size);
+    std::memset(&tb::world.model, 0, sizeof tb::world.model);
+    tb::loadModel();
+}
+
+// The input as the two bitmaps: its first two bytes (little-endian) give the
+// length of "tex.bmp", the rest after it is "tex2.bmp". False when too short.
+inline bool writeBitmaps(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return false;
+    std::size_t first = std::size_t(data[0] | (data[1] << 8));
+    data += 2;
+    size -= 2;
+    if (first > size) first = size;
+    writeDataFile("tex.bmp", data, first);
+    writeDataFile("tex2.bmp", data + first, size - first);
+    return true;
 }
 
 }  // namespace fuzz

@@ -19,23 +19,7 @@ using tb::world;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::openDisplayOnce();
 
-    // The reader alone: a block read never stores more than asked, and whole items only count.
-    {
-        platform::TextStream stream(std::vector<std::uint8_t>(data, data + size));
-        std::vector<std::uint8_t> out(sizeof(tb::ModelTriangle) * 3 + 1, 0xAB);
-        std::size_t items = stream.read(out.data(), sizeof(tb::ModelTriangle), 3);
-        fuzz::require(items <= 3 && out.back() == 0xAB);
-        stream.seek(size > 7 ? long(data[7]) - 128 : -1, 1);
-        while (stream.getc() >= 0) {
-        }
-        // Positioning may go past the end (reads there find nothing) but never below the start.
-        stream.seek(-long(stream.position()) - 5, 1);
-        fuzz::require(stream.position() == 0);
-    }
-
-    fuzz::writeDataFile("Tank.ddo", data, size);
-    std::memset(&world.model, 0, sizeof world.model);
-    tb::loadModel();
+    fuzz::loadModelFrom(data, size);
 
     // A fresh battle: every tank in play so that every mesh is drawn.
     tb::srand(42);

@@ -14,13 +14,7 @@ using tb::world;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::openDisplayOnce();
-    if (size < 2) return 0;
-    std::size_t first = std::size_t(data[0] | (data[1] << 8));
-    data += 2;
-    size -= 2;
-    if (first > size) first = size;
-    fuzz::writeDataFile("tex.bmp", data, first);
-    fuzz::writeDataFile("tex2.bmp", data + first, size - first);
+    if (!fuzz::writeBitmaps(data, size)) return 0;
 
     tb::buildTexBitmap();
     tb::buildTex2Bitmap();
