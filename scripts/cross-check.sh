@@ -36,7 +36,12 @@ if [ "$(uname -m)" = x86_64 ]; then
 fi
 
 aarch64-linux-gnu-g++ "${flags[@]}" "${sources[@]}" -pthread -o "$out/pixel_digest_aarch64"
-check "aarch64 (qemu-user)" qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/pixel_digest_aarch64"
+# The ARM C library: the cross compiler's, or Debian's arm64 packages' where
+# they are installed (scripts/package.sh --arch arm64 installs them). With
+# both, the cross compiler's loader would meet the packages' libraries and hang.
+sysroot=/usr/aarch64-linux-gnu
+[ -e /lib/ld-linux-aarch64.so.1 ] && sysroot=/
+check "aarch64 (qemu-user)" qemu-aarch64 -L "$sysroot" "$out/pixel_digest_aarch64"
 
 if command -v em++ > /dev/null; then
   # Compiled optimised and linked without emscripten's JavaScript optimiser.
