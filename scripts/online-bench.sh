@@ -8,6 +8,7 @@
 #   scripts/online-bench.sh [ROUND_TRIP_MS [LOSS [PASSES]]]     # 100 0.05 3600
 #
 # Needs the release build in build/ (tests on, for the relay) and Xvfb.
+# Environment: INPUT_DELAY (each side's --input-delay; the default when unset).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rtt=${1:-100}
@@ -22,7 +23,8 @@ Xvfb "$display" -screen 0 1280x1024x24 > /dev/null 2>&1 &
 sleep 1
 port=$((30000 + RANDOM % 20000))
 game=(env DISPLAY="$display" TANKBATTLE_TIMING=1 "$build/tankbattle" --window --mute --threads 1
-      --data "$build/data" --frames "$passes" --config "$work/none.ini")
+      --data "$build/data" --frames "$passes" --config "$work/none.ini"
+      ${INPUT_DELAY:+--input-delay "$INPUT_DELAY"})
 "$build/tools/net_relay" --listen 0 --port-file "$work/relay.port" --to "127.0.0.1:$port" \
   --delay $((rtt / 2)) --jitter $((rtt / 10)) --drop "$loss" --seed 1 --stats "$work/relay.stats" > /dev/null &
 until [ -s "$work/relay.port" ]; do sleep 0.05; done
