@@ -31,6 +31,9 @@ inline namespace TB_ISA {
 #if !defined(__AVX2__) && !defined(__wasm_simd128__)
 constexpr bool kTestsWholeMasks = false;  // see lanes_avx2.h and lanes_wasm.h
 #endif
+#if !defined(__AVX2__)
+constexpr bool kGathersPairs = false;  // see lanes_avx2.h
+#endif
 
 struct Scalar {
     static constexpr int N = 1;
@@ -340,6 +343,8 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
     if constexpr (P::N == 1) {
         first = base[index];
         second = base[index + 1];
+    } else if constexpr (P::N == 8 && kGathersPairs) {
+        gatherPairs8(base, index, first, second);
     } else {
         using Pairs = typename Wide<P::N>::U64;
         Pairs pairs;

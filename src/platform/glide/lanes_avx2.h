@@ -1,8 +1,13 @@
-// Lane tests for AVX2 builds (see anyLane in lanes.h): one instruction,
-// vptest, says whether any bit of a 128- or 256-bit mask is set, or every one.
+// Lane operations for AVX2 builds (see lanes.h): the tests of a whole mask
+// (one instruction, vptest, says whether any bit of a 128- or 256-bit mask
+// is set, or every one), and the texture's pairs of taps for eight pixels.
 #pragma once
 
 #if defined(__AVX2__)
+#include <immintrin.h>
+
+#include <cstdint>
+
 namespace softglide::detail {
 inline namespace TB_ISA {
 
@@ -31,6 +36,30 @@ TB_INLINE bool everyBitSet(M m) {
         typedef long long Bits __attribute__((vector_size(16)));
         return __builtin_ia32_ptestc128((Bits)m, ~Bits{});
     }
+}
+
+// Lane i of first and second are base[index[i]] and the element after it,
+// for eight lanes: one 64-bit load a pixel, then the first and second
+// elements of the pairs sorted into two registers by two shuffles (what the
+// compiler makes of the portable form takes about three times as many
+// instructions).
+constexpr bool kGathersPairs = true;
+
+template <class I32, class U32>
+TB_INLINE void gatherPairs8(const std::uint32_t* base, I32 index, U32& first, U32& second) {
+    static_assert(sizeof(I32) == 32 && sizeof(U32) == 32);
+    alignas(32) std::int32_t ix[8];
+    __builtin_memcpy(ix, &index, sizeof ix);
+    auto pairs = [&](int a, int b) {
+        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + ix[a])),
+                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + ix[b])));
+    };
+    // Lanes 0, 1, 4, 5 and lanes 2, 3, 6, 7: the shuffles take the even and
+    // the odd elements of each 128-bit half from one and then the other.
+    const __m256 x0 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(0, 1)), pairs(4, 5), 1));
+    const __m256 x1 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(2, 3)), pairs(6, 7), 1));
+    first = (U32)_mm256_shuffle_ps(x0, x1, 0x88);
+    second = (U32)_mm256_shuffle_ps(x0, x1, 0xDD);
 }
 
 }  // namespace TB_ISA
