@@ -98,14 +98,24 @@ void drawClear(Buffers& buf, const RecordedClear& c, int rowBegin, int rowEnd) {
     if (c.clearDepth) fillRows(buf.depth.data() + first, buf.width, rowEnd - rowBegin, c.depth);
 }
 
-void drawTriangle(const RecordedTriangle& t, const DrawState& st, int rowBegin, int rowEnd, const Target& target,
-                  testing::Loops loops) {
+// Draws the rows [rowBegin, rowEnd) of a snapped triangle, up to a band's
+// worth of rows at a time; set-up waits for the first covered row.
+void drawTriangle(const VertexValues* v, const Snapped& s, const ScanOrder& order, const DrawState& st, int rowBegin,
+                  int rowEnd, const Target& target, testing::Loops loops) {
     Row rows[kMaxBandRows];
-    const Snapped snapped = t.snapped();
-    const int n = coveredRows(snapped, t.order, rowBegin, rowEnd, target.width, rows);
+    auto cover = [&](int from) {
+        return coveredRows(s, order, from, std::min(rowEnd, from + kMaxBandRows), target.width, rows);
+    };
+    int from = rowBegin, n = 0;
+    while (from < rowEnd && (n = cover(from)) == 0) from += kMaxBandRows;
     if (n == 0) return;
-    const Triangle tr = setUpTriangle(t.v[0], t.v[1], t.v[2], snapped, st);
-    pickRowLoop(loops, st, tr)(tr, rows, n, target, st);
+    const Triangle tr = setUpTriangle(v[0], v[1], v[2], s, st);
+    const RowLoop loop = pickRowLoop(loops, st, tr);
+    for (;;) {
+        if (n > 0) loop(tr, rows, n, target, st);
+        if ((from += kMaxBandRows) >= rowEnd) break;
+        n = cover(from);
+    }
 }
 
 // The commands of one batch that reach band `band`.
@@ -117,7 +127,7 @@ void drawBand(Buffers& buf, testing::Loops loops, const Batch& b, int band) {
             drawClear(buf, b.clears[command & ~kClearBit], rowBegin, rowEnd);
         } else {
             const RecordedTriangle& t = b.triangles[command];
-            drawTriangle(t, b.states[t.state], rowBegin, rowEnd, target, loops);
+            drawTriangle(t.v, t.snapped(), t.order, b.states[t.state], rowBegin, rowEnd, target, loops);
         }
     }
 }
@@ -150,6 +160,8 @@ public:
     Context& ctx;  // what is recorded comes from here
 
     int threads() const { return int(workers_.size()) + 1; }
+    // With no workers and nothing recorded, commands are drawn as they come.
+    bool immediate() const { return workers_.empty() && used_ == 0; }
 
     void resize(int threads) {
         discard();
@@ -329,6 +341,14 @@ void Bands::submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex&
     const ScanOrder order = scanOrder(s);
     const int rowTop = firstRow(s.Y[order.top], buf.height), rowBot = firstRow(s.Y[order.bot], buf.height);
     if (rowTop >= rowBot) return;
+    if (pool_->immediate()) {
+        // One thread draws each triangle as it comes: recording it would cost
+        // more than the bands save.
+        const VertexValues v[3] = {vertexValues(a), vertexValues(b), vertexValues(c)};
+        const Target target{buf.backColour(), buf.depth.data(), buf.width};
+        drawTriangle(v, s, order, pool_->ctx.render.draw, rowTop, rowBot, target, pool_->ctx.loops);
+        return;
+    }
     Batch& batch = pool_->open(buf, pool_->ctx.loops);
     const DrawState& st = pool_->ctx.render.draw;
     if (batch.states.empty() || !(batch.states.back() == st)) batch.states.push_back(st);
@@ -346,6 +366,10 @@ void Bands::submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex&
 }
 
 void Bands::submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth) {
+    if (pool_->immediate()) {
+        drawClear(pool_->ctx.buffers, RecordedClear{colour, depth, clearDepth}, 0, pool_->ctx.buffers.height);
+        return;
+    }
     Batch& batch = pool_->open(pool_->ctx.buffers, pool_->ctx.loops);
     const std::uint32_t index = std::uint32_t(batch.clears.size()) | kClearBit;
     batch.clears.push_back({colour, depth, clearDepth});
