@@ -4,7 +4,7 @@
 // calling thread joins them until everything is drawn. A band takes the
 // commands that reach it in the order they were submitted, and no two
 // threads draw the same pixel, so the picture is the same for any number of
-// threads.
+// threads. One thread alone draws each command as it comes.
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>

@@ -1,7 +1,8 @@
 // The frame's recording and its drawing by bands of rows: Glide calls record
 // triangles and clears in batches; worker threads draw the screen's bands
 // from each batch as it fills, and whenever the buffers are looked at the
-// caller joins them until everything is drawn.
+// caller joins them until everything is drawn. With no worker threads each
+// command is drawn as it comes.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@ public:
     Bands& operator=(const Bands&) = delete;
 
     // Records a triangle already culled, in range and finite, for drawing
-    // with the current draw state.
+    // with the current draw state (or draws it at once on one thread).
     void submitTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
     // Records a clear of the back buffer (and of the depth buffer when asked).
     void submitClear(std::uint32_t colour, std::uint16_t depth, bool clearDepth);
