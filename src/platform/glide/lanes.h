@@ -32,7 +32,8 @@ inline namespace TB_ISA {
 constexpr bool kTestsWholeMasks = false;  // see lanes_avx2.h and lanes_wasm.h
 #endif
 #if !defined(__AVX2__)
-constexpr bool kGathersPairs = false;  // see lanes_avx2.h
+constexpr bool kGathersPairs = false;    // see lanes_avx2.h
+constexpr bool kMultipliesHigh = false;  // see lanes_avx2.h
 #endif
 
 struct Scalar {
@@ -53,6 +54,7 @@ struct Wide {
     typedef std::uint64_t U64 __attribute__((vector_size(8 * Lanes)));
     typedef std::uint16_t U16 __attribute__((vector_size(2 * Lanes)));
     typedef std::uint16_t U16x2 __attribute__((vector_size(4 * Lanes)));  // two halves of each 32-bit lane
+    typedef std::int16_t I16x2 __attribute__((vector_size(4 * Lanes)));   // the same, signed
     typedef double F64 __attribute__((vector_size(8 * Lanes)));
     using M32 = I32;  // -1 in a lane that passes, 0 elsewhere
 };
@@ -370,6 +372,16 @@ TB_INLINE typename P::U32 permute(typename P::U32 table, typename P::I32 index) 
 #elif !defined(__wasm_simd128__)
 constexpr bool kFastPermute = false;
 #endif
+
+// The high 16 bits of the 32-bit products of signed 16-bit lanes (the
+// product's arithmetic shift right by 16).
+template <class V>
+TB_INLINE V mulHigh(V a, V b) {
+    if constexpr (kMultipliesHigh && sizeof(V) == 32) return mulHigh16(a, b);
+    typedef std::int32_t Wide32 __attribute__((vector_size(sizeof(V) * 2)));
+    return __builtin_convertvector(
+        (__builtin_convertvector(a, Wide32) * __builtin_convertvector(b, Wide32)) >> 16, V);
+}
 
 // N consecutive elements from p.
 template <class P>

@@ -62,6 +62,17 @@ TB_INLINE void gatherPairs8(const std::uint32_t* base, I32 index, U32& first, U3
     second = (U32)_mm256_shuffle_ps(x0, x1, 0xDD);
 }
 
+// The high halves of 16-bit products (mulHigh in lanes.h), which the
+// compiler does not find in the portable form for 256-bit vectors.
+constexpr bool kMultipliesHigh = true;
+
+template <class V>
+TB_INLINE V mulHigh16(V a, V b) {
+    static_assert(sizeof(V) == 32);
+    typedef short Halves __attribute__((vector_size(32)));
+    return (V)__builtin_ia32_pmulhw256((Halves)a, (Halves)b);
+}
+
 }  // namespace TB_ISA
 }  // namespace softglide::detail
 #endif

@@ -65,8 +65,16 @@ struct GameModes {
     static constexpr bool perspective = kThis.perspective, flat = kThis.flat, opaqueTexture = kThis.opaque;
     static constexpr bool kWrapped = true;
     // A flat colour on an opaque texture is combined and blended two
-    // channels a lane (shadePairs).
+    // channels a lane (shadePairs); on a translucent one, see NarrowFlat.
     static constexpr bool kFlatPairs = flat && opaqueTexture;
+};
+
+// A game mode with a flat colour on a translucent texture, for a colour
+// that combineScaledPairs takes (narrowFlatColour): two channels a lane too.
+template <class Modes>
+struct NarrowFlat : Modes {
+    static_assert(Modes::flat && !Modes::opaqueTexture);
+    static constexpr bool kFlatPairs = true;
 };
 
 // Where a group of pixels stands: its centres relative to vertex 0 (used by
@@ -155,7 +163,7 @@ void drawRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
     const TextureView tex = tr.tex;
     const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
     FlatPairs<P> pairs{};
-    if constexpr (Modes::kFlatPairs) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
+    if constexpr (Modes::kFlatPairs && P::N > 1) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
 
     // One row, with depth in lanes of type Z.
     auto drawRow = [&]<class Z>(const Row& row, const RowStart& rs, Z zStart) {
@@ -241,7 +249,7 @@ void drawPixels(const Triangle& tr, const std::int32_t* xs, const std::int32_t* 
     const TextureView tex = tr.tex;
     const Rgba<P> flatColour{splat<I32>(tr.fr), splat<I32>(tr.fg), splat<I32>(tr.fb), splat<I32>(tr.fa)};
     FlatPairs<P> pairs{};
-    if constexpr (Modes::kFlatPairs) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
+    if constexpr (Modes::kFlatPairs && P::N > 1) pairs = flatPairs<P>(tr.fr, tr.fg, tr.fb, tr.fa);
     for (int i = 0; i < count; i += N) {
         const int active = std::min(N, count - i);
         const I32 x = loadLanes<P>(xs + i, active), y = loadLanes<P>(ys + i, active);
@@ -283,6 +291,12 @@ void gameRows(const Triangle& tr, const Row* rows, int n, const Target& fb, cons
             }
         }
         if (count > 0) drawPixels<Wide<4>>(tr, xs, ys, count, fb, Modes{});
+    } else if constexpr (Modes::flat && !Modes::opaqueTexture) {
+        if (narrowFlatColour(tr.fr, tr.fg, tr.fb, tr.fa)) {
+            drawRows<P>(tr, rows, n, fb, NarrowFlat<Modes>{});
+        } else {
+            drawRows<P>(tr, rows, n, fb, Modes{});
+        }
     } else {
         drawRows<P>(tr, rows, n, fb, Modes{});
     }

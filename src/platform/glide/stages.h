@@ -376,32 +376,53 @@ TB_INLINE Rgba<P> blend(const Rgba<P>& s, const Rgba<P>& d, GrAlphaBlendFnc_t rg
 }
 
 // ---------------------------------------------------------------------------
-// Combine and blend of a flat colour on an opaque texture, two channels at a
-// time. There the combine is a clamped difference, so wide loops keep the
-// filter's channel pairs (TexelPairs) to the end: every value below fits the
-// 16-bit halves of a lane, and each step gives combine's and blend's bits.
+// Combine and blend of a flat colour, two channels at a time. On an opaque
+// texture the combine is a clamped difference; on a translucent one it is
+// scaled by texel alpha, which 16-bit halves hold for a colour of -256 or
+// more. Either way wide loops keep the filter's channel pairs (TexelPairs)
+// to the end: every value below fits the 16-bit halves of a lane, and each
+// step gives combine's and blend's bits.
 
-// A flat colour as what combinePairs adds to each texel channel t and takes
-// off again: max(t + add, sub) - sub, limited to 255, is t - v clamped to
-// 0..255 for t in 0..255 (a colour beyond -255 or 256 clamps the same).
+// A flat colour as the pair stages use it. On an opaque texture,
+// combinePairs adds `add` to each texel channel t and takes `sub` off again:
+// max(t + add, sub) - sub, limited to 255, is t - v clamped to 0..255 for t
+// in 0..255 (a colour beyond -255 or 256 clamps the same). On a translucent
+// one, combineScaledPairs takes off `vertex`: the colour limited to 256,
+// which leaves nothing of any texel as any greater value does.
 template <class P>
 struct FlatPairs {
-    typename P::U32 addBR, subBR, addGA, subGA;
+    typename P::U32 addBR, subBR, addGA, subGA, vertexBR, vertexGA;
 };
+
+// Whether combineScaledPairs takes this flat colour: every channel -256 or more.
+inline bool narrowFlatColour(int r, int g, int b, int a) { return std::min(std::min(r, g), std::min(b, a)) >= -256; }
 
 template <class P>
 TB_INLINE FlatPairs<P> flatPairs(int r, int g, int b, int a) {
     using U32 = typename P::U32;
     auto add = [](int v) { return std::uint32_t(v >= 0 ? 0 : (v < -255 ? 255 : -v)); };
     auto sub = [](int v) { return std::uint32_t(v <= 0 ? 0 : (v > 256 ? 256 : v)); };
-    return {splat<U32>(add(b) | add(r) << 16), splat<U32>(sub(b) | sub(r) << 16), splat<U32>(add(g) | add(a) << 16),
-            splat<U32>(sub(g) | sub(a) << 16)};
+    auto vertex = [](int v) { return std::uint32_t(std::uint16_t(v > 256 ? 256 : v)); };
+    return {splat<U32>(add(b) | add(r) << 16), splat<U32>(sub(b) | sub(r) << 16),
+            splat<U32>(add(g) | add(a) << 16), splat<U32>(sub(g) | sub(a) << 16),
+            splat<U32>(vertex(b) | vertex(r) << 16), splat<U32>(vertex(g) | vertex(a) << 16)};
 }
 
 template <class P>
 TB_INLINE typename P::U32 combinePairs(typename P::U32 texel, typename P::U32 add, typename P::U32 sub) {
     using U16 = typename P::U16x2;
     return (typename P::U32)minOf(maxOf((U16)texel + (U16)add, (U16)sub) - (U16)sub, splat<U16>(255));
+}
+
+// combineChannel on the two halves of each lane, for a vertex value v of
+// -256..256 and scale4 = (texel alpha + 1) x 4 in both halves:
+// ((t - v) x (alpha + 1)) >> 8 is the high half of ((t - v) << 6) x scale4,
+// where both factors fit 16 signed bits (t - v lies in -256..511).
+template <class P>
+TB_INLINE typename P::U32 combineScaledPairs(typename P::U32 texel, typename P::U32 vertex, typename P::U32 scale4) {
+    using I16 = typename P::I16x2;
+    const I16 scaled = mulHigh(((I16)texel - (I16)vertex) << 6, (I16)scale4);
+    return (typename P::U32)clampTo(scaled, std::int16_t(0), std::int16_t(255));
 }
 
 // blendChannel on the two halves of each lane, with factors fs = alpha + 1
@@ -432,9 +453,17 @@ TB_INLINE typename P::U32 blendPairs(typename P::U32 c, typename P::U32 d, typen
 template <class P, class Modes>
 TB_INLINE typename P::U32 shadePairs(const TexelPairs<P>& t, const FlatPairs<P>& v, typename P::U32 dst, const Modes&) {
     using U32 = typename P::U32;
-    static_assert(Modes::opaqueTexture && Modes::alphaSrc == GR_BLEND_ONE && Modes::alphaDst == GR_BLEND_ZERO);
+    static_assert(Modes::alphaSrc == GR_BLEND_ONE && Modes::alphaDst == GR_BLEND_ZERO);
     constexpr std::uint32_t kLow = 0x0000FFFFu, kPairs = 0x00FF00FFu;
-    const U32 br = combinePairs<P>(t.br, v.addBR, v.subBR), ga = combinePairs<P>(t.ga, v.addGA, v.subGA);
+    U32 br, ga;
+    if constexpr (Modes::opaqueTexture) {
+        br = combinePairs<P>(t.br, v.addBR, v.subBR);
+        ga = combinePairs<P>(t.ga, v.addGA, v.subGA);
+    } else {
+        const U32 scale = ((t.ga >> 16) + 1) << 2;
+        br = combineScaledPairs<P>(t.br, v.vertexBR, scale | (scale << 16));
+        ga = combineScaledPairs<P>(t.ga, v.vertexGA, scale | (scale << 16));
+    }
     const U32 ca = ga >> 16, fs = (ca | (ca << 16)) + 0x00010001u, fd = 0x01000100u - (ca | (ca << 16));
     const U32 outBR = blendPairs<P, Modes::rgbSrc, Modes::rgbDst>(br, dst & kPairs, fs, fd);
     const U32 outG = blendPairs<P, Modes::rgbSrc, Modes::rgbDst>(ga, (dst >> 8) & kPairs, fs, fd) & kLow;
