@@ -345,8 +345,6 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
     if constexpr (P::N == 1) {
         first = base[index];
         second = base[index + 1];
-    } else if constexpr (P::N == 8 && kGathersPairs) {
-        gatherPairs8(base, index, first, second);
     } else {
         using Pairs = typename Wide<P::N>::U64;
         Pairs pairs;
@@ -357,6 +355,19 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
         }
         first = __builtin_convertvector(pairs, typename P::U32);  // the lower address, on a little-endian machine
         second = __builtin_convertvector(pairs >> 32, typename P::U32);
+    }
+}
+
+// gatherPairs of two rows: t00 and t10 from base, t01 and t11 from a row of
+// `stride` elements further.
+template <class P>
+TB_INLINE void gatherSquares(const std::uint32_t* base, int stride, typename P::I32 index, typename P::U32& t00,
+                             typename P::U32& t10, typename P::U32& t01, typename P::U32& t11) {
+    if constexpr (P::N == 8 && kGathersPairs) {
+        gatherSquares8(base, stride, index, t00, t10, t01, t11);
+    } else {
+        gatherPairs<P>(base, index, t00, t10);
+        gatherPairs<P>(base + stride, index, t01, t11);
     }
 }
 

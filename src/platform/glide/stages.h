@@ -202,6 +202,17 @@ TB_INLINE typename P::U32 lerpPairs(typename P::U32 p, typename P::U32 q, typena
     }
 }
 
+// The high byte of each 16-bit half of a 32-bit lane, in the low byte
+// (0xAARRGGBB gives 0x00AA00GG): one shift of 16-bit lanes in wide packs.
+template <class P>
+TB_INLINE typename P::U32 highPairs(typename P::U32 t) {
+    if constexpr (P::N == 1) {
+        return (t >> 8) & 0x00FF00FFu;
+    } else {
+        return (typename P::U32)((typename P::U16x2)t >> 8);
+    }
+}
+
 // A filtered texel with its channels two to a 32-bit lane, in the 16-bit
 // halves, as the filter works on them: blue and red in br (0x00RR00BB),
 // green and alpha in ga (0x00AA00GG).
@@ -217,8 +228,8 @@ TB_INLINE TexelPairs<P> bilinear(typename P::U32 t00, typename P::U32 t10, typen
                                  typename P::U32 fu, typename P::U32 fv) {
     constexpr std::uint32_t kPairs = 0x00FF00FFu;
     const auto low0 = lerpPairs<P>(t00 & kPairs, t10 & kPairs, fu), low1 = lerpPairs<P>(t01 & kPairs, t11 & kPairs, fu);
-    const auto high0 = lerpPairs<P>((t00 >> 8) & kPairs, (t10 >> 8) & kPairs, fu);
-    const auto high1 = lerpPairs<P>((t01 >> 8) & kPairs, (t11 >> 8) & kPairs, fu);
+    const auto high0 = lerpPairs<P>(highPairs<P>(t00), highPairs<P>(t10), fu);
+    const auto high1 = lerpPairs<P>(highPairs<P>(t01), highPairs<P>(t11), fu);
     return {lerpPairs<P>(low0, low1, fv), lerpPairs<P>(high0, high1, fv)};
 }
 
@@ -268,8 +279,8 @@ TB_INLINE TexelPairs<P> fetchTexel(const TextureView& tex, typename P::I32 tu, t
                 return bilinear<P>(t00, t10, t01, t11, convert<U32>(tu & 255), convert<U32>(tv & 255));
             }
         }
-        gatherPairs<P>(tex.padded, row0 + u0, t00, t10);
-        gatherPairs<P>(tex.padded, row1 + u0, t01, t11);
+        // And the second row is the next one of the padded copy.
+        gatherSquares<P>(tex.padded, tex.stride, row0 + u0, t00, t10, t01, t11);
     }
     return bilinear<P>(t00, t10, t01, t11, convert<U32>(tu & 255), convert<U32>(tv & 255));
 }
