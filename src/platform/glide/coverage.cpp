@@ -57,15 +57,12 @@ ScanOrder scanOrder(const Snapped& s) {
     const std::int64_t* Y = s.Y;
     // Each vertex's y and its place as one key (y is far below 2^60), and
     // its rank among the keys: the vertices arrive in no order a branch
-    // predictor could learn, so the sort is done without branches.
+    // predictor could learn, so the sort is done without branches (and
+    // without an array indexed by rank, whose loads would wait on its stores).
     const std::int64_t k0 = Y[0] * 4, k1 = Y[1] * 4 + 1, k2 = Y[2] * 4 + 2;
-    // The ranks are 0, 1 and 2 in some order, so all three entries are written
-    // below; the start values only spare the static analyser the proof.
-    int byRank[3] = {0, 1, 2};
-    byRank[(k1 < k0) + (k2 < k0)] = 0;
-    byRank[(k0 < k1) + (k2 < k1)] = 1;
-    byRank[(k0 < k2) + (k1 < k2)] = 2;
-    const int top = byRank[0], mid = byRank[1], bot = byRank[2];
+    const int rank1 = (k0 < k1) + (k2 < k1), rank2 = (k0 < k2) + (k1 < k2);
+    const int top = (rank1 == 0) + 2 * (rank2 == 0), bot = (rank1 == 2) + 2 * (rank2 == 2);
+    const int mid = 3 - top - bot;
     ScanOrder o;
     o.top = std::uint8_t(top);
     o.mid = std::uint8_t(mid);
