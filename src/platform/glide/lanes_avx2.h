@@ -1,6 +1,6 @@
 // Lane operations for AVX2 builds (see lanes.h): the tests of a whole mask
 // (one instruction, vptest, says whether any bit of a 128- or 256-bit mask
-// is set, or every one), and the texture's pairs of taps for eight pixels.
+// is set, or every one), and the texture's pairs of taps for four or eight pixels.
 #pragma once
 
 #if defined(__AVX2__)
@@ -40,31 +40,38 @@ TB_INLINE bool everyBitSet(M m) {
 
 // Lane i of t00 and t10 are base[index[i]] and the element after it, and
 // of t01 and t11 the same a row of `stride` elements further, for eight
-// lanes: one 64-bit load a pixel and row, then the first and second
+// or four lanes: one 64-bit load a pixel and row, then the first and second
 // elements of the pairs sorted into two registers by two shuffles (what the
 // compiler makes of the portable form takes about three times as many
 // instructions).
 constexpr bool kGathersPairs = true;
 
 template <class I32, class U32>
-TB_INLINE void gatherSquares8(const std::uint32_t* base, int stride, I32 index, U32& t00, U32& t10, U32& t01,
-                              U32& t11) {
-    static_assert(sizeof(I32) == 32 && sizeof(U32) == 32);
-    alignas(32) std::int32_t ix[8];
+TB_INLINE void gatherSquaresAvx2(const std::uint32_t* base, int stride, I32 index, U32& t00, U32& t10, U32& t01,
+                                U32& t11) {
+    static_assert(sizeof(I32) == sizeof(U32) && (sizeof(I32) == 32 || sizeof(I32) == 16));
+    alignas(32) std::int32_t ix[sizeof(I32) / 4];
     __builtin_memcpy(ix, &index, sizeof ix);
     auto row = [&](const std::uint32_t* p, U32& first, U32& second) {
         auto pairs = [&](int a, int b) {
             return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + ix[a])),
                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + ix[b])));
         };
-        // Lanes 0, 1, 4, 5 and lanes 2, 3, 6, 7: the shuffles take the even
-        // and the odd elements of each 128-bit half from one and then the other.
-        const __m256 x0 =
-            _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(0, 1)), pairs(4, 5), 1));
-        const __m256 x1 =
-            _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(2, 3)), pairs(6, 7), 1));
-        first = (U32)_mm256_shuffle_ps(x0, x1, 0x88);
-        second = (U32)_mm256_shuffle_ps(x0, x1, 0xDD);
+        if constexpr (sizeof(I32) == 16) {
+            const __m128 x0 = _mm_castsi128_ps(pairs(0, 1)), x1 = _mm_castsi128_ps(pairs(2, 3));
+            first = (U32)_mm_shuffle_ps(x0, x1, 0x88);
+            second = (U32)_mm_shuffle_ps(x0, x1, 0xDD);
+        } else {
+            // Lanes 0, 1, 4, 5 and lanes 2, 3, 6, 7: the shuffles take the
+            // even and the odd elements of each 128-bit half from one and
+            // then the other.
+            const __m256 x0 =
+                _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(0, 1)), pairs(4, 5), 1));
+            const __m256 x1 =
+                _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pairs(2, 3)), pairs(6, 7), 1));
+            first = (U32)_mm256_shuffle_ps(x0, x1, 0x88);
+            second = (U32)_mm256_shuffle_ps(x0, x1, 0xDD);
+        }
     };
     row(base, t00, t10);
     row(base + stride, t01, t11);
