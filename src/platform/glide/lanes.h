@@ -32,8 +32,10 @@ inline namespace TB_ISA {
 constexpr bool kTestsWholeMasks = false;  // see lanes_avx2.h and lanes_wasm.h
 #endif
 #if !defined(__AVX2__)
-constexpr bool kGathersPairs = false;    // see lanes_avx2.h
 constexpr bool kMultipliesHigh = false;  // see lanes_avx2.h
+#endif
+#if !defined(__AVX2__) && !defined(__wasm_simd128__)
+constexpr bool gathersSquares(int) { return false; }  // see lanes_avx2.h and lanes_wasm.h
 #endif
 
 struct Scalar {
@@ -363,8 +365,8 @@ TB_INLINE void gatherPairs(const std::uint32_t* base, typename P::I32 index, typ
 template <class P>
 TB_INLINE void gatherSquares(const std::uint32_t* base, int stride, typename P::I32 index, typename P::U32& t00,
                              typename P::U32& t10, typename P::U32& t01, typename P::U32& t11) {
-    if constexpr ((P::N == 8 || P::N == 4) && kGathersPairs) {
-        gatherSquaresAvx2(base, stride, index, t00, t10, t01, t11);
+    if constexpr (gathersSquares(P::N)) {
+        gatherSquaresFast(base, stride, index, t00, t10, t01, t11);
     } else {
         gatherPairs<P>(base, index, t00, t10);
         gatherPairs<P>(base + stride, index, t01, t11);
