@@ -1,6 +1,7 @@
 // Lane operations for AVX2 builds (see lanes.h): the tests of a whole mask
 // (one instruction, vptest, says whether any bit of a 128- or 256-bit mask
-// is set, or every one), and the texture's pairs of taps for four or eight pixels.
+// is set, or every one), the texture's pairs of taps for four or eight
+// pixels, and the high halves of 16-bit products.
 #pragma once
 
 #if defined(__AVX2__)
@@ -38,15 +39,15 @@ TB_INLINE bool everyBitSet(M m) {
     }
 }
 
-// Lane i of t00 and t10 are base[index[i]] and the element after it, and
-// of t01 and t11 the same a row of `stride` elements further, for eight
-// or four lanes: one 64-bit load a pixel and row, then the first and second
-// elements of the pairs sorted into two registers by two shuffles (what the
-// compiler makes of the portable form takes about three times as many
-// instructions).
 // Which lane counts gatherSquaresFast takes.
 constexpr bool gathersSquares(int lanes) { return lanes == 4 || lanes == 8; }
 
+// Lane i of t00 and t10 are base[index[i]] and the element after it, and
+// of t01 and t11 the same a row of `stride` elements further, for four or
+// eight lanes: one 64-bit load a pixel and row, then the first and second
+// elements of the pairs sorted into two registers by two shuffles (what the
+// compiler makes of the portable form takes about three times as many
+// instructions).
 template <class I32, class U32>
 TB_INLINE void gatherSquaresFast(const std::uint32_t* base, int stride, I32 index, U32& t00, U32& t10, U32& t01,
                                 U32& t11) {

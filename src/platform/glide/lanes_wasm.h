@@ -49,12 +49,13 @@ TB_INLINE typename P::U32 permute(typename P::U32 table, typename P::I32 index) 
     return (typename P::U32)__builtin_wasm_swizzle_i8x16((Bytes)table, (Bytes)bytes);
 }
 
+// Which lane counts gatherSquaresFast takes: one 128-bit register.
+constexpr bool gathersSquares(int lanes) { return lanes == 4; }
+
 // Lane i of t00 and t10 are base[index[i]] and the element after it, and
 // of t01 and t11 the same a row of `stride` elements further: one 64-bit
 // load a pixel and row into the lanes of two registers, then the first and
 // second elements of the pairs sorted out by two shuffles.
-constexpr bool gathersSquares(int lanes) { return lanes == 4; }
-
 template <class I32, class U32>
 TB_INLINE void gatherSquaresFast(const std::uint32_t* base, int stride, I32 index, U32& t00, U32& t10, U32& t01,
                                  U32& t11) {
