@@ -392,8 +392,7 @@ template <class V>
 TB_INLINE V mulHigh(V a, V b) {
     if constexpr (kMultipliesHigh && sizeof(V) == 32) return mulHigh16(a, b);
     typedef std::int32_t Wide32 __attribute__((vector_size(sizeof(V) * 2)));
-    return __builtin_convertvector(
-        (__builtin_convertvector(a, Wide32) * __builtin_convertvector(b, Wide32)) >> 16, V);
+    return __builtin_convertvector((__builtin_convertvector(a, Wide32) * __builtin_convertvector(b, Wide32)) >> 16, V);
 }
 
 // N consecutive elements from p.

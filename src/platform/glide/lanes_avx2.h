@@ -50,7 +50,7 @@ constexpr bool gathersSquares(int lanes) { return lanes == 4 || lanes == 8; }
 // instructions).
 template <class I32, class U32>
 TB_INLINE void gatherSquaresFast(const std::uint32_t* base, int stride, I32 index, U32& t00, U32& t10, U32& t01,
-                                U32& t11) {
+                                 U32& t11) {
     static_assert(sizeof(I32) == sizeof(U32) && (sizeof(I32) == 32 || sizeof(I32) == 16));
     alignas(32) std::int32_t ix[sizeof(I32) / 4];
     __builtin_memcpy(ix, &index, sizeof ix);

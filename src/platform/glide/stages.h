@@ -414,8 +414,8 @@ TB_INLINE FlatPairs<P> flatPairs(int r, int g, int b, int a) {
     auto add = [](int v) { return std::uint32_t(v >= 0 ? 0 : (v < -255 ? 255 : -v)); };
     auto sub = [](int v) { return std::uint32_t(v <= 0 ? 0 : (v > 256 ? 256 : v)); };
     auto vertex = [](int v) { return std::uint32_t(std::uint16_t(v > 256 ? 256 : v)); };
-    return {splat<U32>(add(b) | add(r) << 16), splat<U32>(sub(b) | sub(r) << 16),
-            splat<U32>(add(g) | add(a) << 16), splat<U32>(sub(g) | sub(a) << 16),
+    return {splat<U32>(add(b) | add(r) << 16),       splat<U32>(sub(b) | sub(r) << 16),
+            splat<U32>(add(g) | add(a) << 16),       splat<U32>(sub(g) | sub(a) << 16),
             splat<U32>(vertex(b) | vertex(r) << 16), splat<U32>(vertex(g) | vertex(a) << 16)};
 }
 
