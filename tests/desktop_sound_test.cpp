@@ -145,6 +145,15 @@ TEST_F(DesktopSoundTest, FilesAreReadOnceAndConvertedToTheDeviceFormat) {
     ASSERT_NEAR(double(samples.size()), 400.0 * 2 * 2, 16.0);
     for (std::size_t i = samples.size() / 4; i < samples.size() * 3 / 4; ++i)
         ASSERT_NEAR(samples[i], 64 * 256, 256) << "sample " << i;
+
+    // Six channels whose block size says two, so that the data ends in a part
+    // of a frame: only the 8 whole frames are heard, as 8 whole stereo frames.
+    std::string ragged = wav(22050, 6, 16, s16Samples(50, 300));
+    ragged.replace(32, 2, std::string("\x04\x00", 2));
+    dir.write("ragged.wav", ragged);
+    const std::vector<std::uint8_t>& whole = sound.samples("ragged.wav");
+    EXPECT_EQ(whole.size(), 8u * 2 * 2);
+    EXPECT_EQ(asS16(whole), std::vector<std::int16_t>(8 * 2, 300));
 }
 
 TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilentAndWithOneTheBufferIsSmall) {

@@ -115,6 +115,12 @@ const std::vector<std::uint8_t>& DesktopSound::load(const std::string& fileName)
         SDL_FreeWAV(data);
         return kept;
     }
+    // A file whose data chunk ends in a part of a sample frame (or whose block
+    // size disagrees with its channels) keeps only its whole frames: the
+    // converter works a frame at a time and would otherwise hand back a
+    // buffer that ends in a part of an output frame.
+    const Uint32 fileFrame = Uint32(SDL_AUDIO_BITSIZE(fileSpec.format) / 8) * fileSpec.channels;
+    if (fileFrame > 0) size -= size % fileFrame;
     std::vector<std::uint8_t> buffer(std::size_t(size) * std::size_t(cvt.len_mult > 0 ? cvt.len_mult : 1));
     std::memcpy(buffer.data(), data, size);
     SDL_FreeWAV(data);
