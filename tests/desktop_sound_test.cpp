@@ -154,6 +154,9 @@ TEST_F(DesktopSoundTest, FilesAreReadOnceAndConvertedToTheDeviceFormat) {
     const std::vector<std::uint8_t>& whole = sound.samples("ragged.wav");
     EXPECT_EQ(whole.size(), 8u * 2 * 2);
     EXPECT_EQ(asS16(whole), std::vector<std::int16_t>(8 * 2, 300));
+    ragged.replace(40, 4, std::string("\x02\x00\x00\x00", 4));  // one sample, not one frame
+    dir.write("tiny.wav", ragged);
+    EXPECT_TRUE(sound.samples("tiny.wav").empty());
 }
 
 TEST_F(DesktopSoundTest, WithoutADeviceEverythingIsSilentAndWithOneTheBufferIsSmall) {

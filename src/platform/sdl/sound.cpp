@@ -121,6 +121,10 @@ const std::vector<std::uint8_t>& DesktopSound::load(const std::string& fileName)
     // buffer that ends in a part of an output frame.
     const Uint32 fileFrame = Uint32(SDL_AUDIO_BITSIZE(fileSpec.format) / 8) * fileSpec.channels;
     if (fileFrame > 0) size -= size % fileFrame;
+    if (size == 0) {  // not one whole frame: nothing to hear
+        SDL_FreeWAV(data);
+        return kept;
+    }
     std::vector<std::uint8_t> buffer(std::size_t(size) * std::size_t(cvt.len_mult > 0 ? cvt.len_mult : 1));
     std::memcpy(buffer.data(), data, size);
     SDL_FreeWAV(data);
