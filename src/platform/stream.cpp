@@ -112,7 +112,10 @@ void TextStream::seek(long offset, int origin) {
 
 int TextStream::getc() {
     const std::size_t start = pos_;
-    if (pos_ >= bytes_.size()) return ranOut(start, false), -1;
+    if (pos_ >= bytes_.size()) {
+        if (!name_.empty()) ranOut(start, false);  // noted once; readers often go on past the end
+        return -1;
+    }
     std::uint8_t b = bytes_[pos_++];
     if (b == 0x0D) {
         if (pos_ >= bytes_.size()) return ranOut(start, false), -1;
