@@ -14,7 +14,12 @@
 using tb::world;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::openDisplayOnce();
+    static const bool ready = [] {
+        fuzz::openDisplayOnce();
+        softglide::setThreads(1);  // drawing on threads is the thorough targets' and the race detector's
+        return true;
+    }();
+    (void)ready;
 
     fuzz::loadModelFrom(data, size);
 
